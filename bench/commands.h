@@ -1,0 +1,11 @@
+// The commands of veldan-bench. Each prints its result as its last line.
+#pragma once
+
+namespace veldan::bench {
+
+int RunScan(int argc, char** argv);    // scan FOLDER
+int RunDecode(int argc, char** argv);  // decode FILE [--eq]
+int RunPlay(int argc, char** argv);    // play FILE SECONDS
+int RunMicro(int argc, char** argv);   // micro [Google Benchmark flags]
+
+}  // namespace veldan::bench

@@ -1,0 +1,44 @@
+// veldan-bench COMMAND ...: measures VELDAN's hot paths without a window.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(int, char**);
+  const char* usage;
+};
+
+constexpr Command kCommands[] = {
+#ifdef VELDAN_BENCH_SCAN
+    {"scan", veldan::bench::RunScan, "scan FOLDER"},
+#endif
+#ifdef VELDAN_BENCH_DECODE
+    {"decode", veldan::bench::RunDecode, "decode FILE [--eq]"},
+#endif
+#ifdef VELDAN_BENCH_PLAY
+    {"play", veldan::bench::RunPlay, "play FILE SECONDS"},
+#endif
+#ifdef VELDAN_BENCH_MICRO
+    {"micro", veldan::bench::RunMicro, "micro [--benchmark_filter=...]"},
+#endif
+    {nullptr, nullptr, nullptr},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2) {
+    for (const Command* c = kCommands; c->name != nullptr; ++c) {
+      if (std::strcmp(argv[1], c->name) == 0) return c->run(argc - 1, argv + 1);
+    }
+  }
+  std::fprintf(stderr, "usage: veldan-bench COMMAND ...\n");
+  for (const Command* c = kCommands; c->name != nullptr; ++c) {
+    std::fprintf(stderr, "  veldan-bench %s\n", c->usage);
+  }
+  return 2;
+}

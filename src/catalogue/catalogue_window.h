@@ -1,0 +1,38 @@
+// What a catalogue build and a media wait need of the main window.
+//
+// The catalogue code has no window code of its own; the main window implements this interface and
+// installs it. Without one (tests, veldan-bench) a headless default is used: it keeps the last
+// status text and colour, and its waits sleep briefly. User-interface thread only.
+#pragma once
+
+#include <cstdint>
+
+namespace veldan {
+
+class CatalogueWindow {
+ public:
+  virtual ~CatalogueWindow() = default;
+  // Turns the status-poll timer off or on.
+  virtual void SetPollTimerRunning(bool running) = 0;
+  // Sets the status label's text and font colour (0xRRGGBB).
+  virtual void SetStatus(const char* text, uint32_t rgb) = 0;
+  // Lets pending window messages run once.
+  virtual void PumpMessages() = 0;
+  // Lets window messages run, waiting for them at most max_ms milliseconds.
+  virtual void WaitForMessages(int max_ms) = 0;
+};
+
+// Installs the main window (null restores the headless default). Returns the one in use.
+void SetCatalogueWindow(CatalogueWindow* window);
+CatalogueWindow& CurrentCatalogueWindow();
+
+inline constexpr uint32_t kColourAqua = 0x00FFFF;
+inline constexpr uint32_t kColourRed = 0xFF0000;
+inline constexpr uint32_t kColourYellow = 0xFFFF00;
+inline constexpr uint32_t kColourLime = 0x00FF00;
+inline constexpr uint32_t kColourMagenta = 0xFF00FF;
+inline constexpr uint32_t kColourGreen = 0x008000;
+inline constexpr uint32_t kColourNavy = 0x000080;
+inline constexpr uint32_t kColourBlack = 0x000000;
+
+}  // namespace veldan

@@ -1,0 +1,76 @@
+/* vbmp3: the MP3 decoder library that VELDAN plays through.
+ *
+ * A C API. The program calls every operation from its one user-interface thread, one at a time;
+ * none of them calls back into the program. Decoding and sound output run on the library's own
+ * threads behind it. Paths are program text: zero-terminated Shift-JIS, "X:\folder\name",
+ * under 512 bytes.
+ *
+ * Equalizer gains are ten signed 32-bit values in tenths of a decibel for 60, 170, 310, 600 Hz,
+ * 1, 3, 6, 12, 14 and 16 kHz; 0 is flat. They hold for the track that plays and every later one,
+ * also when set before any track is open. */
+#ifndef VELDAN_DECODER_VBMP3_H
+#define VELDAN_DECODER_VBMP3_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Filled by vbmp3_open. Texts are program text, zero-terminated, empty when the file has none. */
+typedef struct vbmp3_info {
+  char title[128];
+  char artist[128];
+  int32_t channels;      /* 2 stereo, anything else mono */
+  int32_t bitrate;       /* kbit/s; the average for a variable bit rate */
+  int32_t sample_rate;   /* Hz */
+  int32_t length;        /* whole seconds; negative when not known */
+} vbmp3_info;
+
+#ifdef __cplusplus
+static_assert(sizeof(vbmp3_info) == 272, "track information record is 272 bytes");
+static_assert(offsetof(vbmp3_info, channels) == 256, "channels follow the two texts");
+static_assert(offsetof(vbmp3_info, bitrate) == 260, "bit rate at 260");
+static_assert(offsetof(vbmp3_info, sample_rate) == 264, "sampling rate at 264");
+static_assert(offsetof(vbmp3_info, length) == 268, "length at 268");
+#else
+_Static_assert(sizeof(vbmp3_info) == 272, "track information record is 272 bytes");
+#endif
+
+enum { VBMP3_STOPPED = 0, VBMP3_PLAYING = 1, VBMP3_PAUSED = 2 };
+
+/* Prepares the library; once at start-up, before every other call. Returns nonzero. */
+int vbmp3_init(void);
+/* Releases the library at exit. */
+int vbmp3_free(void);
+
+/* Sets the ten equalizer gains (tenths of a dB), heard at once. Values are taken as given. */
+int vbmp3_setEqualizer(const int32_t* gains);
+
+/* Opens a track and fills *info. Nonzero: open; zero: not a playable MP3 (nothing is open). */
+int vbmp3_open(const char* path, vbmp3_info* info);
+/* Closes the open track; harmless when none is open. */
+int vbmp3_close(void);
+
+/* Starts the open track from its beginning and returns at once. Nonzero on success. */
+int vbmp3_play(void);
+/* Ends playback (state stopped); harmless when nothing plays. */
+int vbmp3_stop(void);
+/* Playing becomes paused; otherwise no effect. */
+int vbmp3_pause(void);
+/* Paused plays on from where it paused; otherwise no effect. */
+int vbmp3_restart(void);
+/* Moves the position to the given second (negative counts as 0, past the end as the end);
+ * a paused track stays paused. */
+int vbmp3_seek(int32_t seconds);
+
+/* Returns VBMP3_STOPPED (also after the track ended), VBMP3_PLAYING or VBMP3_PAUSED, and writes
+ * the position the listener has heard, in whole seconds, to *position when it is not null. */
+int vbmp3_getState(int32_t* position);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VELDAN_DECODER_VBMP3_H */

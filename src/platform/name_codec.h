@@ -1,0 +1,34 @@
+// Host file names <-> program text.
+//
+// Program text is Shift-JIS (CP932) bytes. A host name (UTF-8, or any bytes) is written as CP932
+// where CP932 can hold a character, and otherwise as an escape pair: two characters from CP932's
+// user-defined area (lead 0xF0-0xF9, trail 0x40-0x7E and 0x80-0xFC, k = 0..1879 in that order)
+// carrying v = k1 * 1880 + k2. v is the Unicode scalar value of a character that CP932 lacks, of
+// a backslash inside a host name, and of U+E000-U+E757; v = 0x110000 + b for a byte b that is not
+// part of valid UTF-8. Every host name therefore round-trips byte for byte.
+//
+// Pure functions, callable from any thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace veldan {
+
+// Converts one host name (a single path component, no '/') to program text.
+std::string HostNameToProgramText(std::string_view host_name);
+
+// Converts program text back to the host name it came from. Invalid CP932 bytes are kept as
+// they are, so any text maps to some host name.
+std::string ProgramTextToHostName(std::string_view program_text);
+
+// Program text as UTF-8 for the screen: escape pairs show the character they carry, an escaped
+// invalid byte shows as U+FFFD.
+std::string ProgramTextToDisplay(std::string_view program_text);
+
+// Copies src into dst (capacity dst_size, including the terminating zero). Returns false and
+// leaves dst empty when src does not fit; never writes past dst_size.
+bool CopyText(char* dst, std::size_t dst_size, std::string_view src);
+
+}  // namespace veldan
