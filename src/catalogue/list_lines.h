@@ -1,0 +1,29 @@
+// Reading list files (M3U play lists and the list files VELDAN saves), one path per line.
+//
+// Three readers share this: the search (a list met in a searched folder), the play list named on
+// the command line, and list loading in the selection dialog. All read pieces of at most 511 bytes
+// that end after a line break, so a longer line comes in several pieces, each a line of its own.
+// Lines starting with '#' (M3U directives and comments) are never entries. User-interface thread.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace veldan {
+
+// Reads the next piece (at most 511 bytes, ending after a LF or at the end of the file) into a
+// 512-byte buffer, zero-terminated. NUL bytes inside a piece are kept in the count but end the
+// text. False at the end of the file.
+bool ReadListPiece(std::FILE* file, char* piece);
+
+// The search's rule: cut at the first CR or LF.
+void CutAtFirstLineBreak(char* piece);
+// The loading rule: remove CR and LF bytes from the end, never the piece's first byte.
+void StripTrailingLineBreaks(char* piece);
+
+// Replaces the catalogue by the lines of the list file at program_path, in file order, unsorted,
+// at most 500 entries; blank lines and '#' lines are not entries. The current index becomes 0.
+// False, with the catalogue untouched, when the file does not open.
+bool ReplaceCatalogueFromList(const char* program_path);
+
+}  // namespace veldan
