@@ -1,0 +1,89 @@
+#include "decoder/sound_output.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+namespace veldan {
+namespace {
+
+// About 23 ms per callback at 44.1 kHz: short enough that a seek or a new track is heard at
+// once, long enough that the callback's cost per sample stays small. Lower rates get a
+// proportionally smaller power of two so the period stays similar.
+Uint16 BufferFrames(int rate) {
+  Uint16 frames = 256;
+  while (frames < 4096 && frames * 43 < rate) frames = static_cast<Uint16>(frames * 2);
+  return frames;
+}
+
+}  // namespace
+
+SoundOutput::SoundOutput(Source source, void* context) : source_(source), context_(context) {}
+
+SoundOutput::~SoundOutput() {
+  CloseDevice();
+  if (audio_started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool SoundOutput::StartAudio(bool dummy) {
+  if (audio_started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // The hint outranks SDL_AUDIODRIVER only for this one start; afterwards the environment
+  // decides again (a later start in the same process may have a device).
+  if (dummy) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+  audio_started_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  if (dummy) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+  on_dummy_ = dummy;
+  return audio_started_;
+}
+
+bool SoundOutput::OpenDevice(int rate, int channels) {
+  SDL_AudioSpec want;
+  std::memset(&want, 0, sizeof want);
+  want.freq = rate;
+  want.format = AUDIO_F32SYS;
+  want.channels = static_cast<Uint8>(channels);
+  want.samples = BufferFrames(rate);
+  want.callback = Callback;
+  want.userdata = this;
+  SDL_AudioSpec have;
+  // No changes allowed: SDL converts to whatever the hardware takes, so the callback always
+  // sees exactly the decoder's format.
+  rate_ = rate;
+  channels_ = channels;
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  return device_ != 0;
+}
+
+void SoundOutput::CloseDevice() {
+  if (device_ != 0) SDL_CloseAudioDevice(device_);
+  device_ = 0;
+  running_ = false;
+}
+
+bool SoundOutput::Use(int rate, int channels, bool* reopened) {
+  *reopened = false;
+  if (device_ != 0 && rate == rate_ && channels == channels_) return true;
+  *reopened = true;
+  CloseDevice();
+  // With no sound card the audio subsystem usually starts fine and only the open fails, so
+  // both failures lead to the dummy driver.
+  if (!audio_started_ && !StartAudio(false) && !StartAudio(true)) return false;
+  if (OpenDevice(rate, channels)) return true;
+  if (on_dummy_ || !StartAudio(true)) return false;
+  return OpenDevice(rate, channels);
+}
+
+void SoundOutput::SetRunning(bool running) {
+  if (device_ == 0 || running == running_) return;
+  SDL_PauseAudioDevice(device_, running ? 0 : 1);
+  running_ = running;
+}
+
+void SoundOutput::Callback(void* self, uint8_t* stream, int bytes) {
+  auto* out = static_cast<SoundOutput*>(self);
+  int frame_bytes = out->channels_ * static_cast<int>(sizeof(float));
+  out->source_(out->context_, reinterpret_cast<float*>(stream), bytes / frame_bytes,
+               out->channels_);
+}
+
+}  // namespace veldan
