@@ -132,6 +132,10 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path, bool ma
 int64_t Mp3Stream::SeekFrame(int64_t frame) {
   if (length_frames_ >= 0 && frame > length_frames_) frame = length_frames_;
   if (frame < 0) frame = 0;
+  // A stream that has not decoded anything yet is at its start already; seeking there anyway
+  // would restart the decoder, whose first samples then differ in the last bits.
+  if (frame == 0 && untouched_) return 0;
+  untouched_ = false;
   off_t pos = mpg123_seek(impl_->handle, static_cast<off_t>(frame), SEEK_SET);
   ended_ = pos < 0;
   failures_ = 0;
@@ -140,6 +144,7 @@ int64_t Mp3Stream::SeekFrame(int64_t frame) {
 
 std::size_t Mp3Stream::Read(float* out, std::size_t max_frames) {
   if (ended_) return 0;
+  untouched_ = false;
   const std::size_t frame_bytes = static_cast<std::size_t>(channels_) * sizeof(float);
   const std::size_t want = max_frames * frame_bytes;
   auto* bytes = reinterpret_cast<unsigned char*>(out);

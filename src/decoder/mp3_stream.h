@@ -63,6 +63,7 @@ class Mp3Stream {
   int channels_ = 0;
   int64_t length_frames_ = -1;
   bool ended_ = false;
+  bool untouched_ = true;  // nothing decoded or sought since opening
   int failures_ = 0;  // decode errors since the last good frame
 };
 
