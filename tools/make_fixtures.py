@@ -268,6 +268,12 @@ def cmd_suite(args):
         whole = f.read()
     with open(j("truncated.mp3"), "wb") as f:
         f.write(whole[: len(whole) // 2])
+    # 3 KB of noise over the middle of the file: the decoder must find its way back.
+    rng = random.Random(99)
+    middle = len(whole) // 2
+    noise = bytes(rng.getrandbits(8) for _ in range(3072))
+    with open(j("damaged.mp3"), "wb") as f:
+        f.write(whole[:middle] + noise + whole[middle + len(noise):])
     samples, channels = tone_seconds([440], [440], 44100, 1, -6, False)
     write_wav(samples, channels, 44100, j("wav_named.mp3"))
     with open(j("text_named.mp3"), "w") as f:

@@ -207,12 +207,27 @@ void Player::Post(bool run, int64_t start_frame) {
 
 void Player::DecodeLoop() {
   SoundOutput output(FillSound, this);
+  output.StartAudio();  // now, so that the first play does not wait for the sound system
   std::shared_ptr<Mp3Stream> track;
   uint32_t epoch = 0;
-  bool run = false;
-  bool decoding = false;  // chunks of sound still to come
-  bool ending = false;    // the end marker still to be pushed
+  bool decoding = false;     // chunks of sound still to come
+  bool ending = false;       // the end marker still to be pushed
+  bool need_device = false;  // the device is not yet known to suit the track and to run
   int64_t position = 0;
+
+  // Opens (or keeps) the device for the track and lets it run. Called once the first chunk is
+  // in the ring, so the device's first callback already finds sound.
+  auto start_device = [&] {
+    need_device = false;
+    bool reopened = false;
+    if (!output.Use(track->rate(), track->channels(), &reopened)) {
+      decoding = ending = false;  // no sound at all: the track ends at once
+      ended_epoch_.store(epoch, std::memory_order_release);
+      return;
+    }
+    if (reopened) equalizer_.Prepare(track->rate(), track->channels());
+    output.SetRunning(true);
+  };
 
   for (;;) {
     Request request;
@@ -230,27 +245,22 @@ void Player::DecodeLoop() {
       track = std::move(request.track);  // an older stream is closed here, on this thread
       if (request.epoch != epoch) {
         epoch = request.epoch;
-        run = request.run && track;
+        bool run = request.run && track;
         decoding = run;
         ending = false;
-        bool reopened = false;
-        if (run && !output.Use(track->rate(), track->channels(), &reopened)) {
-          decoding = false;  // no sound at all: the track ends at once
-          ended_epoch_.store(epoch, std::memory_order_release);
-        }
-        if (reopened) equalizer_.Prepare(track->rate(), track->channels());
-        if (decoding) {
+        need_device = run;
+        if (run) {
           position = track->SeekFrame(request.start_frame);
           if (position < 0) {
             decoding = false;
             ending = true;
           }
+        } else {
+          output.SetRunning(false);
         }
-        if (!run) output.SetRunning(false);
       }
     }
 
-    bool pushed = false;
     while (decoding || ending) {
       {
         std::lock_guard<std::mutex> lock(request_lock_);
@@ -259,7 +269,7 @@ void Player::DecodeLoop() {
       SoundChunk* chunk = ring_.Back();
       if (chunk == nullptr) {
         // Only the callback makes room, also when the ring is full of stale chunks.
-        output.SetRunning(true);
+        if (need_device) start_device();
         break;
       }
       chunk->epoch = epoch;
@@ -281,13 +291,10 @@ void Player::DecodeLoop() {
         ending = false;
       }
       ring_.Push();
-      if (!pushed) {
-        pushed = true;
-        output.SetRunning(true);
-      }
+      if (need_device) start_device();
     }
     // Once the end has been heard the device rests until the next play.
-    if (!decoding && !ending && output.running() &&
+    if (!decoding && !ending && !need_device && output.running() &&
         ended_epoch_.load(std::memory_order_acquire) == epoch) {
       output.SetRunning(false);
     }

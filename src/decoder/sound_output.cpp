@@ -23,9 +23,16 @@ SoundOutput::SoundOutput(Source source, void* context) : source_(source), contex
 SoundOutput::~SoundOutput() {
   CloseDevice();
   if (audio_started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // SDL keeps hint and driver bookkeeping until SDL_Quit; when nothing else in the process
+  // uses SDL, it is released with the sound.
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
-bool SoundOutput::StartAudio(bool dummy) {
+void SoundOutput::StartAudio() {
+  if (!audio_started_ && !StartDriver(false)) StartDriver(true);
+}
+
+bool SoundOutput::StartDriver(bool dummy) {
   if (audio_started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   // The hint outranks SDL_AUDIODRIVER only for this one start; afterwards the environment
   // decides again (a later start in the same process may have a device).
@@ -67,9 +74,10 @@ bool SoundOutput::Use(int rate, int channels, bool* reopened) {
   CloseDevice();
   // With no sound card the audio subsystem usually starts fine and only the open fails, so
   // both failures lead to the dummy driver.
-  if (!audio_started_ && !StartAudio(false) && !StartAudio(true)) return false;
+  StartAudio();
+  if (!audio_started_) return false;
   if (OpenDevice(rate, channels)) return true;
-  if (on_dummy_ || !StartAudio(true)) return false;
+  if (on_dummy_ || !StartDriver(true)) return false;
   return OpenDevice(rate, channels);
 }
 

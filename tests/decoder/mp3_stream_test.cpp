@@ -100,6 +100,12 @@ TEST(Mp3StreamTest, TruncatedFileEndsWhereItsDataEnds) {
   EXPECT_EQ(stream->Read(chunk.data(), 1024), 0u);
 }
 
+// Noise over the middle of a file: the decoder skips it and plays the rest.
+TEST(Mp3StreamTest, DamagedStretchIsPassedOver) {
+  auto frames = DecodeAll(FixturePath("damaged.mp3")).size() / 2;
+  EXPECT_NEAR(static_cast<double>(frames) / 44100, 6.0, 0.3);
+}
+
 // A change of rate and channels in the middle of a file is converted into the first format.
 TEST(Mp3StreamTest, MidStreamFormatChangeKeepsTheFirstFormat) {
   int channels = 0, rate = 0;

@@ -248,8 +248,8 @@ TEST_F(PlayerTest, BadFilesDoNotOpenOrEndEarly) {
     EXPECT_EQ(vbmp3_play(), 0) << name;
     EXPECT_EQ(vbmp3_getState(nullptr), VBMP3_STOPPED) << name;
   }
-  const char* play_through[] = {"truncated.mp3", "format_change.mp3", "mpeg25.mp3",
-                                "big_tag.mp3"};
+  const char* play_through[] = {"truncated.mp3", "damaged.mp3", "format_change.mp3",
+                                "mpeg25.mp3", "big_tag.mp3"};
   for (const char* name : play_through) {
     ASSERT_TRUE(Open(name)) << name;
     ASSERT_NE(vbmp3_play(), 0) << name;
