@@ -1,0 +1,28 @@
+// What the path mapping and the directory listing ask of the drive table. Internal to platform/.
+//
+// Thread-safe: the table is guarded by one lock, so a listing on another thread may ask too.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace veldan::drive_table {
+
+// The host folder of a drive's root into *root; false when there is no such drive or it holds
+// no medium.
+bool HostRoot(char letter, std::string* root);
+
+// The drive whose root is the longest ancestor-or-self of path (a normal host path), with the
+// length of that root; false when no drive holds the path.
+bool DriveForHostPath(std::string_view path, char* letter, std::size_t* root_length);
+
+// True when dev is the device of a virtual kernel file system (as the mount table read last).
+bool IsVirtualDevice(dev_t dev);
+
+// True when the folder (dev, ino) holds the mount point of a virtual file system.
+bool HoldsVirtualMount(dev_t dev, ino_t ino);
+
+}  // namespace veldan::drive_table
