@@ -51,7 +51,8 @@ std::string CurrentHostFolder() {
 std::string AbsoluteHostPath(std::string_view path) {
   if (!path.empty() && path[0] == '~' && (path.size() == 1 || path[1] == '/')) {
     const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') return NormaliseHostPath(path.substr(1), home);
+    if (home != nullptr && home[0] == '/')
+      return NormaliseHostPath(std::string(home) + "/" + std::string(path.substr(1)));
   }
   if (!path.empty() && path[0] == '/') return NormaliseHostPath(path);
   return NormaliseHostPath(path, CurrentHostFolder());
