@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -41,11 +42,16 @@ struct DirListing::Impl {
   bool exact_delivered = false;
   bool match_all = false;
   bool holds_virtual = false;  // this folder holds a virtual file system's mount point
+  bool subtree_clear = false;  // no virtual file system is mounted anywhere below this folder
   bool at_end = false;
   std::size_t name_room = 0;   // bytes a name may take so that the full path fits 511
   char pattern[kMaxPathText + 1];
   std::size_t pattern_len = 0;
-  std::string host_folder;  // as reached, links not resolved; reused across opens
+  char folder_text[kMaxPathText + 1];  // the pattern's folder part, its separator included
+  std::size_t folder_len = 0;
+  std::string host_folder;  // as reached, links not resolved; filled when first needed
+  bool host_folder_known = false;
+  Impl* below = nullptr;  // the listing this thread opened before, while still open
   std::size_t ancestor_count = 0;
   bool ancestors_ready = false;
   std::pair<dev_t, ino_t> ancestors[kMaxAncestors];
@@ -57,8 +63,11 @@ struct DirListing::Impl {
   void Reset() {
     if (fd >= 0) close(fd);
     fd = -1;
-    exact = exact_delivered = match_all = holds_virtual = at_end = ancestors_ready = false;
-    name_room = pattern_len = ancestor_count = buf_pos = buf_len = 0;
+    exact = exact_delivered = match_all = holds_virtual = subtree_clear = at_end = false;
+    ancestors_ready = false;
+    host_folder_known = false;
+    name_room = pattern_len = folder_len = ancestor_count = buf_pos = buf_len = 0;
+    below = nullptr;
   }
 
   // The next raw entry of the folder, or nullptr at its end.
@@ -75,7 +84,22 @@ struct DirListing::Impl {
     }
     const auto* e = reinterpret_cast<const dirent64*>(buf + buf_pos);
     buf_pos += e->d_reclen;
+    // ext4 marks a folder's last item with this offset; knowing it spares the read that would
+    // only report the end.
+    if (e->d_off == INT64_MAX) at_end = true;
     return e;
+  }
+
+  bool FindHostFolder() {
+    if (!host_folder_known) {
+      if (folder_len == 0) {
+        host_folder = CurrentHostFolder();
+        host_folder_known = true;
+      } else {
+        host_folder_known = ProgramPathToHost(folder_text, &host_folder);
+      }
+    }
+    return host_folder_known;
   }
 
   void AddAncestorsOf(const std::string& path) {
@@ -96,6 +120,7 @@ struct DirListing::Impl {
   bool IsAncestor(const struct stat& target) {
     if (!ancestors_ready) {
       ancestors_ready = true;
+      if (!FindHostFolder()) return false;
       AddAncestorsOf(host_folder);
       char real[PATH_MAX];
       if (realpath(host_folder.c_str(), real) != nullptr) AddAncestorsOf(real);
@@ -189,12 +214,48 @@ struct ImplPool {
 template <class T>
 thread_local ImplPool<T> g_pool;
 
+// The listings this thread has open, newest first. A walk opens each subfolder while its
+// parent's listing is still open, so the subfolder is opened relative to the parent's handle
+// and the kernel need not look the whole path up again.
+template <class T>
+thread_local T* g_open_listings = nullptr;
+
+// When folder is one component below an open listing's folder, opens it relative to that
+// listing; -1 otherwise. Links are left to the full lookup (O_NOFOLLOW), which follows them.
+// *parent_clear tells whether that listing's subtree holds no virtual file system.
+template <class T>
+int OpenBelowOpenListing(std::string_view folder, bool* parent_clear) {
+  for (const T* open_listing = g_open_listings<T>; open_listing != nullptr;
+       open_listing = open_listing->below) {
+    const std::string_view parent(open_listing->folder_text, open_listing->folder_len);
+    if (parent.empty() || !sjis::IsSeparator(parent.back()) || folder.size() <= parent.size() ||
+        folder.substr(0, parent.size()) != parent || !sjis::IsSeparator(folder.back()))
+      continue;
+    const std::string_view comp = folder.substr(parent.size(), folder.size() - parent.size() - 1);
+    for (std::size_t i = 0; i < comp.size(); i += sjis::CharLength(comp.data(), i, comp.size()))
+      if (sjis::IsSeparator(comp[i])) return -1;
+    if (comp.empty() || comp == "." || comp == "..") return -1;
+    char host_name[NAME_MAX * 4 + 1];
+    const std::size_t len = ProgramTextToHostName(comp, host_name, sizeof host_name);
+    if (len == kTextTooLong || len > NAME_MAX) return -1;
+    *parent_clear = open_listing->subtree_clear;
+    return openat(open_listing->fd, host_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+  }
+  return -1;
+}
+
 }  // namespace
 
 DirListing::~DirListing() { Close(); }
 
 void DirListing::Close() {
   if (impl_ == nullptr) return;
+  for (Impl** link = &g_open_listings<Impl>; *link != nullptr; link = &(*link)->below) {
+    if (*link == impl_) {
+      *link = impl_->below;
+      break;
+    }
+  }
   impl_->Reset();
   ImplPool<Impl>& pool = g_pool<Impl>;
   if (pool.count < pool.kSize)
@@ -221,11 +282,15 @@ bool DirListing::Open(const char* pattern_path) {
     folder = std::string_view(pattern_path, 2);
   }
   const std::string_view pattern(pattern_path + name_start, len - name_start);
-  if (pattern.empty() || pattern.size() > kMaxPathText) return false;
+  if (pattern.empty() || pattern.size() > kMaxPathText || folder.size() > kMaxPathText)
+    return false;
 
   ImplPool<Impl>& pool = g_pool<Impl>;
   Impl* impl = pool.count > 0 ? pool.items[--pool.count] : new Impl;
   impl_ = impl;
+  std::memcpy(impl->folder_text, folder.data(), folder.size());
+  impl->folder_text[folder.size()] = '\0';
+  impl->folder_len = folder.size();
   if (folder.empty()) {
     char current[kMaxPathText + 1];
     if (!CurrentFolder(current, sizeof current)) {
@@ -234,27 +299,46 @@ bool DirListing::Open(const char* pattern_path) {
     }
     const std::size_t cur_len = std::strlen(current);
     prefix_len = cur_len + (current[cur_len - 1] == '\\' ? 0 : 1);
-    impl->host_folder = CurrentHostFolder();
-  } else {
-    char folder_text[kMaxPathText + 1];
-    if (!CopyText(folder_text, sizeof folder_text, folder) ||
-        !ProgramPathToHost(folder_text, &impl->host_folder)) {
-      Close();
-      return false;
-    }
   }
   impl->name_room = prefix_len < kMaxPathText ? kMaxPathText - prefix_len : 0;
   std::memcpy(impl->pattern, pattern.data(), pattern.size());
   impl->pattern[pattern.size()] = '\0';
   impl->pattern_len = pattern.size();
 
-  impl->fd = open(impl->host_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  struct stat st;
-  if (impl->fd < 0 || fstat(impl->fd, &st) != 0 || drive_table::IsVirtualDevice(st.st_dev)) {
-    Close();
-    return false;
+  bool parent_clear = false;
+  impl->fd = OpenBelowOpenListing<Impl>(folder, &parent_clear);
+  if (impl->fd < 0) {
+    parent_clear = false;
+    if (!impl->FindHostFolder()) {
+      Close();
+      return false;
+    }
+    impl->fd = open(impl->host_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (impl->fd < 0) {
+      Close();
+      return false;
+    }
   }
-  impl->holds_virtual = drive_table::HoldsVirtualMount(st.st_dev, st.st_ino);
+  if (parent_clear) {
+    // A real subfolder (not a link) of a folder with no virtual file system below it has none
+    // below it either, so most folders of a walk need no status query.
+    impl->subtree_clear = true;
+  } else {
+    struct stat st;
+    if (fstat(impl->fd, &st) != 0) {
+      Close();
+      return false;
+    }
+    const drive_table::FolderCheck check = drive_table::CheckFolder(st.st_dev, st.st_ino);
+    if (check.is_virtual) {
+      Close();
+      return false;
+    }
+    impl->holds_virtual = check.holds_virtual;
+    impl->subtree_clear = !check.leads_to_virtual;
+  }
+  impl->below = g_open_listings<Impl>;
+  g_open_listings<Impl> = impl;
   if (HasWildcards(pattern)) {
     impl->match_all = MatchesEverything(pattern);
     return true;

@@ -22,7 +22,12 @@ bool DriveForHostPath(std::string_view path, char* letter, std::size_t* root_len
 // True when dev is the device of a virtual kernel file system (as the mount table read last).
 bool IsVirtualDevice(dev_t dev);
 
-// True when the folder (dev, ino) holds the mount point of a virtual file system.
-bool HoldsVirtualMount(dev_t dev, ino_t ino);
+// What the listing must know of a folder (dev, ino) about the virtual file systems.
+struct FolderCheck {
+  bool is_virtual;      // the folder is on one
+  bool holds_virtual;   // one is mounted on an item of this folder
+  bool leads_to_virtual;  // one is mounted somewhere below this folder
+};
+FolderCheck CheckFolder(dev_t dev, ino_t ino);
 
 }  // namespace veldan::drive_table

@@ -53,7 +53,7 @@ class Table {
     Drive& c = drives_['C' - 'A'];
     c.present = true;
     c.kind = DriveKind::kFixed;
-    c.folder = "/";
+    c.folder.assign(1, '/');  // not = "/": g++ 12 warns falsely (-Wrestrict) on that
     LoadOpticalDrives();
     if (const char* config = std::getenv("VELDAN_DRIVES")) {
       for (DriveConfigEntry& e : ParseDriveConfig(config)) {
@@ -74,15 +74,23 @@ class Table {
     if (!watcher_.Refresh(&mounts_, force)) return;
     virtual_devices_.clear();
     virtual_parents_.clear();
+    virtual_ancestors_.clear();
     for (const MountEntry& m : mounts_) {
       if (!IsVirtualFsType(m.fs_type)) continue;
       struct stat st;
       if (fstatat(AT_FDCWD, m.mount_point.c_str(), &st, AT_NO_AUTOMOUNT) == 0)
         virtual_devices_.push_back(st.st_dev);
-      const std::size_t cut = m.mount_point.rfind('/');
-      const std::string parent = cut == 0 ? "/" : m.mount_point.substr(0, cut);
-      if (fstatat(AT_FDCWD, parent.c_str(), &st, AT_NO_AUTOMOUNT) == 0)
-        virtual_parents_.emplace_back(st.st_dev, st.st_ino);
+      // Every folder on the way to the mount point, its parent first.
+      std::string folder = m.mount_point;
+      bool parent = true;
+      while (folder != "/") {
+        const std::size_t cut = folder.rfind('/');
+        folder.resize(cut == 0 ? 1 : cut);
+        if (fstatat(AT_FDCWD, folder.c_str(), &st, AT_NO_AUTOMOUNT) != 0) continue;
+        if (parent) virtual_parents_.emplace_back(st.st_dev, st.st_ino);
+        virtual_ancestors_.emplace_back(st.st_dev, st.st_ino);
+        parent = false;
+      }
     }
     for (Drive& d : drives_) {
       if (d.present && !d.configured && d.kind == DriveKind::kCdRom) d.mount_point = MountPointOf(d);
@@ -123,10 +131,13 @@ class Table {
            virtual_devices_.end();
   }
 
-  bool HoldsVirtualMount(dev_t dev, ino_t ino) {
+  drive_table::FolderCheck CheckFolder(dev_t dev, ino_t ino) {
     EnsureLoaded();
-    return std::find(virtual_parents_.begin(), virtual_parents_.end(), std::pair(dev, ino)) !=
-           virtual_parents_.end();
+    const std::pair id(dev, ino);
+    return {IsVirtualDevice(dev),
+            std::find(virtual_parents_.begin(), virtual_parents_.end(), id) != virtual_parents_.end(),
+            std::find(virtual_ancestors_.begin(), virtual_ancestors_.end(), id) !=
+                virtual_ancestors_.end()};
   }
 
  private:
@@ -189,6 +200,7 @@ class Table {
   std::vector<MountEntry> mounts_;
   std::vector<dev_t> virtual_devices_;
   std::vector<std::pair<dev_t, ino_t>> virtual_parents_;
+  std::vector<std::pair<dev_t, ino_t>> virtual_ancestors_;
 };
 
 Table& GetTable() {
@@ -362,10 +374,10 @@ bool IsVirtualDevice(dev_t dev) {
   return t.IsVirtualDevice(dev);
 }
 
-bool HoldsVirtualMount(dev_t dev, ino_t ino) {
+FolderCheck CheckFolder(dev_t dev, ino_t ino) {
   Table& t = GetTable();
   std::lock_guard lock(t.mu);
-  return t.HoldsVirtualMount(dev, ino);
+  return t.CheckFolder(dev, ino);
 }
 
 }  // namespace drive_table

@@ -35,7 +35,7 @@ std::string NormaliseHostPath(std::string_view path, std::string_view base) {
   out.reserve(base.size() + path.size() + 1);
   if (path.empty() || path[0] != '/') AppendComponents(base, &out);
   AppendComponents(path, &out);
-  if (out.empty()) out = "/";
+  if (out.empty()) out.push_back('/');
   return out;
 }
 
