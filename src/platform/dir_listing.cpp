@@ -199,6 +199,9 @@ struct DirListing::Impl {
 
 namespace {
 
+// Set once the pool below is gone at thread exit, so that a listing closed later frees its own.
+thread_local bool g_pool_gone = false;
+
 // Listings come and go once per folder of a walk; keeping a few per thread spares the
 // allocation of their buffers. (A template, so that only DirListing's members name its Impl.)
 template <class T>
@@ -208,11 +211,14 @@ struct ImplPool {
   int count = 0;
   ~ImplPool() {
     for (int i = 0; i < count; ++i) delete items[i];
+    count = 0;
+    g_pool_gone = true;
   }
 };
 
 template <class T>
 thread_local ImplPool<T> g_pool;
+
 
 // The listings this thread has open, newest first. A walk opens each subfolder while its
 // parent's listing is still open, so the subfolder is opened relative to the parent's handle
@@ -227,8 +233,9 @@ template <class T>
 int OpenBelowOpenListing(std::string_view folder, bool* parent_clear) {
   for (const T* open_listing = g_open_listings<T>; open_listing != nullptr;
        open_listing = open_listing->below) {
+    // Only drive paths: a folder relative to the current folder may mean another one now.
     const std::string_view parent(open_listing->folder_text, open_listing->folder_len);
-    if (parent.empty() || !sjis::IsSeparator(parent.back()) || folder.size() <= parent.size() ||
+    if (parent.size() < 3 || parent[1] != ':' || !sjis::IsSeparator(parent.back()) || folder.size() <= parent.size() ||
         folder.substr(0, parent.size()) != parent || !sjis::IsSeparator(folder.back()))
       continue;
     const std::string_view comp = folder.substr(parent.size(), folder.size() - parent.size() - 1);
@@ -257,9 +264,8 @@ void DirListing::Close() {
     }
   }
   impl_->Reset();
-  ImplPool<Impl>& pool = g_pool<Impl>;
-  if (pool.count < pool.kSize)
-    pool.items[pool.count++] = impl_;
+  if (!g_pool_gone && g_pool<Impl>.count < ImplPool<Impl>::kSize)
+    g_pool<Impl>.items[g_pool<Impl>.count++] = impl_;
   else
     delete impl_;
   impl_ = nullptr;
@@ -285,8 +291,8 @@ bool DirListing::Open(const char* pattern_path) {
   if (pattern.empty() || pattern.size() > kMaxPathText || folder.size() > kMaxPathText)
     return false;
 
-  ImplPool<Impl>& pool = g_pool<Impl>;
-  Impl* impl = pool.count > 0 ? pool.items[--pool.count] : new Impl;
+  Impl* impl = !g_pool_gone && g_pool<Impl>.count > 0 ? g_pool<Impl>.items[--g_pool<Impl>.count]
+                                                       : new Impl;
   impl_ = impl;
   std::memcpy(impl->folder_text, folder.data(), folder.size());
   impl->folder_text[folder.size()] = '\0';
