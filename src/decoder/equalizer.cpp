@@ -219,8 +219,8 @@ void Equalizer::Prepare(int sample_rate, int channels) {
     band.gain_db = band.in_range ? target_db_[i] : 0.0f;
     SetCoefficients(band);
   }
-  limiter_gain_ = 1.0f;
-  limiter_release_ = static_cast<float>(1.0 - std::exp(-1.0 / (kReleaseSeconds * rate_)));
+  limiter_reduction_ = 0.0f;
+  limiter_keep_ = static_cast<float>(std::exp(-1.0 / (kReleaseSeconds * rate_)));
 }
 
 void Equalizer::Glide(std::size_t frames) {
@@ -288,20 +288,24 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
 }
 
 void Equalizer::Limit(float* samples, std::size_t frames) {
-  float gain = limiter_gain_;
+  // The reduction (1 - gain) decays by a factor per frame, so the limiter lets go completely
+  // instead of creeping towards a gain of 1 and stalling a rounding step below it.
+  float reduction = limiter_reduction_;
   for (std::size_t f = 0; f < frames; ++f) {
     float* frame = samples + f * channels_;
     float peak = std::abs(frame[0]);
     if (channels_ == 2) peak = std::max(peak, std::abs(frame[1]));
+    float gain = 1.0f - reduction;
     if (!(peak * gain <= kLimitLevel)) {
       // A peak that the filters pushed past the limit (or a value that is no number at all,
       // which only a broken state could give) sets the gain at once; the rest is release.
       gain = std::isfinite(peak) ? kLimitLevel / peak : 0.0f;
+      reduction = 1.0f - gain;
     }
     for (int c = 0; c < channels_; ++c) frame[c] *= gain;
-    if (gain < 1.0f) gain = std::min(1.0f, gain + (1.0f - gain) * limiter_release_);
+    reduction = reduction < 1e-6f ? 0.0f : reduction * limiter_keep_;
   }
-  limiter_gain_ = gain;
+  limiter_reduction_ = reduction;
 }
 
 void Equalizer::Process(float* samples, std::size_t frames) {
@@ -318,7 +322,7 @@ void Equalizer::Process(float* samples, std::size_t frames) {
     bool filtering = false;
     for (const Band& band : bands_) filtering |= band.in_range && (band.gain_db != 0 || band.tail);
     if (filtering) RunFilters(block, n);
-    if (filtering || limiter_gain_ < 1.0f) Limit(block, n);
+    if (filtering || limiter_reduction_ > 0.0f) Limit(block, n);
     done += n;
   }
   std::size_t count = frames * channels_;

@@ -67,8 +67,8 @@ class Equalizer {
   Band bands_[kBands];
   int rate_ = 44100;
   int channels_ = 2;
-  float limiter_gain_ = 1.0f;
-  float limiter_release_ = 0.0f;
+  float limiter_reduction_ = 0.0f;  // 1 - the limiter's gain
+  float limiter_keep_ = 1.0f;       // the reduction's decay per frame
 };
 
 }  // namespace veldan

@@ -198,6 +198,16 @@ TEST(EqualizerTest, LimiterHoldsBoostedSoundBelowFullScale) {
   }
   EXPECT_GT(low, 0.0);
   EXPECT_LT(high / low, 1.05);
+
+  // Back to flat, the limiter lets go completely: the sound passes unchanged again.
+  const int32_t flat[10] = {};
+  eq.SetGains(flat);
+  auto quiet = Tone(1000, -20, 2 * kRate, 2);
+  eq.Process(quiet.data(), 2 * kRate);
+  auto after = Tone(1000, -20, 1024, 2);
+  const auto after_in = after;
+  eq.Process(after.data(), 1024);
+  EXPECT_EQ(after, after_in);
 }
 
 }  // namespace
