@@ -7,12 +7,12 @@
 namespace veldan {
 namespace {
 
-// About 23 ms per callback at 44.1 kHz: short enough that a seek or a new track is heard at
-// once, long enough that the callback's cost per sample stays small. Lower rates get a
-// proportionally smaller power of two so the period stays similar.
+// A callback every 40-64 ms (2048 frames at 44.1 and 48 kHz): a pause, seek or equalizer change
+// is heard within that, the device thread wakes rarely, and a busy desktop does not starve the
+// sound server between callbacks.
 Uint16 BufferFrames(int rate) {
   Uint16 frames = 256;
-  while (frames < 4096 && frames * 43 < rate) frames = static_cast<Uint16>(frames * 2);
+  while (frames < 8192 && frames * 25 < rate) frames = static_cast<Uint16>(frames * 2);
   return frames;
 }
 
