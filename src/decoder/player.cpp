@@ -207,7 +207,10 @@ void Player::Post(bool run, int64_t start_frame) {
 
 void Player::DecodeLoop() {
   SoundOutput output(FillSound, this);
-  output.StartAudio();  // now, so that the first play does not wait for the sound system
+  // The device is opened ahead, in the format most tracks have, so the first play waits neither
+  // for the sound system nor for finding out that it has no device.
+  bool opened = false;
+  if (output.Use(44100, 2, &opened)) equalizer_.Prepare(44100, 2);
   std::shared_ptr<Mp3Stream> track;
   uint32_t epoch = 0;
   bool decoding = false;     // chunks of sound still to come

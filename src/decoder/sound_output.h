@@ -24,8 +24,6 @@ class SoundOutput {
   SoundOutput(const SoundOutput&) = delete;
   SoundOutput& operator=(const SoundOutput&) = delete;
 
-  // Starts SDL's audio subsystem ahead of the first Use (which does it otherwise).
-  void StartAudio();
   // Makes the device open in this format; *reopened tells whether it had to be (re)opened, and
   // then it is stopped. False when no device could be opened at all.
   bool Use(int rate, int channels, bool* reopened);
@@ -34,6 +32,7 @@ class SoundOutput {
   bool running() const { return running_; }
 
  private:
+  void StartAudio();
   bool StartDriver(bool dummy);
   bool OpenDevice(int rate, int channels);
   void CloseDevice();
