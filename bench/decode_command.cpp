@@ -41,7 +41,8 @@ int RunDecode(int argc, char** argv) {
     checksum += chunk[0];
     frames += static_cast<int64_t>(n);
   }
-  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   double seconds = static_cast<double>(frames) / stream->rate();
   std::fprintf(stderr, "(checksum %g)\n", checksum);
   std::printf("decode: %.1f s audio in %.1f ms, %.0f times real time\n", seconds, ms,

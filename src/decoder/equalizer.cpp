@@ -29,8 +29,12 @@ constexpr double kReleaseSeconds = 0.1;
 class FlushDenormals {
  public:
 #if defined(__SSE__)
-  FlushDenormals() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | 0x8040); }  // FTZ | DAZ
-  ~FlushDenormals() { _mm_setcsr(saved_); }
+  FlushDenormals() : saved_(_mm_getcsr()) {
+    _mm_setcsr(saved_ | 0x8040);
+  }  // FTZ | DAZ
+  ~FlushDenormals() {
+    _mm_setcsr(saved_);
+  }
 
  private:
   unsigned saved_;
@@ -83,7 +87,7 @@ constexpr MonoFn kMonoCascades[] = {nullptr,        MonoCascade<1>, MonoCascade<
 typedef float V4 __attribute__((vector_size(16)));
 
 struct alignas(16) Pipeline {
-  float y[Equalizer::kBands][2];   // each band's last output: the next band's next input
+  float y[Equalizer::kBands][2];  // each band's last output: the next band's next input
   float s1[Equalizer::kBands][2];
   float s2[Equalizer::kBands][2];
   ActiveBand k[Equalizer::kBands];
@@ -116,9 +120,13 @@ V4 Load(const float* p) {
   return v;
 }
 
-void Store(float* p, V4 v) { std::memcpy(p, &v, sizeof v); }
+void Store(float* p, V4 v) {
+  std::memcpy(p, &v, sizeof v);
+}
 
-V4 Splat2(float a, float b) { return V4{a, a, b, b}; }
+V4 Splat2(float a, float b) {
+  return V4{a, a, b, b};
+}
 
 // Steps first..last-1, where every band has work; P = bands / 2 vectors.
 template <int P>
@@ -158,8 +166,8 @@ void VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff
 }
 
 using VectorFn = void (*)(Pipeline&, float*, std::ptrdiff_t, std::ptrdiff_t);
-constexpr VectorFn kVectorSteps[] = {nullptr, VectorSteps<1>, VectorSteps<2>, VectorSteps<3>,
-                                     VectorSteps<4>, VectorSteps<5>};
+constexpr VectorFn kVectorSteps[] = {nullptr,        VectorSteps<1>, VectorSteps<2>,
+                                     VectorSteps<3>, VectorSteps<4>, VectorSteps<5>};
 
 void StereoCascade(Pipeline& p, float* samples, std::size_t frame_count) {
   const auto frames = static_cast<std::ptrdiff_t>(frame_count);
@@ -230,8 +238,9 @@ void Equalizer::Glide(std::size_t frames) {
     float target = target_db_[i];
     if (band.gain_db != target) {
       float step = target - band.gain_db;
-      band.gain_db = std::abs(step) <= kGlideStepDb ? target
-                                                    : band.gain_db + std::copysign(kGlideStepDb, step);
+      band.gain_db = std::abs(step) <= kGlideStepDb
+                         ? target
+                         : band.gain_db + std::copysign(kGlideStepDb, step);
       SetCoefficients(band);
       // After the last step onto 0 dB the band is a pass-through, but its state still holds the
       // echo of the earlier gain; it keeps running for a quarter second so that fades out.
@@ -275,7 +284,8 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
   }
   bool finite = true;
   for (int j = 0; j < n; ++j) {
-    for (int c = 0; c < 2; ++c) finite = finite && std::isfinite(p.s1[j][c]) && std::isfinite(p.s2[j][c]);
+    for (int c = 0; c < 2; ++c)
+      finite = finite && std::isfinite(p.s1[j][c]) && std::isfinite(p.s2[j][c]);
   }
   for (int j = 0; j < n; ++j) {
     Band& band = bands_[index[j]];
@@ -313,7 +323,8 @@ void Equalizer::Process(float* samples, std::size_t frames) {
   TakeNewTargets();
   for (std::size_t done = 0; done < frames;) {
     bool gliding = false;
-    for (int i = 0; i < kBands; ++i) gliding |= bands_[i].in_range && bands_[i].gain_db != target_db_[i];
+    for (int i = 0; i < kBands; ++i)
+      gliding |= bands_[i].in_range && bands_[i].gain_db != target_db_[i];
     // While a gain glides the coefficients change every few frames; otherwise the filters take
     // the whole buffer at once.
     std::size_t n = gliding ? std::min(kGlideFrames, frames - done) : frames - done;

@@ -22,7 +22,7 @@ namespace veldan {
 class Equalizer {
  public:
   static constexpr int kBands = 10;
-  static constexpr float kBandHz[kBands] = {60,   170,  310,  600,   1000,
+  static constexpr float kBandHz[kBands] = {60,   170,  310,   600,   1000,
                                             3000, 6000, 12000, 14000, 16000};
 
   Equalizer();
@@ -42,11 +42,11 @@ class Equalizer {
 
  private:
   struct Band {
-    bool in_range = false;   // below 0.45 x the sample rate
-    double cos_w0 = 0;       // fixed for the band at this rate
+    bool in_range = false;  // below 0.45 x the sample rate
+    double cos_w0 = 0;      // fixed for the band at this rate
     double alpha = 0;
-    float gain_db = 0;       // what the filter applies now; glides towards the target
-    int tail = 0;            // frames the band still runs after reaching 0 dB, so its echo fades
+    float gain_db = 0;  // what the filter applies now; glides towards the target
+    int tail = 0;       // frames the band still runs after reaching 0 dB, so its echo fades
     float b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
     float s1[2] = {0, 0}, s2[2] = {0, 0};  // filter state per channel
   };

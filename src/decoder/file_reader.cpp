@@ -31,7 +31,9 @@ std::unique_ptr<FileReader> FileReader::Open(const std::string& host_path) {
 
 FileReader::FileReader(int fd, off_t size) : fd_(fd), size_(size), buffer_(kBlockSize) {}
 
-FileReader::~FileReader() { ::close(fd_); }
+FileReader::~FileReader() {
+  ::close(fd_);
+}
 
 bool FileReader::Refill() {
   buffer_start_ += static_cast<off_t>(buffer_pos_);
@@ -73,10 +75,18 @@ ssize_t FileReader::Read(void* dst, std::size_t count) {
 off_t FileReader::Seek(off_t offset, int whence) {
   off_t base;
   switch (whence) {
-    case SEEK_SET: base = 0; break;
-    case SEEK_CUR: base = buffer_start_ + static_cast<off_t>(buffer_pos_); break;
-    case SEEK_END: base = size_; break;
-    default: errno = EINVAL; return -1;
+    case SEEK_SET:
+      base = 0;
+      break;
+    case SEEK_CUR:
+      base = buffer_start_ + static_cast<off_t>(buffer_pos_);
+      break;
+    case SEEK_END:
+      base = size_;
+      break;
+    default:
+      errno = EINVAL;
+      return -1;
   }
   off_t target;
   if (__builtin_add_overflow(base, offset, &target) || target < 0) {

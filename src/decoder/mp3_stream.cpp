@@ -114,7 +114,8 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path, bool ma
   bool scanned = !told && may_scan && mpg123_scan(h) == MPG123_OK;
   off_t samples = mpg123_length(h);
   stream->length_frames_ = samples >= 0 ? samples : -1;
-  if (samples >= 0) facts.length = static_cast<int>(std::llround(static_cast<double>(samples) / rate));
+  if (samples >= 0)
+    facts.length = static_cast<int>(std::llround(static_cast<double>(samples) / rate));
 
   // The header's bit rate is the first frame's; for VBR the average over the audio is shown.
   facts.bitrate = frame.bitrate;

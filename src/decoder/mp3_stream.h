@@ -19,12 +19,12 @@ namespace veldan {
 
 // What a track says about itself, for the track information record.
 struct TrackFacts {
-  std::string title;   // program text, empty when the tags have none
-  std::string artist;  // program text, likewise
-  int channels = 0;    // of the stream: 1 mono, 2 for every two-channel mode
-  int bitrate = 0;     // kbit/s; the average for a variable bit rate
-  int sample_rate = 0; // Hz
-  int length = -1;     // whole seconds, -1 when not known
+  std::string title;    // program text, empty when the tags have none
+  std::string artist;   // program text, likewise
+  int channels = 0;     // of the stream: 1 mono, 2 for every two-channel mode
+  int bitrate = 0;      // kbit/s; the average for a variable bit rate
+  int sample_rate = 0;  // Hz
+  int length = -1;      // whole seconds, -1 when not known
 };
 
 class Mp3Stream {
@@ -64,7 +64,7 @@ class Mp3Stream {
   int64_t length_frames_ = -1;
   bool ended_ = false;
   bool untouched_ = true;  // nothing decoded or sought since opening
-  int failures_ = 0;  // decode errors since the last good frame
+  int failures_ = 0;       // decode errors since the last good frame
 };
 
 }  // namespace veldan

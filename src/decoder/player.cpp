@@ -44,7 +44,8 @@ constexpr uint64_t kPositionMask = (uint64_t{1} << kPositionBits) - 1;
 constexpr uint32_t kEpochMask = (uint32_t{1} << (64 - kPositionBits)) - 1;
 
 uint64_t PackHeard(uint32_t epoch, int64_t frame) {
-  return (uint64_t{epoch & kEpochMask} << kPositionBits) | (static_cast<uint64_t>(frame) & kPositionMask);
+  return (uint64_t{epoch & kEpochMask} << kPositionBits) |
+         (static_cast<uint64_t>(frame) & kPositionMask);
 }
 
 int64_t NowNs() {
@@ -85,7 +86,9 @@ Player::~Player() {
   sem_destroy(&wake_);
 }
 
-void Player::SetEqualizer(const int32_t* tenths_db) { equalizer_.SetGains(tenths_db); }
+void Player::SetEqualizer(const int32_t* tenths_db) {
+  equalizer_.SetGains(tenths_db);
+}
 
 bool Player::Open(const char* program_path, vbmp3_info* info) {
   Close();
@@ -176,7 +179,8 @@ int Player::State(int32_t* position) {
   }
   if (position != nullptr) {
     int64_t seconds = rate_ > 0 ? frame / rate_ : 0;
-    *position = static_cast<int32_t>(std::min<int64_t>(seconds, std::numeric_limits<int32_t>::max()));
+    *position =
+        static_cast<int32_t>(std::min<int64_t>(seconds, std::numeric_limits<int32_t>::max()));
   }
   return mode_;
 }
@@ -358,7 +362,8 @@ void Player::Fill(float* samples, int frames, int channels) {
     if (wanted != sounding_epoch_) {
       sounding_epoch_ = wanted;
       int64_t now = NowNs();
-      if (first_sound_ns_.load(std::memory_order_relaxed) < play_time_ns_.load(std::memory_order_relaxed)) {
+      if (first_sound_ns_.load(std::memory_order_relaxed) <
+          play_time_ns_.load(std::memory_order_relaxed)) {
         first_sound_ns_.store(now, std::memory_order_relaxed);
       }
     }

@@ -73,21 +73,21 @@ class Player {
 
   // Shared between the user-interface and the decode thread.
   std::mutex request_lock_;
-  Request request_;          // guarded by request_lock_
-  bool request_new_ = false; // guarded by request_lock_
-  bool quit_ = false;        // guarded by request_lock_
-  sem_t wake_;               // posted by every thread; the decode thread waits on it
+  Request request_;           // guarded by request_lock_
+  bool request_new_ = false;  // guarded by request_lock_
+  bool quit_ = false;         // guarded by request_lock_
+  sem_t wake_;                // posted by every thread; the decode thread waits on it
 
   // Shared with the sound callback, lock-free; each written by one side only.
-  ChunkRing ring_;                              // decode thread -> callback
-  Equalizer equalizer_;                         // gains from any thread, filtering in callback
-  std::atomic<uint32_t> wanted_epoch_{0};       // written by the UI thread
-  std::atomic<bool> paused_{false};             // written by the UI thread
-  std::atomic<uint64_t> heard_{0};              // callback: epoch << 40 | frames heard
-  std::atomic<uint32_t> ended_epoch_{~0u};      // callback (or decode thread): track ended
-  std::atomic<int64_t> play_time_ns_{0};        // written by the UI thread
-  std::atomic<int64_t> first_sound_ns_{0};      // written by the callback
-  uint32_t sounding_epoch_ = ~0u;               // callback only
+  ChunkRing ring_;                          // decode thread -> callback
+  Equalizer equalizer_;                     // gains from any thread, filtering in callback
+  std::atomic<uint32_t> wanted_epoch_{0};   // written by the UI thread
+  std::atomic<bool> paused_{false};         // written by the UI thread
+  std::atomic<uint64_t> heard_{0};          // callback: epoch << 40 | frames heard
+  std::atomic<uint32_t> ended_epoch_{~0u};  // callback (or decode thread): track ended
+  std::atomic<int64_t> play_time_ns_{0};    // written by the UI thread
+  std::atomic<int64_t> first_sound_ns_{0};  // written by the callback
+  uint32_t sounding_epoch_ = ~0u;           // callback only
 
   std::thread decoder_;  // last: starts after everything above exists
 };

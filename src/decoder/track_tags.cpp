@@ -10,10 +10,16 @@
 namespace veldan {
 namespace {
 
-bool IsLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-bool IsTrail(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+bool IsLead(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool IsTrail(unsigned char b) {
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
 // Escape pairs of the name codec use the user-defined lead bytes 0xF0-0xF9.
-bool IsEscapeLead(unsigned char b) { return b >= 0xF0 && b <= 0xF9; }
+bool IsEscapeLead(unsigned char b) {
+  return b >= 0xF0 && b <= 0xF9;
+}
 
 // Latin-1 text as bytes, or false when a character lies above U+00FF (then it was never
 // Shift-JIS in disguise).

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "decoder/player.h"
 #include "decoder/playback_stats.h"
+#include "decoder/player.h"
 
 namespace {
 
@@ -41,7 +41,9 @@ int vbmp3_close(void) {
   return 1;
 }
 
-int vbmp3_play(void) { return g_player && g_player->Play() ? 1 : 0; }
+int vbmp3_play(void) {
+  return g_player && g_player->Play() ? 1 : 0;
+}
 
 int vbmp3_stop(void) {
   if (g_player) g_player->Stop();
@@ -75,6 +77,8 @@ int vbmp3_getState(int32_t* position) {
 
 namespace veldan {
 
-double FirstSoundDelayMs() { return g_player ? g_player->FirstSoundDelayMs() : -1.0; }
+double FirstSoundDelayMs() {
+  return g_player ? g_player->FirstSoundDelayMs() : -1.0;
+}
 
 }  // namespace veldan

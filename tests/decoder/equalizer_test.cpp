@@ -16,7 +16,8 @@ std::vector<float> Tone(double hz, double db, int frames, int channels, int rate
   std::vector<float> out(static_cast<std::size_t>(frames) * channels);
   double amp = std::pow(10.0, db / 20.0);
   for (int f = 0; f < frames; ++f) {
-    for (int c = 0; c < channels; ++c) out[f * channels + c] = static_cast<float>(amp * std::sin(2 * M_PI * hz * f / rate));
+    for (int c = 0; c < channels; ++c)
+      out[f * channels + c] = static_cast<float>(amp * std::sin(2 * M_PI * hz * f / rate));
   }
   return out;
 }
@@ -40,9 +41,11 @@ void ProcessInPieces(Equalizer& eq, std::vector<float>& s, int channels, unsigne
   }
 }
 
-double PeakDb(const std::vector<float>& s, int channels, int channel, std::size_t from, std::size_t to) {
+double PeakDb(const std::vector<float>& s, int channels, int channel, std::size_t from,
+              std::size_t to) {
   float peak = 0;
-  for (std::size_t f = from; f < to; ++f) peak = std::max(peak, std::abs(s[f * channels + channel]));
+  for (std::size_t f = from; f < to; ++f)
+    peak = std::max(peak, std::abs(s[f * channels + channel]));
   return 20 * std::log10(peak);
 }
 
@@ -88,11 +91,9 @@ TEST(EqualizerTest, BandGainsAtTheirFrequencies) {
     double tolerance;
   };
   const Case cases[] = {
-      {4, 120, 1000, 12.0, 0.1},   // the band's centre
-      {4, 120, 60, 0.0, 0.2},      // far below it
-      {4, -120, 1000, -12.0, 0.1},
-      {0, 60, 60, 6.0, 0.1},
-      {9, -90, 16000, -9.0, 0.1},
+      {4, 120, 1000, 12.0, 0.1},  // the band's centre
+      {4, 120, 60, 0.0, 0.2},     // far below it
+      {4, -120, 1000, -12.0, 0.1}, {0, 60, 60, 6.0, 0.1}, {9, -90, 16000, -9.0, 0.1},
   };
   for (const Case& c : cases) {
     int32_t gains[10] = {};
@@ -157,7 +158,8 @@ TEST(EqualizerTest, AnySettingStaysFiniteAndWithinFullScale) {
   const std::vector<std::vector<int32_t>> settings = {
       std::vector<int32_t>(10, INT32_MAX),
       std::vector<int32_t>(10, INT32_MIN),
-      {INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, 0, 5000},
+      {INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN, 0,
+       5000},
       std::vector<int32_t>(10, 120),
   };
   for (int rate : {8000, 44100, 48000}) {

@@ -20,7 +20,8 @@ class FileReaderTest : public ::testing::Test {
     close(fd);
     path_ = name;
     // 300 KB: several of the reader's blocks, with no two neighbouring bytes alike.
-    for (int i = 0; i < 300 * 1024; ++i) content_.push_back(static_cast<char>((i * 7 + i / 251) & 0xFF));
+    for (int i = 0; i < 300 * 1024; ++i)
+      content_.push_back(static_cast<char>((i * 7 + i / 251) & 0xFF));
     std::ofstream(path_, std::ios::binary) << content_;
   }
   void TearDown() override { std::remove(path_.c_str()); }
@@ -61,7 +62,8 @@ TEST_F(FileReaderTest, ReadsAndSeeksFollowTheLogicalPosition) {
         off_t expect = std::max<off_t>(0, std::min<off_t>(static_cast<off_t>(count), size - pos));
         ASSERT_EQ(got, expect) << "step " << step;
         ASSERT_EQ(buf.substr(0, static_cast<std::size_t>(got)),
-                  content_.substr(static_cast<std::size_t>(std::min(pos, size)), static_cast<std::size_t>(got)))
+                  content_.substr(static_cast<std::size_t>(std::min(pos, size)),
+                                  static_cast<std::size_t>(got)))
             << "step " << step;
         pos += got;
       }

@@ -37,11 +37,12 @@ TEST(Mp3StreamTest, TrackFactsFromEveryKindOfTag) {
       {"utf16.mp3", Cp932("桜の季節"), HostNameToProgramText("Beyoncé"), 2, 128, 44100, 1},
       {"utf8.mp3", HostNameToProgramText("Jóga"), HostNameToProgramText("Björk"), 2, 128, 44100, 1},
       // Latin-1 that would also pass as Shift-JIS ("é" + "l" is a kanji) stays Latin-1.
-      {"latin1.mp3", HostNameToProgramText("Amélie"), HostNameToProgramText("Café Tacvba"), 2,
-       128, 44100, 1},
+      {"latin1.mp3", HostNameToProgramText("Amélie"), HostNameToProgramText("Café Tacvba"), 2, 128,
+       44100, 1},
       {"sjis_in_latin1.mp3", Cp932("東京事変"), Cp932("椎名林檎"), 2, 128, 44100, 1},
       // ID3v1 fields are 30 bytes: the artist lost the second byte of its last character.
-      {"id3v1_sjis.mp3", Cp932("さくらさくら"), Cp932("Xさくらさくらさくらさくらさく"), 2, 128, 44100, 1},
+      {"id3v1_sjis.mp3", Cp932("さくらさくら"), Cp932("Xさくらさくらさくらさくらさく"), 2, 128,
+       44100, 1},
       {"untagged.mp3", "", "", 2, 128, 44100, 1},
       {"big_tag.mp3", "Big", "", 2, 128, 44100, 1},
       {"staircase.mp3", "", "", 2, 128, 44100, 6},
@@ -78,8 +79,8 @@ TEST(Mp3StreamTest, VariableBitRateShowsTheAverageAndTheExactLength) {
 }
 
 TEST(Mp3StreamTest, ForeignAndEmptyFilesDoNotOpenAndFailQuickly) {
-  for (const char* file : {"empty.mp3", "text_named.mp3", "wav_named.mp3", "random.mp3",
-                           "no_such_file.mp3"}) {
+  for (const char* file :
+       {"empty.mp3", "text_named.mp3", "wav_named.mp3", "random.mp3", "no_such_file.mp3"}) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Mp3Stream::Open(FixturePath(file), true)) << file;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << file;

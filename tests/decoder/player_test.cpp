@@ -1,7 +1,6 @@
 // The library as the program uses it, through vbmp3.h, with SDL's disk driver capturing what
 // would be heard (or the dummy driver where only timing matters).
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <chrono>
@@ -248,8 +247,8 @@ TEST_F(PlayerTest, BadFilesDoNotOpenOrEndEarly) {
     EXPECT_EQ(vbmp3_play(), 0) << name;
     EXPECT_EQ(vbmp3_getState(nullptr), VBMP3_STOPPED) << name;
   }
-  const char* play_through[] = {"truncated.mp3", "damaged.mp3", "format_change.mp3",
-                                "mpeg25.mp3", "big_tag.mp3"};
+  const char* play_through[] = {"truncated.mp3", "damaged.mp3", "format_change.mp3", "mpeg25.mp3",
+                                "big_tag.mp3"};
   for (const char* name : play_through) {
     ASSERT_TRUE(Open(name)) << name;
     ASSERT_NE(vbmp3_play(), 0) << name;

@@ -4,8 +4,8 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -51,13 +51,15 @@ std::vector<float> WithoutGaps(const std::vector<float>& samples, int channels) 
     std::size_t run = 0;
     while (f + run < frames) {
       bool silent = true;
-      for (int c = 0; c < channels; ++c) silent = silent && samples[(f + run) * channels + c] == 0.0f;
+      for (int c = 0; c < channels; ++c)
+        silent = silent && samples[(f + run) * channels + c] == 0.0f;
       if (!silent) break;
       ++run;
     }
     if (run < kGap) {
       std::size_t keep = run == 0 ? 1 : run;
-      out.insert(out.end(), samples.begin() + f * channels, samples.begin() + (f + keep) * channels);
+      out.insert(out.end(), samples.begin() + f * channels,
+                 samples.begin() + (f + keep) * channels);
       f += keep;
     } else {
       f += run;
@@ -93,7 +95,9 @@ DiskCapture::DiskCapture() {
   setenv("SDL_DISKAUDIODELAY", "1", 1);
 }
 
-DiskCapture::~DiskCapture() { std::filesystem::remove_all(dir_); }
+DiskCapture::~DiskCapture() {
+  std::filesystem::remove_all(dir_);
+}
 
 std::vector<float> DiskCapture::Samples() const {
   std::ifstream in(file_, std::ios::binary);

@@ -31,10 +31,10 @@ TEST(TrackTagsTest, Id3v2Texts) {
     std::string program;
   };
   const Case cases[] = {
-      {"東京", kTokyo},                                         // real UTF-8
-      {AsLatin1Utf8(kTokyo), kTokyo},                           // Shift-JIS in a Latin-1 frame
+      {"東京", kTokyo},                // real UTF-8
+      {AsLatin1Utf8(kTokyo), kTokyo},  // Shift-JIS in a Latin-1 frame
       {AsLatin1Utf8("A " + kSakura + " B"), "A " + kSakura + " B"},
-      {"Amélie", HostNameToProgramText("Amélie")},              // é+l would pass as a kanji
+      {"Amélie", HostNameToProgramText("Amélie")},  // é+l would pass as a kanji
       {"Björk", HostNameToProgramText("Björk")},
       {AsLatin1Utf8("\xB1\xB2\xB3"), HostNameToProgramText(AsLatin1Utf8("\xB1\xB2\xB3"))},  // ±²³
       {AsLatin1Utf8(kTokyo.substr(0, 3)), HostNameToProgramText(AsLatin1Utf8(kTokyo.substr(0, 3)))},
@@ -52,7 +52,8 @@ TEST(TrackTagsTest, Id3v1Fields) {
   const Case cases[] = {
       {kSakura + std::string(24, '\0'), kSakura},
       {"Song title" + std::string(20, ' '), "Song title"},
-      {"X" + kSakura + kSakura + kSakura + kSakura + "\x82", "X" + kSakura + kSakura + kSakura + kSakura},
+      {"X" + kSakura + kSakura + kSakura + kSakura + "\x82",
+       "X" + kSakura + kSakura + kSakura + kSakura},
       {std::string("A\0B", 3), "A"},
       {std::string(30, '\0'), ""},
   };
