@@ -23,13 +23,6 @@ TempTree::TempTree(char letter, const std::string& extra_drives) {
 
 TempTree::~TempTree() {
   std::error_code ignored;
-  std::filesystem::permissions(root_, std::filesystem::perms::owner_all, ignored);
-  for (auto it = std::filesystem::recursive_directory_iterator(root_, ignored);
-       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-    if (it->is_directory(ignored)) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, ignored);
-    }
-  }
   std::filesystem::remove_all(root_, ignored);
   unsetenv("VELDAN_DRIVES");
   ReloadDriveTable();
