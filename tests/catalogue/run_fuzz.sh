@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the catalogue's libFuzzer targets with clang in their own build folder and runs each for
-# a short while. Does nothing (and succeeds) when clang is not installed.
+# a short while (VELDAN_FUZZ_SECONDS, 20 by default). Succeeds without doing anything when clang
+# is not installed; fails when a target finds a crash (the input is kept under fuzz-artifacts/).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 seconds="${VELDAN_FUZZ_SECONDS:-20}"
@@ -19,13 +20,15 @@ cmake --build "$build" --target "${targets[@]}" -j2
 status=0
 for t in "${targets[@]}"; do
   corpus="$build/fuzz-corpus/$t"
-  mkdir -p "$corpus"
+  artifacts="$build/fuzz-artifacts/$t/"
+  mkdir -p "$corpus" "$artifacts"
   echo "== $t (${seconds}s) =="
-  (cd "$build" && "./$t" -max_total_time="$seconds" -max_len=4096 -print_final_stats=0 "$corpus" \
-    2>&1 | tail -n 3) || status=1
-  # A crash leaves crash-* in the build folder and a non-zero status from the fuzzer.
-  if compgen -G "$build/crash-*" >/dev/null || compgen -G "$build/leak-*" >/dev/null; then
+  if ! "$build/$t" -max_total_time="$seconds" -max_len=4096 -artifact_prefix="$artifacts" \
+      "$corpus" >"$build/$t.log" 2>&1; then
+    tail -n 40 "$build/$t.log"
     status=1
+  else
+    grep -E '^Done|#[0-9]+ *DONE' "$build/$t.log" | tail -n 1 || true
   fi
 done
 exit $status
