@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "catalogue/list_lines.h"
 #include "catalogue/program_state.h"
