@@ -29,6 +29,8 @@ void SetCatalogueWindow(CatalogueWindow* window) {
   g_window = window != nullptr ? window : &g_headless;
 }
 
-CatalogueWindow& CurrentCatalogueWindow() { return *g_window; }
+CatalogueWindow& CurrentCatalogueWindow() {
+  return *g_window;
+}
 
 }  // namespace veldan

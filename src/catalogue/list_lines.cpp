@@ -27,7 +27,9 @@ int ReadPiece(std::FILE* file, char* piece) {
   return length == 0 ? -1 : length;
 }
 
-bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+bool IsLineBreak(char c) {
+  return c == '\r' || c == '\n';
+}
 
 // Walks a list file piece by piece and tells, for each piece, whether it belongs to a '#' line.
 // A line longer than a piece goes on in the next one, and a directive such as a long #EXTINF must
@@ -70,9 +72,13 @@ void StoreEntry(int32_t index, const char* text) {
 
 }  // namespace
 
-bool ReadListPiece(std::FILE* file, char* piece) { return ReadPiece(file, piece) >= 0; }
+bool ReadListPiece(std::FILE* file, char* piece) {
+  return ReadPiece(file, piece) >= 0;
+}
 
-void CutAtFirstLineBreak(char* piece) { piece[std::strcspn(piece, "\r\n")] = '\0'; }
+void CutAtFirstLineBreak(char* piece) {
+  piece[std::strcspn(piece, "\r\n")] = '\0';
+}
 
 void StripTrailingLineBreaks(char* piece) {
   std::size_t length = std::strlen(piece);

@@ -10,9 +10,13 @@ namespace veldan {
 
 namespace {
 
-bool WaitEnded() { return g_state.wait_abort || g_state.closing; }
+bool WaitEnded() {
+  return g_state.wait_abort || g_state.closing;
+}
 
-bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDriveLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 }  // namespace
 

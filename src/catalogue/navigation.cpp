@@ -13,7 +13,9 @@ namespace veldan {
 
 namespace {
 
-int32_t Count() { return g_state.catalogue.count; }
+int32_t Count() {
+  return g_state.catalogue.count;
+}
 
 bool SameAlbum(const char* folder, int32_t index) {
   char other[kTextSize];
@@ -21,7 +23,9 @@ bool SameAlbum(const char* folder, int32_t index) {
   return std::strcmp(folder, other) == 0;
 }
 
-int32_t RandomBelow(int32_t range) { return NextRandom() % range; }
+int32_t RandomBelow(int32_t range) {
+  return NextRandom() % range;
+}
 
 }  // namespace
 
@@ -138,8 +142,12 @@ int32_t FindEntryIndex(const char* folder, const char* file_spec) {
   return -1;
 }
 
-void SeedRandom(unsigned seed) { std::srand(seed); }
+void SeedRandom(unsigned seed) {
+  std::srand(seed);
+}
 
-int NextRandom() { return std::rand(); }
+int NextRandom() {
+  return std::rand();
+}
 
 }  // namespace veldan

@@ -21,7 +21,12 @@ int64_t g_folders_listed = 0;
 bool MayEndInTrackExtension(const char* name, std::size_t length) {
   if (length <= 4) return false;
   switch (static_cast<unsigned char>(name[length - 1])) {
-    case '3': case 'U': case 'u': case 0x52: case 0x74: case 0x95:
+    case '3':
+    case 'U':
+    case 'u':
+    case 0x52:
+    case 0x74:
+    case 0x95:
       return true;
     default:
       return false;
@@ -54,8 +59,12 @@ NameKind ClassifyName(const char* name) {
   return NameKind::kOther;
 }
 
-int64_t FoldersListed() { return g_folders_listed; }
-void ResetFoldersListed() { g_folders_listed = 0; }
+int64_t FoldersListed() {
+  return g_folders_listed;
+}
+void ResetFoldersListed() {
+  g_folders_listed = 0;
+}
 
 int32_t SearchFolder(const char* folder, int depth) {
   if (depth >= kSearchDepthLimit) return 0;

@@ -20,9 +20,9 @@ Lines Entries() {
   return {g_state.catalogue.entries, g_state.catalogue.entries + g_state.catalogue.count};
 }
 
-const Lines kStatusSequence = {
-    "timer off", "status Searching /" + std::to_string(kColourYellow), "pump",
-    "status Stop /" + std::to_string(kColourRed), "timer on", "pump"};
+const Lines kStatusSequence = {"timer off", "status Searching /" + std::to_string(kColourYellow),
+                               "pump",      "status Stop /" + std::to_string(kColourRed),
+                               "timer on",  "pump"};
 
 TEST(BuildCatalogueTest, ShallowerFilesFirstAndTheStatusAroundTheBuild) {
   TempTree tree;

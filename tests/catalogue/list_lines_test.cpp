@@ -46,13 +46,15 @@ TEST(ListLinesTest, BothRules) {
   };
   const Row rows[] = {
       {"X:\\1.mp3\n\nX:\\2.mp3\n", {"X:\\1.mp3", "X:\\2.mp3"}, {"X:\\1.mp3", "X:\\2.mp3"}},
-      {"C:\\A\\1.mp3\r\nC:\\B\\2.mp3", {"C:\\A\\1.mp3", "C:\\B\\2.mp3"},
+      {"C:\\A\\1.mp3\r\nC:\\B\\2.mp3",
+       {"C:\\A\\1.mp3", "C:\\B\\2.mp3"},
        {"C:\\A\\1.mp3", "C:\\B\\2.mp3"}},
       {"#EXTM3U\r\n#EXTINF:12,Song\r\nX:\\1.mp3\r\n# note\r\n\r\n", {"X:\\1.mp3"}, {"X:\\1.mp3"}},
       // A directive longer than a piece leaves no tail behind.
       {kLongComment + "\nX:\\2.mp3\n", {"X:\\2.mp3"}, {"X:\\2.mp3"}},
       // A line longer than a piece gives pieces of 511 and 89 bytes.
-      {kLong + "\r\n", {kLong.substr(0, 511), kLong.substr(511)},
+      {kLong + "\r\n",
+       {kLong.substr(0, 511), kLong.substr(511)},
        {kLong.substr(0, 511), kLong.substr(511)}},
       // After 510 bytes and the CR, the LF alone is no entry.
       {std::string(510, 'x') + "\r\n", {std::string(510, 'x')}, {std::string(510, 'x')}},

@@ -22,12 +22,24 @@ void SetEntries(const std::vector<std::string>& entries) {
 }
 
 using Op = int32_t (*)(int32_t);
-int32_t Next(int32_t i) { return NextFileIndex(i, false, false); }
-int32_t NextLock(int32_t i) { return NextFileIndex(i, true, false); }
-int32_t NextRandomPick(int32_t i) { return NextFileIndex(i, false, true); }
-int32_t NextLockRandom(int32_t i) { return NextFileIndex(i, true, true); }
-int32_t Prev(int32_t i) { return PrevFileIndex(i, false); }
-int32_t PrevLock(int32_t i) { return PrevFileIndex(i, true); }
+int32_t Next(int32_t i) {
+  return NextFileIndex(i, false, false);
+}
+int32_t NextLock(int32_t i) {
+  return NextFileIndex(i, true, false);
+}
+int32_t NextRandomPick(int32_t i) {
+  return NextFileIndex(i, false, true);
+}
+int32_t NextLockRandom(int32_t i) {
+  return NextFileIndex(i, true, true);
+}
+int32_t Prev(int32_t i) {
+  return PrevFileIndex(i, false);
+}
+int32_t PrevLock(int32_t i) {
+  return PrevFileIndex(i, true);
+}
 
 struct Row {
   Op op;
@@ -35,7 +47,7 @@ struct Row {
   int32_t index;
   int32_t expected;
 };
-#define ROW(op, index, expected) Row{op, #op, index, expected}
+#define ROW(op, index, expected) (Row{op, #op, index, expected})
 
 void Check(const std::vector<Row>& rows) {
   for (const Row& r : rows) EXPECT_EQ(r.op(r.index), r.expected) << r.name << "(" << r.index << ")";
@@ -43,15 +55,12 @@ void Check(const std::vector<Row>& rows) {
 
 TEST(NavigationTest, TwoAlbumsOfFiveEntries) {
   SetEntries({"C:\\A\\1.mp3", "C:\\A\\2.mp3", "C:\\A\\3.mp3", "C:\\B\\4.mp3", "C:\\B\\5.mp3"});
-  Check({ROW(NextAlbumFirstIndex, 1, 3), ROW(NextAlbumFirstIndex, 4, 0),
-         ROW(AlbumFirstIndex, 1, 0),     ROW(AlbumFirstIndex, 4, 3),
-         ROW(AlbumLastIndex, 1, 2),      ROW(AlbumLastIndex, 3, 4),
-         ROW(PrevAlbumFirstIndex, 3, 0), ROW(PrevAlbumFirstIndex, 1, 3),
-         ROW(NextLock, 2, 0),            ROW(NextLock, 4, 3),
-         ROW(NextLock, 1, 2),            ROW(Next, 4, 0),
-         ROW(PrevLock, 0, 2),            ROW(PrevLock, 3, 4),
-         ROW(PrevLock, 2, 1),            ROW(Prev, 0, 4),
-         ROW(AlbumNumberOf, 2, 1),       ROW(AlbumNumberOf, 4, 2)});
+  Check({ROW(NextAlbumFirstIndex, 1, 3), ROW(NextAlbumFirstIndex, 4, 0), ROW(AlbumFirstIndex, 1, 0),
+         ROW(AlbumFirstIndex, 4, 3), ROW(AlbumLastIndex, 1, 2), ROW(AlbumLastIndex, 3, 4),
+         ROW(PrevAlbumFirstIndex, 3, 0), ROW(PrevAlbumFirstIndex, 1, 3), ROW(NextLock, 2, 0),
+         ROW(NextLock, 4, 3), ROW(NextLock, 1, 2), ROW(Next, 4, 0), ROW(PrevLock, 0, 2),
+         ROW(PrevLock, 3, 4), ROW(PrevLock, 2, 1), ROW(Prev, 0, 4), ROW(AlbumNumberOf, 2, 1),
+         ROW(AlbumNumberOf, 4, 2)});
   // Random choices are among the others only, and cover them all.
   for (unsigned seed = 0; seed < 20; ++seed) {
     SeedRandom(seed);
@@ -104,9 +113,9 @@ TEST(NavigationTest, FindEntryIndexGoesThroughTheListing) {
     int32_t expected;
   };
   const Case cases[] = {
-      {"T:\\Album", "T:\\Album\\Song.mp3", 1},   {"T:\\Album", "T:\\Album\\SONG.mp3", 1},
-      {"T:\\Album", "T:\\Album\\S*.mp3", 1},     {"T:\\Album", "T:\\Album\\cover.jpg", -1},
-      {"T:\\Album", "T:\\Album\\none.mp3", -1},  {"T:", "T:\\Album\\Song.mp3", -1},
+      {"T:\\Album", "T:\\Album\\Song.mp3", 1},  {"T:\\Album", "T:\\Album\\SONG.mp3", 1},
+      {"T:\\Album", "T:\\Album\\S*.mp3", 1},    {"T:\\Album", "T:\\Album\\cover.jpg", -1},
+      {"T:\\Album", "T:\\Album\\none.mp3", -1}, {"T:", "T:\\Album\\Song.mp3", -1},
   };
   for (const Case& c : cases) EXPECT_EQ(FindEntryIndex(c.folder, c.spec), c.expected) << c.spec;
 }

@@ -27,16 +27,26 @@ TEST(ClassifyNameTest, ExtensionOfTheFoldedName) {
     NameKind kind;
   };
   const Row rows[] = {
-      {"x.mp3", kTrack}, {"x.MP3", kTrack}, {"A.Mp3", kTrack}, {".hidden.mp3", kTrack},
+      {"x.mp3", kTrack},
+      {"x.MP3", kTrack},
+      {"A.Mp3", kTrack},
+      {".hidden.mp3", kTrack},
       {"\x82\x98.\x82\x8D\x82\x90\x82\x52", kTrack},  // ｘ.ｍｐ３
-      {"x.\x82\x6C\x82\x6F\x82\x52", kTrack},          // x.ＭＰ３
-      {"\x95\x5C.mp3", kTrack},                        // 表.mp3
-      {"list.m3u", kList}, {"LIST.M3U", kList},
+      {"x.\x82\x6C\x82\x6F\x82\x52", kTrack},         // x.ＭＰ３
+      {"\x95\x5C.mp3", kTrack},                       // 表.mp3
+      {"list.m3u", kList},
+      {"LIST.M3U", kList},
       {"l.\x82\x8D\x82\x52\x82\x95", kList},  // l.ｍ３ｕ
       {"l.m3\x82\x74", kList},                // l.m3Ｕ
       // Four bytes or fewer after folding match nothing.
-      {".mp3", kOther}, {".m3u", kOther}, {"\x82\x8D\x82\x90\x82\x52.", kOther},
-      {"xmp3", kOther}, {"songmp3", kOther}, {"a.mp3.txt", kOther}, {"a.mp4", kOther}, {"", kOther},
+      {".mp3", kOther},
+      {".m3u", kOther},
+      {"\x82\x8D\x82\x90\x82\x52.", kOther},
+      {"xmp3", kOther},
+      {"songmp3", kOther},
+      {"a.mp3.txt", kOther},
+      {"a.mp4", kOther},
+      {"", kOther},
   };
   for (const Row& row : rows) EXPECT_EQ(ClassifyName(row.name), row.kind) << row.name;
 }
@@ -74,7 +84,8 @@ TEST_F(SearchTest, WhatIsFound) {
   const bool root = access((tree_.root() + "/locked").c_str(), R_OK) == 0;
 
   Lines expected = {"T:\\1\\2\\3\\4\\5\\6\\7\\8\\9\\nine.mp3", "T:\\Music\\.c.mp3",
-                    "T:\\Music\\B.Mp3", "T:\\" + a + "\\" + b + "\\" + std::string(100, 'n') + ".mp3"};
+                    "T:\\Music\\B.Mp3",
+                    "T:\\" + a + "\\" + b + "\\" + std::string(100, 'n') + ".mp3"};
   if (root) expected.push_back("T:\\locked\\l.mp3");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Search("T:"), expected);
@@ -101,7 +112,8 @@ TEST_F(SearchTest, AListStandsForItsFolder) {
 
 TEST_F(SearchTest, FiveHundredEntriesAtMostYetEveryFolderIsWalked) {
   for (int f = 0; f < 6; ++f) {
-    for (int i = 0; i < 100; ++i) tree_.WriteFile("F" + std::to_string(f) + "/" + std::to_string(i) + ".mp3");
+    for (int i = 0; i < 100; ++i)
+      tree_.WriteFile("F" + std::to_string(f) + "/" + std::to_string(i) + ".mp3");
   }
   tree_.WriteFile("F5/L/list.m3u", "X:\\1.mp3\n");
   EXPECT_EQ(Search("T:").size(), 500u);

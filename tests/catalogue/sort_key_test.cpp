@@ -32,7 +32,10 @@ TEST(MakeSortKeyTest, DepthThenFoldedPath) {
       {"D:\\\xB1\xDFx", "1:\\\xB1\xDFX"},
       {"D:\\a\\\x88", "2:\\A\\\x88"},
       // The depth character replaces the first output byte, even a lead byte.
-      {"\x95\x5C" "a", "0\x5C" "A"},
+      {"\x95\x5C"
+       "a",
+       "0\x5C"
+       "A"},
       {std::string(511, 'a'), "0" + std::string(510, 'A')},
   };
   for (const Row& row : rows) {
