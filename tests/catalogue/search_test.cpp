@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -111,9 +112,12 @@ TEST_F(SearchTest, AListStandsForItsFolder) {
 }
 
 TEST_F(SearchTest, FiveHundredEntriesAtMostYetEveryFolderIsWalked) {
+  char name[32];
   for (int f = 0; f < 6; ++f) {
-    for (int i = 0; i < 100; ++i)
-      tree_.WriteFile("F" + std::to_string(f) + "/" + std::to_string(i) + ".mp3");
+    for (int i = 0; i < 100; ++i) {
+      std::snprintf(name, sizeof name, "F%d/%d.mp3", f, i);
+      tree_.WriteFile(name);
+    }
   }
   tree_.WriteFile("F5/L/list.m3u", "X:\\1.mp3\n");
   EXPECT_EQ(Search("T:").size(), 500u);
