@@ -1,0 +1,294 @@
+"""End-to-end scenarios: the real veldan, clicked and listened to under Xvfb.
+
+    scenarios.py --veldan PATH --x11-close PATH --tracks DIR [--have LIST] [--build-dir DIR]
+                 [--cmake PATH] NAME
+
+Exit code 0 when the scenario passed, 1 when it failed, 77 when this build lacks a piece it
+needs. --have lists the program's parts that the build holds (opt, sel, data, ...).
+"""
+
+import argparse
+import configparser
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+from veldan_e2e import (MAIN_CONTROLS, OPTION_CONTROLS, OPTION_TITLE, SELECT_TITLE, SKIP, TONES,
+                        Failure, Session, Skipped, check, select_item)
+
+A, B, C, D, E, F, G, H = TONES
+
+# Time one scenario may take in all, well inside ctest's own limit.
+SCENARIO_SECONDS = 60
+
+SCENARIOS = {}
+
+
+def scenario(*needs):
+    def register(fn):
+        SCENARIOS[fn.__name__] = (fn, needs)
+        return fn
+
+    return register
+
+
+def album_tree(s, first="long"):
+    """T:\\Album holds 01 (A), 02 (B), 03 (C) and the album T:\\Album\\Second holds 01 (D) and
+    02 (E): sorted, the catalogue is those five in that order, as two albums."""
+    s.put("t/Album/01.mp3", A, first)
+    s.put("t/Album/02.mp3", B)
+    s.put("t/Album/03.mp3", C)
+    s.put("t/Album/Second/01.mp3", D)
+    s.put("t/Album/Second/02.mp3", E)
+    return f"T=fixed:{s.path('t')};E=cdrom:{s.path('cd')}"
+
+
+def start_album(s, first="long", cwd=None):
+    drives = album_tree(s, first)
+    s.start([s.path("t", "Album")], drives=drives, cwd=cwd)
+    wid = s.main_window()
+    return wid
+
+
+def close_ok(s, wid):
+    code = s.close(wid)
+    check(code == 0, f"veldan ended with exit code {code}, expected 0")
+
+
+def stop_and_wait_idle(s, wid):
+    s.press(wid, "BitBtn_stop")
+    s.wait_silence()
+    # The poll enables Play, Auto CD and Option again within one 250 ms tick of the stop.
+    time.sleep(0.6)
+
+
+# ----------------------------------------------------------------------------- scenarios
+
+
+@scenario()
+def autoplay(s):
+    """Started on a folder, it titles itself after it, plays the first sorted track without any
+    input and goes on to the second when the first ends."""
+    wid = start_album(s, first="short")
+    check(s.title(wid) == "VELDAN [T:\\Album]", f"title is {s.title(wid)!r}")
+    s.wait_tone(A)
+    s.wait_tone(B, timeout=8)
+    close_ok(s, wid)
+
+
+@scenario()
+def stop_play(s):
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.press(wid, "BitBtn_stop")
+    s.wait_silence()
+    s.stays_silent(1.0)
+    s.press(wid, "BitBtn_play")
+    s.wait_tone(A)
+    close_ok(s, wid)
+
+
+@scenario()
+def files_and_albums(s):
+    """NextFile, NextAlbum and PreAlbum with the album lock off: next file, first file of the
+    next album, first file of the previous album (not of the current one)."""
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.press(wid, "BitBtn_next_file")
+    s.wait_tone(B)
+    s.press(wid, "BitBtn_next_album")
+    s.wait_tone(D)
+    s.press(wid, "BitBtn_next_file")
+    s.wait_tone(E)
+    s.press(wid, "BitBtn_pre_album")
+    s.wait_tone(A)
+    close_ok(s, wid)
+
+
+@scenario()
+def album_lock(s):
+    """With the lock on, NextAlbum goes to the last file of the current album and PreAlbum back
+    to its first; NextFile wraps inside the album."""
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.press(wid, "CheckBox_album_lock")
+    s.press(wid, "BitBtn_next_album")
+    s.wait_tone(C)
+    s.press(wid, "BitBtn_next_file")
+    s.wait_tone(A)
+    s.press(wid, "BitBtn_next_file")
+    s.wait_tone(B)
+    s.press(wid, "BitBtn_pre_album")
+    s.wait_tone(A)
+    close_ok(s, wid)
+
+
+@scenario()
+def auto_cd(s):
+    """Stopped on a folder of the fixed drive, Auto CD finds the one CD drive with a disc, titles
+    the window after its root and plays its first track."""
+    s.put("cd/Disc/01.mp3", F)
+    s.put("cd/Disc/02.mp3", G)
+    wid = start_album(s)
+    s.wait_tone(A)
+    stop_and_wait_idle(s, wid)
+    s.press(wid, "BitBtn_auto_cd")
+    s.wait_title(wid, "VELDAN [E:]")
+    s.wait_tone(F)
+    close_ok(s, wid)
+
+
+@scenario("opt")
+def option_ok(s):
+    """OK in the options dialog makes the folder its folder list shows (at first the folder the
+    program was started in) the starting folder: title and catalogue follow, nothing plays until
+    Play."""
+    s.put("t/Other/01.mp3", F)
+    s.put("t/Other/02.mp3", G)
+    wid = start_album(s, cwd=s.path("t", "Other"))
+    s.wait_tone(A)
+    stop_and_wait_idle(s, wid)
+    s.press(wid, "BitBtn_options")
+    dialog = s.window(title=OPTION_TITLE)
+    s.click(dialog, OPTION_CONTROLS["BitBtn1"])
+    s.window_gone(dialog)
+    s.wait_title(wid, "VELDAN [T:\\Other]")
+    s.stays_silent(1.0)
+    s.press(wid, "BitBtn_play")
+    s.wait_tone(F)
+    close_ok(s, wid)
+
+
+@scenario("sel")
+def select_track(s):
+    """A double-click on an item of the selection dialog while playing plays that entry next."""
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.press(wid, "BitBtn_sel")
+    dialog = s.window(title=SELECT_TITLE)
+    s.click(dialog, select_item(3), double=True)
+    s.window_gone(dialog)
+    s.wait_tone(D)
+    close_ok(s, wid)
+
+
+@scenario()
+def close_during_media_wait(s):
+    """The disc is taken out while its last track plays; the next opening waits for a disc
+    without end, and closing the window still ends the program with 0."""
+    s.put("cd/01.mp3", A, "short")
+    s.start([s.path("cd")], drives=f"E=cdrom:{s.path('cd')}")
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [E:]", f"title is {s.title(wid)!r}")
+    s.wait_tone(A)
+    os.rename(s.path("cd"), s.path("cd-out"))
+    s.wait_silence(timeout=6)
+    s.stays_silent(0.5)
+    check(s.alive(), "veldan ended by itself while waiting for a disc")
+    close_ok(s, wid)
+
+
+@scenario("data")
+def portable(s):
+    """The build folder's program and help file copied onto a disc with music, started without
+    arguments: it plays its own disc from the root."""
+    s.put("cd/Music/01.mp3", C)
+    s.put("cd/Music/02.mp3", D)
+    program = s.path("cd", "veldan")
+    shutil.copy2(s.veldan, program)
+    shutil.copy2(os.path.join(os.path.dirname(s.veldan), "VELDAN.HLP"), s.path("cd"))
+    s.start([], drives=f"E=cdrom:{s.path('cd')}", program=program)
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [E:]", f"title is {s.title(wid)!r}")
+    s.wait_tone(C)
+    close_ok(s, wid)
+
+
+@scenario("data")
+def install(s):
+    """cmake --install into a fresh prefix gives a program that finds its help file beside it,
+    a desktop entry and an icon; the installed program plays a folder and closes with 0."""
+    prefix = s.path("prefix")
+    r = subprocess.run([s.args.cmake, "--install", s.args.build_dir, "--prefix", prefix],
+                       capture_output=True, timeout=60)
+    check(r.returncode == 0, f"cmake --install failed:\n{r.stdout.decode()}{r.stderr.decode()}")
+    program = os.path.join(prefix, "bin", "veldan")
+    for rel in ("bin/veldan", "bin/VELDAN.HLP", "share/applications/veldan.desktop",
+                "share/icons/hicolor/scalable/apps/veldan.svg"):
+        check(os.path.isfile(os.path.join(prefix, rel)), f"{rel} is not installed")
+    check(os.access(program, os.X_OK), "the installed veldan is not executable")
+    entry = configparser.ConfigParser(interpolation=None)
+    entry.optionxform = str
+    entry.read(os.path.join(prefix, "share/applications/veldan.desktop"), encoding="utf-8")
+    d = entry["Desktop Entry"]
+    for key, value in (("Type", "Application"), ("Name", "VELDAN"), ("Exec", "veldan %F"),
+                       ("Icon", "veldan")):
+        check(d.get(key) == value, f"desktop entry {key}={d.get(key)!r}, expected {value!r}")
+    for mime in ("audio/mpeg", "audio/x-mpegurl", "inode/directory"):
+        check(mime in d.get("MimeType", "").split(";"), f"desktop entry lacks {mime}")
+    with open(os.path.join(prefix, "share/icons/hicolor/scalable/apps/veldan.svg"), "rb") as f:
+        check(b"<svg" in f.read(), "the icon is not an SVG picture")
+
+    s.put("music/Band/01.mp3", E)
+    s.put("music/Band/02.mp3", F)
+    s.start([s.path("music", "Band")], program=program)
+    wid = s.main_window()
+    s.wait_tone(E)
+    close_ok(s, wid)
+
+
+# ----------------------------------------------------------------------------- runner
+
+
+def _on_alarm(signum, frame):
+    raise Failure(f"the scenario took longer than {SCENARIO_SECONDS} s")
+
+
+def main(argv):
+    p = argparse.ArgumentParser(description=__doc__,
+                                formatter_class=argparse.RawDescriptionHelpFormatter)
+    p.add_argument("--veldan", required=True)
+    p.add_argument("--x11-close", required=True)
+    p.add_argument("--tracks", required=True)
+    p.add_argument("--have", default="")
+    p.add_argument("--build-dir")
+    p.add_argument("--cmake", default="cmake")
+    p.add_argument("name", choices=sorted(SCENARIOS))
+    args = p.parse_args(argv)
+
+    fn, needs = SCENARIOS[args.name]
+    have = set(filter(None, args.have.split(",")))
+    missing = [n for n in needs if n not in have]
+    if missing:
+        print(f"SKIP {args.name}: this build has no {', '.join(missing)}")
+        return SKIP
+    if not os.path.exists(args.veldan):
+        print(f"SKIP {args.name}: no program at {args.veldan}")
+        return SKIP
+
+    signal.signal(signal.SIGALRM, _on_alarm)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    signal.alarm(SCENARIO_SECONDS)
+    started = time.monotonic()
+    s = Session(args.veldan, args.x11_close, args.tracks)
+    s.args = args
+    try:
+        fn(s)
+    except Skipped as e:
+        print(f"SKIP {args.name}: {e}")
+        return SKIP
+    except Failure as e:
+        print(f"FAIL {args.name}: {e}")
+        return 1
+    finally:
+        signal.alarm(0)
+        s.end()
+    print(f"PASS {args.name} in {time.monotonic() - started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,467 @@
+"""End-to-end helpers: the real veldan in a real X window.
+
+A Session starts a private Xvfb, runs veldan on it with SDL's disk driver writing what would be
+heard into a file and a drive table of temporary folders, and then lets a scenario act as a
+listener at the screen: click a control where the layout puts it, read the window title, tell
+which tone is playing from the tail of the sound file, and close the window the way a window
+manager's close box does. Every wait has a limit, so a fault fails a scenario instead of hanging
+it, and every process the session started dies with it.
+
+Run as a script, it writes the tone tracks the scenarios copy into their drive folders:
+    veldan_e2e.py tracks OUTDIR
+"""
+
+import array
+import ctypes
+import math
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# Distinct tones, one per track of a scenario, far enough apart for a 0.1 s window to tell them
+# apart and none an octave of another.
+TONES = [400, 500, 630, 750, 900, 1060, 1250, 1400]
+# A short track ends during a scenario; a long one never does.
+SHORT_SECONDS = 3
+LONG_SECONDS = 20
+
+RATE = 44100
+CHANNELS = 2
+FRAME_BYTES = CHANNELS * 4  # the device is opened with 32-bit float samples
+
+SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
+
+
+def track_name(freq, length):
+    return f"tone_{freq}_{length}.mp3"
+
+
+def make_tracks(out_dir):
+    sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
+    import make_fixtures  # noqa: E402  (the project's own generator, found beside the tests)
+
+    os.makedirs(out_dir, exist_ok=True)
+    for freq in TONES:
+        for length, seconds in (("short", SHORT_SECONDS), ("long", LONG_SECONDS)):
+            make_fixtures.make_tone(os.path.join(out_dir, track_name(freq, length)), freq=freq,
+                                    seconds=seconds)
+
+
+# ----------------------------------------------------------------------------- layout
+
+# Client rectangles (left, top, width, height) of the main window's controls. Panel3 holds the
+# controls and sits at 8,64; Panel4 (the seek bar's frame) sits at 416,7 inside Panel3.
+_PANEL3 = (8, 64)
+_PANEL3_CONTROLS = {
+    "BitBtn_auto_cd": (296, 6, 113, 22),
+    "BitBtn_options": (296, 27, 57, 18),
+    "BitBtn_sel": (352, 27, 57, 18),
+    "CheckBox_album_lock": (422, 27, 81, 17),
+    "CheckBox_repeat": (502, 27, 65, 17),
+    "CheckBox_random": (562, 27, 64, 17),
+    "BitBtn_pre_album": (8, 48, 89, 18),
+    "BitBtn_pre_file": (96, 48, 89, 18),
+    "BitBtn_stop": (184, 48, 89, 18),
+    "BitBtn_pause": (272, 48, 89, 18),
+    "BitBtn_play": (360, 48, 89, 18),
+    "BitBtn_next_file": (448, 48, 89, 18),
+    "BitBtn_next_album": (536, 48, 89, 18),
+}
+MAIN_CONTROLS = {
+    name: (_PANEL3[0] + x, _PANEL3[1] + y, w, h) for name, (x, y, w, h) in _PANEL3_CONTROLS.items()
+}
+MAIN_CONTROLS["Image_time_locate"] = (_PANEL3[0] + 416 + 2, _PANEL3[1] + 7 + 2, 205, 15)
+MAIN_CLIENT_SIZE = (649, 142)
+
+OPTION_TITLE = "VELDAN\u3000オプション設定"
+OPTION_CONTROLS = {
+    "BitBtn1": (328, 232, 105, 33),  # OK
+    "BitBtn2": (440, 232, 97, 33),  # Cancel
+}
+
+SELECT_TITLE = "検索されたファイルのダイレクト選択"
+SELECT_ITEM_HEIGHT = 12
+
+
+def select_item(k):
+    """Rectangle of item k of the selection dialog's list, which fills the top of the dialog.
+    The list's frame takes a pixel or two above the first item, so the middle of the item is
+    aimed at from a little below its designed top."""
+    return (0, 2 + SELECT_ITEM_HEIGHT * k, 200, SELECT_ITEM_HEIGHT)
+
+
+# ----------------------------------------------------------------------------- failures
+
+
+class Failure(Exception):
+    """A scenario's expectation that did not hold."""
+
+
+class Skipped(Exception):
+    """A scenario that cannot run in this build (a piece it needs is missing)."""
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_until(what, probe, timeout, interval=0.05):
+    """Calls probe until it returns something true and returns that; fails after timeout."""
+    end = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() >= end:
+            raise Failure(f"timed out after {timeout:.1f} s waiting for {what}")
+        time.sleep(interval)
+
+
+def _die_with_parent():
+    # The session's children must not outlive it, also when ctest kills the scenario.
+    libc = ctypes.CDLL("libc.so.6", use_errno=True)
+    libc.prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
+# ----------------------------------------------------------------------------- sound
+
+
+def goertzel_amplitudes(samples, rate, freqs):
+    """Amplitude of each frequency in a Hann-windowed stretch of mono samples (a full-scale sine
+    measures 1.0)."""
+    n = len(samples)
+    window = [0.5 - 0.5 * math.cos(2 * math.pi * i / (n - 1)) for i in range(n)]
+    x = [s * w for s, w in zip(samples, window)]
+    gain = sum(window) / 2
+    out = {}
+    for f in freqs:
+        coeff = 2 * math.cos(2 * math.pi * f / rate)
+        s1 = s2 = 0.0
+        for v in x:
+            s1, s2 = v + coeff * s1 - s2, s1
+        power = s1 * s1 + s2 * s2 - coeff * s1 * s2
+        out[f] = math.sqrt(max(power, 0.0)) / gain
+    return out
+
+
+def classify(samples, rate, freqs, silence_db=-50.0):
+    """None for silence, the tone that carries most of the sound, or "mixed"."""
+    n = len(samples)
+    rms = math.sqrt(sum(v * v for v in samples) / n) if n else 0.0
+    if rms == 0.0 or 20 * math.log10(rms * math.sqrt(2)) < silence_db:
+        return None
+    amps = goertzel_amplitudes(samples, rate, freqs)
+    best = max(amps, key=amps.get)
+    # A pure sine of amplitude A has an RMS of A / sqrt 2; a cross-fade, noise or a tone not in
+    # the list leaves the best candidate well short of that.
+    if amps[best] / math.sqrt(2) >= 0.7 * rms:
+        return best
+    return "mixed"
+
+
+class Capture:
+    """The growing file that SDL's disk driver writes, read from its tail."""
+
+    def __init__(self, path):
+        self.path = path
+        self._size = -1
+        self._grew_at = time.monotonic()
+
+    def _current_size(self):
+        try:
+            size = os.path.getsize(self.path)
+        except OSError:
+            size = 0
+        if size != self._size:
+            self._size = size
+            self._grew_at = time.monotonic()
+        return size
+
+    def tail(self, seconds=0.1):
+        """Mono samples of the last stretch written, or None when nothing was written lately
+        (the device is closed: nothing is heard)."""
+        size = self._current_size()
+        if time.monotonic() - self._grew_at > 0.4:
+            return None
+        frames = int(RATE * seconds)
+        want = frames * FRAME_BYTES
+        end = size - size % FRAME_BYTES
+        if end < want:
+            return None
+        with open(self.path, "rb") as f:
+            f.seek(end - want)
+            data = f.read(want)
+        floats = array.array("f")
+        floats.frombytes(data[: len(data) - len(data) % FRAME_BYTES])
+        return [(floats[i] + floats[i + 1]) / 2 for i in range(0, len(floats) - 1, 2)]
+
+    def now(self, freqs):
+        samples = self.tail()
+        if samples is None:
+            return None
+        return classify(samples, RATE, freqs)
+
+
+# ----------------------------------------------------------------------------- X display
+
+
+class Xvfb:
+    """A private X server on a display number it picks itself."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+             "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=_die_with_parent)
+        os.close(write_end)
+        number = b""
+        end = time.monotonic() + 10
+        while not number.endswith(b"\n"):
+            if time.monotonic() > end or self.proc.poll() is not None:
+                os.close(read_end)
+                self.stop()
+                raise Failure("Xvfb did not start")
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        self.display = ":" + number.decode().strip()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+
+# ----------------------------------------------------------------------------- the session
+
+
+class Session:
+    """One scenario's world: a temporary folder tree, an X server and at most one veldan."""
+
+    def __init__(self, veldan, x11_close, tracks, tones=TONES):
+        self.veldan = veldan
+        self.x11_close = x11_close
+        self.tracks = tracks
+        self.tones = list(tones)
+        self.root = tempfile.mkdtemp(prefix="veldan_e2e_")
+        self.xvfb = Xvfb()
+        self.proc = None
+        self.capture = None
+        self.log_path = os.path.join(self.root, "veldan.log")
+
+    # -- the folder tree
+
+    def path(self, *parts):
+        return os.path.join(self.root, *parts)
+
+    def put(self, rel, freq, length="long"):
+        """Copies the tone track of freq to the host path root/rel."""
+        dest = self.path(rel)
+        os.makedirs(os.path.dirname(dest), exist_ok=True)
+        shutil.copyfile(os.path.join(self.tracks, track_name(freq, length)), dest)
+        return dest
+
+    # -- the player
+
+    def start(self, args=(), drives="", cwd=None, program=None):
+        """Starts veldan (or another copy of it) with SDL writing its sound into a capture file."""
+        check(self.proc is None, "one player per session")
+        capture_file = self.path("sound.raw")
+        env = dict(os.environ)
+        env.update({
+            "DISPLAY": self.xvfb.display,
+            "QT_QPA_PLATFORM": "xcb",
+            "SDL_AUDIODRIVER": "disk",
+            "SDL_DISKAUDIOFILE": capture_file,
+            "VELDAN_DRIVES": drives,
+            "XDG_RUNTIME_DIR": self.path(),
+            "NO_AT_BRIDGE": "1",
+        })
+        # Real time: a track must end after its length, as heard.
+        env.pop("SDL_DISKAUDIODELAY", None)
+        self.capture = Capture(capture_file)
+        self._log = open(self.log_path, "wb")
+        self.proc = subprocess.Popen([program or self.veldan, *args], env=env,
+                                     cwd=cwd or self.root, stdout=self._log,
+                                     stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+        return self
+
+    def alive(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def _xdotool(self, *args, timeout=5):
+        env = dict(os.environ, DISPLAY=self.xvfb.display)
+        try:
+            r = subprocess.run(["xdotool", *args], env=env, capture_output=True, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"xdotool {' '.join(args)} did not return") from None
+        return r.returncode, r.stdout.decode("utf-8", "replace")
+
+    def windows(self):
+        """(id, title) of every visible top-level window of the player."""
+        if not self.alive():
+            raise Failure(f"veldan is not running (exit code {self.proc.returncode})"
+                          f"{self._log_tail()}")
+        code, out = self._xdotool("search", "--onlyvisible", "--pid", str(self.proc.pid))
+        if code != 0:
+            return []
+        found = []
+        for wid in out.split():
+            code, name = self._xdotool("getwindowname", wid)
+            if code == 0:
+                found.append((wid, name.rstrip("\n")))
+        return found
+
+    def window(self, title=None, pattern=None, timeout=10):
+        """Waits for a visible window with exactly this title (or matching pattern) and
+        returns its id."""
+
+        def probe():
+            for wid, name in self.windows():
+                if (title is not None and name == title) or (
+                        pattern is not None and re.fullmatch(pattern, name)):
+                    return wid
+            return None
+
+        return wait_until(f"a window titled {title or pattern!r} (have {self._titles()})", probe,
+                          timeout, interval=0.1)
+
+    def main_window(self, timeout=15):
+        return self.window(pattern=r"VELDAN \[.*\]", timeout=timeout)
+
+    def window_gone(self, wid, timeout=5):
+        wait_until(f"window {wid} to close",
+                   lambda: all(w != wid for w, _ in self.windows()), timeout)
+
+    def _titles(self):
+        try:
+            return [name for _, name in self.windows()]
+        except Failure:
+            return "no player"
+
+    def title(self, wid):
+        code, name = self._xdotool("getwindowname", wid)
+        check(code == 0, f"no title for window {wid}")
+        return name.rstrip("\n")
+
+    def wait_title(self, wid, expected, timeout=10):
+        wait_until(f"the title {expected!r} (is {self.title(wid)!r})",
+                   lambda: self.title(wid) == expected, timeout)
+
+    def click(self, wid, rect, double=False):
+        """Clicks the middle of a client rectangle of window wid."""
+        x, y, w, h = rect
+        code, _ = self._xdotool("mousemove", "--window", wid, str(x + w // 2), str(y + h // 2))
+        check(code == 0, f"could not move the pointer into window {wid}")
+        time.sleep(0.05)
+        if double:
+            code, _ = self._xdotool("click", "--repeat", "2", "--delay", "80", "1")
+        else:
+            code, _ = self._xdotool("click", "1")
+        check(code == 0, "could not click")
+        time.sleep(0.05)
+
+    def press(self, wid, control):
+        self.click(wid, MAIN_CONTROLS[control])
+
+    # -- listening
+
+    def tone(self):
+        """The tone heard now: a frequency, None for silence, or "mixed"."""
+        return self.capture.now(self.tones)
+
+    def wait_tone(self, freq, timeout=8):
+        """Waits until the tone of freq is heard steadily (two readings in a row)."""
+        last = []
+
+        def probe():
+            last.append(self.tone())
+            return len(last) >= 2 and last[-1] == freq and last[-2] == freq
+
+        try:
+            wait_until(f"the {freq} Hz tone", probe, timeout)
+        except Failure:
+            raise Failure(f"timed out after {timeout} s waiting for the {freq} Hz tone; "
+                          f"heard {_summary(last)}{self._log_tail()}") from None
+
+    def wait_silence(self, timeout=3):
+        last = []
+
+        def probe():
+            last.append(self.tone())
+            return len(last) >= 3 and last[-3:] == [None, None, None]
+
+        try:
+            wait_until("silence", probe, timeout)
+        except Failure:
+            raise Failure(f"timed out after {timeout} s waiting for silence; heard "
+                          f"{_summary(last)}") from None
+
+    def stays_silent(self, seconds):
+        """Fails when anything is heard during the next seconds."""
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            heard = self.tone()
+            check(heard is None, f"expected silence, heard {heard}")
+            time.sleep(0.05)
+
+    # -- ending
+
+    def close(self, wid, timeout=8):
+        """Closes the window like a close box and returns the player's exit code."""
+        r = subprocess.run([self.x11_close, wid], env=dict(os.environ, DISPLAY=self.xvfb.display),
+                           capture_output=True, timeout=5)
+        check(r.returncode == 0, f"x11-close failed: {r.stderr.decode(errors='replace')}")
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"veldan still runs {timeout} s after its window was closed") from None
+
+    def _log_tail(self):
+        try:
+            with open(self.log_path, "rb") as f:
+                text = f.read()[-2000:].decode("utf-8", "replace").strip()
+        except OSError:
+            return ""
+        return f"\n--- veldan output ---\n{text}" if text else ""
+
+    def end(self):
+        if self.proc is not None and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        if self.proc is not None:
+            self._log.close()
+        self.xvfb.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def _summary(readings):
+    """Readings squeezed to their changes, as in [400, None, 500]."""
+    out = []
+    for r in readings:
+        if not out or out[-1] != r:
+            out.append(r)
+    return out
+
+
+if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] == "tracks":
+        make_tracks(sys.argv[2])
+    else:
+        sys.exit("usage: veldan_e2e.py tracks OUTDIR")
