@@ -19,6 +19,7 @@
 #include "platform/name_codec.h"
 #include "ui/bevel_panel.h"
 #include "ui/button_pictures.h"
+#include "ui/check_box_metrics.h"
 
 namespace veldan {
 
@@ -101,6 +102,7 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, QRect geometry, const
   box->setObjectName(QString::fromLatin1(name));
   box->setGeometry(geometry);
   box->setToolTip(Utf8(hint));
+  UseClassicCheckBoxMetrics(box);
   return box;
 }
 
@@ -183,7 +185,7 @@ void TForm_main::BuildControlPanel() {
                               DesignFont(kProportionalGothic, 32, true, true), kNavy, top_left,
                               ""});
   const QFont small_italic = DesignFont(kProportionalGothic, 11, false, true);
-  Label2 = MakeLabel(Panel3, {"Label2", QRect(152, 14, 107, 11), "Every folder is an album.",
+  Label2 = MakeLabel(Panel3, {"Label2", QRect(152, 14, 107, 11), "Folders are albums.",
                               small_italic, kBlack, top_left, ""});
   Label3 = MakeLabel(Panel3, {"Label3", QRect(152, 26, 135, 11), "(C) 2026 VELDAN team",
                               small_italic, kBlack, top_left, ""});

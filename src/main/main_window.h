@@ -151,6 +151,8 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // Enables or disables Play, Auto CD and Option together.
   void SetStartButtonsEnabled(bool enabled);
   bool CurrentEntryReadable() const;
+  // The opening itself; callers hold opening_track_.
+  void OpenTrack();
   void CarryOutPendingSeek();
 
   vbmp3_info track_info_{};
@@ -163,6 +165,7 @@ class TForm_main : public QWidget, public CatalogueWindow {
 
   bool user_paused_ = false;
   int32_t last_polled_state_ = VBMP3_STOPPED;
+  // On while a track is chosen and opened; a poll or opening that comes meanwhile stands back.
   bool opening_track_ = false;
 
   int32_t seek_target_ = 0;

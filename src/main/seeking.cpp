@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 
+#include "main/flag_scope.h"
 #include "main/main_window.h"
 #include "main/seek_bar.h"
 
@@ -22,23 +23,21 @@ void TForm_main::DrawSeekBar(int32_t position) {
 void TForm_main::Image_time_locateMouseDown(Qt::MouseButton button,
                                             Qt::KeyboardModifiers /*shift*/, int x, int /*y*/) {
   if (last_polled_state_ == VBMP3_STOPPED || button != Qt::LeftButton) return;
-  press_guard_ = true;
+  FlagScope guard(&press_guard_);
   seek_dragging_ = true;
   seek_pending_ = false;
   vbmp3_pause();
   const int32_t seconds = SeekPositionFromX(x, Image_time_locate->width(), track_info_.length);
   SetTimeLabel(Label_time, seconds);
   DrawSeekBar(seconds);
-  press_guard_ = false;
 }
 
 void TForm_main::Image_time_locateMouseMove(Qt::KeyboardModifiers /*shift*/, int x, int /*y*/) {
   if (!seek_dragging_ || press_guard_) return;
-  move_guard_ = true;
+  FlagScope guard(&move_guard_);
   const int32_t seconds = SeekPositionFromX(x, Image_time_locate->width(), track_info_.length);
   SetTimeLabel(Label_time, seconds);
   DrawSeekBar(seconds);
-  move_guard_ = false;
 }
 
 void TForm_main::Image_time_locateMouseUp(Qt::MouseButton /*button*/,

@@ -10,6 +10,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
+#include "main/flag_scope.h"
 #include "main/main_window.h"
 #include "main/time_text.h"
 #include "main/track_titles.h"
@@ -22,18 +23,6 @@ namespace {
 std::string_view BoundedText(const char* text, size_t capacity) {
   return std::string_view(text, strnlen(text, capacity - 1));
 }
-
-// Sets a flag for as long as it lives.
-class FlagScope {
- public:
-  explicit FlagScope(bool* flag) : flag_(flag) { *flag_ = true; }
-  ~FlagScope() { *flag_ = false; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
-
- private:
-  bool* flag_;
-};
 
 }  // namespace
 
@@ -77,11 +66,14 @@ bool TForm_main::CurrentEntryReadable() const {
 }
 
 void TForm_main::OpenCurrentTrack() {
-  // The messages this lets run can bring a poll that finds the decoder stopped, or another Play;
-  // the opening already under way is the one that counts.
+  // The messages an opening lets run can bring a poll that finds the decoder stopped, or another
+  // Play; the opening already under way is the one that counts.
   if (opening_track_) return;
   FlagScope opening(&opening_track_);
+  OpenTrack();
+}
 
+void TForm_main::OpenTrack() {
   TrackCatalogue& catalogue = g_state.catalogue;
   // Nothing to open: play stops here rather than rebuilding the catalogue at every poll.
   if (catalogue.count <= 0) {

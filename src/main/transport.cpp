@@ -10,6 +10,7 @@
 
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
+#include "main/flag_scope.h"
 #include "main/main_window.h"
 
 namespace veldan {
@@ -27,13 +28,16 @@ void TForm_main::Timer1Timer() {
 
   TrackCatalogue& catalogue = g_state.catalogue;
   if (state == VBMP3_STOPPED && g_state.continuous_play) {
+    // From here to the opened track counts as one opening: painting the bar already lets
+    // messages run, and a Play pressed then must not open a track of its own before this one.
+    FlagScope opening(&opening_track_);
     DrawSeekBar(0);
     if (!CheckBox_repeat->isChecked()) {
       catalogue.current = NextFileIndex(catalogue.current, CheckBox_album_lock->isChecked(),
                                         CheckBox_random->isChecked());
       ShowTrackTitles();
     }
-    OpenCurrentTrack();
+    OpenTrack();
     SetStartButtonsEnabled(false);
   } else if (state == VBMP3_STOPPED) {
     SetStatus("Stop ", kColourRed);

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   window.ShowStartingFolderInTitle();
   BuildCatalogue(g_state.starting_folder);
   window.Timer1->stop();
-  g_state.catalogue.current = 2;
+  g_state.catalogue.current = 3;
   window.ShowTrackTitles();
 
   fake::SetTrackInfo(fake::MakeTrackInfo("Blue Hour", "", 2, 192, 44100, 245));
