@@ -91,10 +91,12 @@ void TForm_main::OpenTrack() {
     QCoreApplication::processEvents();
     BuildCatalogue(g_state.starting_folder);
     ShowTrackTitles();
-    if (catalogue.count <= 0) {
-      g_state.continuous_play = false;
-      return;
-    }
+  }
+  // An empty new medium ends play; so does an index that a handler run during the build's
+  // message pumping left outside the catalogue. No slot at or past the count is read.
+  if (catalogue.current < 0 || catalogue.current >= catalogue.count) {
+    g_state.continuous_play = false;
+    return;
   }
   ShowTrackTitles();
 

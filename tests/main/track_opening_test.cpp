@@ -111,14 +111,6 @@ TEST_F(TwoAlbumsTest, TrackThatDoesNotOpenOrPlayKeepsTheDecoderLabels) {
   }
 }
 
-TEST_F(TwoAlbumsTest, StartPlaybackDisablesTheStartButtonsAndPlaysOn) {
-  window_->StartPlayback();
-  EXPECT_TRUE(StartButtonsDisabled());
-  EXPECT_TRUE(g_state.continuous_play);
-  EXPECT_EQ(fake::OpenPath(), Entry(0));
-  EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
-}
-
 // A CD-ROM drive D: made of a temporary folder: the disc is in while the folder exists.
 class ChangedMediumTest : public MainWindowTest {
  protected:
