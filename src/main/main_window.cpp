@@ -1,8 +1,5 @@
 #include "main/main_window.h"
 
-#include <cstring>
-#include <iterator>
-
 #include <QAction>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -13,6 +10,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <cstring>
+#include <iterator>
 
 #include "catalogue/program_state.h"
 #include "main/seek_bar.h"
@@ -57,7 +56,9 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
   widget->setPalette(palette);
 }
 
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
+QString Utf8(const char* text) {
+  return QString::fromUtf8(text);
+}
 
 struct LabelDesign {
   const char* name;
@@ -152,24 +153,23 @@ TForm_main::~TForm_main() {
 
 void TForm_main::BuildDisplayPanels() {
   const Qt::Alignment top_left = Qt::AlignLeft | Qt::AlignTop;
-  Panel1 = MakePanel(this, "Panel1", QRect(408, 8, 233, 49), Bevel::kLowered, Bevel::kLowered,
-                     kBlack);
+  Panel1 =
+      MakePanel(this, "Panel1", QRect(408, 8, 233, 49), Bevel::kLowered, Bevel::kLowered, kBlack);
   Label_time = MakeLabel(Panel1, {"Label_time", QRect(4, 10, 153, 33), "0:00:00 ",
                                   DesignFont(kFixedGothic, 32, true, true), kAqua,
                                   Qt::AlignRight | Qt::AlignTop, "再生時間"});
-  Label_total_time =
-      MakeLabel(Panel1, {"Label_total_time", QRect(147, 20, 82, 16), " 0:00:00 ",
-                         DesignFont(kFixedGothic, 16, true, true), kAqua,
-                         Qt::AlignRight | Qt::AlignTop, "現在の曲の長さ"});
+  Label_total_time = MakeLabel(Panel1, {"Label_total_time", QRect(147, 20, 82, 16), " 0:00:00 ",
+                                        DesignFont(kFixedGothic, 16, true, true), kAqua,
+                                        Qt::AlignRight | Qt::AlignTop, "現在の曲の長さ"});
   Label_status = MakeLabel(Panel1, {"Label_status", QRect(157, 6, 28, 12), "Stop",
-                                    DesignFont(kProportionalGothic, 12, true, true), kRed,
-                                    top_left, "状態・再生ビットレート"});
+                                    DesignFont(kProportionalGothic, 12, true, true), kRed, top_left,
+                                    "状態・再生ビットレート"});
   Label_stereo = MakeLabel(Panel1, {"Label_stereo", QRect(152, 36, 73, 8), "STEREO",
                                     DesignFont(kProportionalGothic, 8, true, false), kLime,
                                     Qt::AlignHCenter | Qt::AlignTop, "モード・サンプリング周波数"});
 
-  Panel2 = MakePanel(this, "Panel2", QRect(8, 8, 393, 49), Bevel::kLowered, Bevel::kLowered,
-                     kBlack);
+  Panel2 =
+      MakePanel(this, "Panel2", QRect(8, 8, 393, 49), Bevel::kLowered, Bevel::kLowered, kBlack);
   const QFont title_font = DesignFont(kProportionalGothic, 15, true, true);
   Label_album = MakeLabel(Panel2, {"Label_album", QRect(8, 8, 377, 15), "Album Title", title_font,
                                    kAqua, top_left, "フォルダ名／アーチスト名"});
@@ -179,11 +179,10 @@ void TForm_main::BuildDisplayPanels() {
 
 void TForm_main::BuildControlPanel() {
   const Qt::Alignment top_left = Qt::AlignLeft | Qt::AlignTop;
-  Panel3 = MakePanel(this, "Panel3", QRect(8, 64, 633, 73), Bevel::kLowered, Bevel::kRaised,
-                     kFace);
-  Label1 = MakeLabel(Panel3, {"Label1", QRect(8, 8, 140, 33), "VELDAN ",
-                              DesignFont(kProportionalGothic, 32, true, true), kNavy, top_left,
-                              ""});
+  Panel3 = MakePanel(this, "Panel3", QRect(8, 64, 633, 73), Bevel::kLowered, Bevel::kRaised, kFace);
+  Label1 =
+      MakeLabel(Panel3, {"Label1", QRect(8, 8, 140, 33), "VELDAN ",
+                         DesignFont(kProportionalGothic, 32, true, true), kNavy, top_left, ""});
   const QFont small_italic = DesignFont(kProportionalGothic, 11, false, true);
   Label2 = MakeLabel(Panel3, {"Label2", QRect(152, 14, 107, 11), "Folders are albums.",
                               small_italic, kBlack, top_left, ""});
@@ -193,14 +192,15 @@ void TForm_main::BuildControlPanel() {
   BitBtn_auto_cd = MakeButton(Panel3, "BitBtn_auto_cd", QRect(296, 6, 113, 22), " Auto CD",
                               ButtonPicture::kAutoCd, PictureSide::kRight, "全自動ＣＤ再生");
   BitBtn_auto_cd->setFont(DesignFont(kProportionalGothic, 12, true, true));
-  BitBtn_options = MakeButton(Panel3, "BitBtn_options", QRect(296, 27, 57, 18), "Option",
-                              ButtonPicture::kOption, PictureSide::kRight, "再生フォルダの指定など");
-  BitBtn_sel = MakeButton(Panel3, "BitBtn_sel", QRect(352, 27, 57, 18), "Select",
-                          ButtonPicture::kSelect, PictureSide::kRight,
-                          "リスト画面でダイレクトに選曲");
+  BitBtn_options =
+      MakeButton(Panel3, "BitBtn_options", QRect(296, 27, 57, 18), "Option", ButtonPicture::kOption,
+                 PictureSide::kRight, "再生フォルダの指定など");
+  BitBtn_sel =
+      MakeButton(Panel3, "BitBtn_sel", QRect(352, 27, 57, 18), "Select", ButtonPicture::kSelect,
+                 PictureSide::kRight, "リスト画面でダイレクトに選曲");
 
-  Panel4 = MakePanel(Panel3, "Panel4", QRect(416, 7, 209, 19), Bevel::kLowered, Bevel::kLowered,
-                     kFace);
+  Panel4 =
+      MakePanel(Panel3, "Panel4", QRect(416, 7, 209, 19), Bevel::kLowered, Bevel::kLowered, kFace);
   Image_time_locate = new SeekBarImage(Panel4);
   Image_time_locate->setObjectName(QStringLiteral("Image_time_locate"));
   Image_time_locate->move(2, 2);
@@ -213,23 +213,23 @@ void TForm_main::BuildControlPanel() {
   CheckBox_random = MakeCheckBox(Panel3, "CheckBox_random", QRect(562, 27, 64, 17), "Random",
                                  "ランダムな曲順で再生");
 
-  BitBtn_pre_album = MakeButton(Panel3, "BitBtn_pre_album", QRect(8, 48, 89, 18), "PreAlbum",
-                                ButtonPicture::kPreAlbum, PictureSide::kLeft,
-                                "前のフォルダ／フォルダの先頭");
+  BitBtn_pre_album =
+      MakeButton(Panel3, "BitBtn_pre_album", QRect(8, 48, 89, 18), "PreAlbum",
+                 ButtonPicture::kPreAlbum, PictureSide::kLeft, "前のフォルダ／フォルダの先頭");
   BitBtn_pre_file = MakeButton(Panel3, "BitBtn_pre_file", QRect(96, 48, 89, 18), "PreFile",
                                ButtonPicture::kPreFile, PictureSide::kLeft, "前のファイル");
   BitBtn_stop = MakeButton(Panel3, "BitBtn_stop", QRect(184, 48, 89, 18), "  Stop  ",
                            ButtonPicture::kStop, PictureSide::kLeft, "停止");
-  BitBtn_pause = MakeButton(Panel3, "BitBtn_pause", QRect(272, 48, 89, 18), " Pause ",
-                            ButtonPicture::kPause, PictureSide::kLeft,
-                            "一時停止（再生位置の指定可能）");
+  BitBtn_pause =
+      MakeButton(Panel3, "BitBtn_pause", QRect(272, 48, 89, 18), " Pause ", ButtonPicture::kPause,
+                 PictureSide::kLeft, "一時停止（再生位置の指定可能）");
   BitBtn_play = MakeButton(Panel3, "BitBtn_play", QRect(360, 48, 89, 18), " Play  ",
                            ButtonPicture::kPlay, PictureSide::kLeft, "再生");
   BitBtn_next_file = MakeButton(Panel3, "BitBtn_next_file", QRect(448, 48, 89, 18), "NextFile",
                                 ButtonPicture::kNextFile, PictureSide::kLeft, "次のファイル");
-  BitBtn_next_album = MakeButton(Panel3, "BitBtn_next_album", QRect(536, 48, 89, 18),
-                                 "NextAlbum", ButtonPicture::kNextAlbum, PictureSide::kLeft,
-                                 "次のフォルダ／フォルダの最後");
+  BitBtn_next_album =
+      MakeButton(Panel3, "BitBtn_next_album", QRect(536, 48, 89, 18), "NextAlbum",
+                 ButtonPicture::kNextAlbum, PictureSide::kLeft, "次のフォルダ／フォルダの最後");
 }
 
 void TForm_main::BuildTimerAndMenu() {
@@ -269,11 +269,10 @@ void TForm_main::ConnectHandlers() {
 }
 
 void TForm_main::SetFocusOrder() {
-  QWidget* const order[] = {BitBtn_auto_cd,   BitBtn_pre_album, BitBtn_pre_file,
-                            BitBtn_stop,      BitBtn_pause,     BitBtn_play,
-                            BitBtn_next_file, BitBtn_next_album, BitBtn_options,
-                            CheckBox_album_lock, CheckBox_repeat, BitBtn_sel,
-                            CheckBox_random};
+  QWidget* const order[] = {
+      BitBtn_auto_cd,  BitBtn_pre_album, BitBtn_pre_file,   BitBtn_stop,    BitBtn_pause,
+      BitBtn_play,     BitBtn_next_file, BitBtn_next_album, BitBtn_options, CheckBox_album_lock,
+      CheckBox_repeat, BitBtn_sel,       CheckBox_random};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -318,7 +317,9 @@ void TForm_main::SetStatus(const char* text, uint32_t rgb) {
   Label_status->adjustSize();
 }
 
-void TForm_main::PumpMessages() { QCoreApplication::processEvents(); }
+void TForm_main::PumpMessages() {
+  QCoreApplication::processEvents();
+}
 
 void TForm_main::WaitForMessages(int max_ms) {
   QCoreApplication::processEvents();

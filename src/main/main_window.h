@@ -13,10 +13,9 @@
 // Play press that comes while a track is being opened leaves the opening to the one running).
 #pragma once
 
+#include <QWidget>
 #include <cstdint>
 #include <string_view>
-
-#include <QWidget>
 
 #include "catalogue/catalogue_window.h"
 #include "decoder/vbmp3.h"
@@ -112,8 +111,7 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void Image_time_locateMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
                                   int y);
   void Image_time_locateMouseMove(Qt::KeyboardModifiers shift, int x, int y);
-  void Image_time_locateMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
-                                int y);
+  void Image_time_locateMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
 
   // --- The player's state, for the dialogs that read it ---
 

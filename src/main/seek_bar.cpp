@@ -1,9 +1,8 @@
 #include "main/seek_bar.h"
 
-#include <algorithm>
-
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace veldan {
 

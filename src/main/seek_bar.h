@@ -7,10 +7,9 @@
 // checked without a window. User-interface thread only.
 #pragma once
 
-#include <cstdint>
-
 #include <QImage>
 #include <QWidget>
+#include <cstdint>
 
 namespace veldan {
 

@@ -20,8 +20,8 @@ void TForm_main::DrawSeekBar(int32_t position) {
   QCoreApplication::processEvents();
 }
 
-void TForm_main::Image_time_locateMouseDown(Qt::MouseButton button,
-                                            Qt::KeyboardModifiers /*shift*/, int x, int /*y*/) {
+void TForm_main::Image_time_locateMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers /*shift*/,
+                                            int x, int /*y*/) {
   if (last_polled_state_ == VBMP3_STOPPED || button != Qt::LeftButton) return;
   FlagScope guard(&press_guard_);
   seek_dragging_ = true;

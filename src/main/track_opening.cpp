@@ -1,11 +1,10 @@
 // Opening the current track and the now-playing display of the main window.
-#include <cstdio>
-#include <cstring>
-#include <string>
-
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/navigation.h"
@@ -112,8 +111,8 @@ void TForm_main::OpenTrack() {
 
   ShowPlayStatus();
   if (track_info_.title[0] != '\0') {
-    ShowProgramText(Label_song, NumberedTitle(track_info_.title, track_in_album_,
-                                              tracks_in_album_));
+    ShowProgramText(Label_song,
+                    NumberedTitle(track_info_.title, track_in_album_, tracks_in_album_));
   }
   if (track_info_.artist[0] != '\0') {
     ShowProgramText(Label_album, NumberedTitle(track_info_.artist, album_number_, album_count_));

@@ -1,10 +1,9 @@
 #include "ui/button_pictures.h"
 
-#include <algorithm>
-
 #include <QColor>
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 
 namespace veldan {
 namespace {
@@ -39,7 +38,9 @@ void LeftTriangle(QPainter& p, int base_x, int top, int height, const QColor& co
   }
 }
 
-void Bar(QPainter& p, int x, int width, const QColor& colour) { p.fillRect(x, 2, width, 10, colour); }
+void Bar(QPainter& p, int x, int width, const QColor& colour) {
+  p.fillRect(x, 2, width, 10, colour);
+}
 
 void DrawDisc(QPainter& p) {
   // A disc seen at a slant: an ellipse leaning to the right, with its hub and a shine.

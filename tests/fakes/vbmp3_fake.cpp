@@ -38,8 +38,8 @@ void Log(const char* name, const std::string& path = {}, int32_t value = 0) {
 
 }  // namespace
 
-vbmp3_info MakeTrackInfo(const char* title, const char* artist, int32_t channels,
-                         int32_t bitrate, int32_t sample_rate, int32_t length) {
+vbmp3_info MakeTrackInfo(const char* title, const char* artist, int32_t channels, int32_t bitrate,
+                         int32_t sample_rate, int32_t length) {
   vbmp3_info info{};
   std::strncpy(info.title, title, sizeof info.title - 1);
   std::strncpy(info.artist, artist, sizeof info.artist - 1);
@@ -56,22 +56,48 @@ void ResetDecoder() {
   d.default_info = MakeTrackInfo("", "", 2, 128, 44100, 300);
 }
 
-void SetDecoderState(int32_t state) { Decoder().state = state; }
-void SetDecoderPosition(int32_t seconds) { Decoder().position = seconds; }
-int32_t DecoderState() { return Decoder().state; }
-int32_t DecoderPosition() { return Decoder().position; }
-void SetOpenResult(int result) { Decoder().open_result = result; }
-void SetPlayResult(int result) { Decoder().play_result = result; }
-void FailOpenOf(const std::string& path) { Decoder().failing_paths.insert(path); }
-void SetTrackInfo(const vbmp3_info& info) { Decoder().default_info = info; }
+void SetDecoderState(int32_t state) {
+  Decoder().state = state;
+}
+void SetDecoderPosition(int32_t seconds) {
+  Decoder().position = seconds;
+}
+int32_t DecoderState() {
+  return Decoder().state;
+}
+int32_t DecoderPosition() {
+  return Decoder().position;
+}
+void SetOpenResult(int result) {
+  Decoder().open_result = result;
+}
+void SetPlayResult(int result) {
+  Decoder().play_result = result;
+}
+void FailOpenOf(const std::string& path) {
+  Decoder().failing_paths.insert(path);
+}
+void SetTrackInfo(const vbmp3_info& info) {
+  Decoder().default_info = info;
+}
 void SetTrackInfoFor(const std::string& path, const vbmp3_info& info) {
   Decoder().info_by_path[path] = info;
 }
-bool TrackOpen() { return Decoder().open; }
-std::string OpenPath() { return Decoder().open ? Decoder().open_path : std::string(); }
-std::vector<int32_t> LastEqualizer() { return Decoder().equalizer; }
-const std::vector<DecoderCall>& DecoderCalls() { return Decoder().calls; }
-void ClearCallLog() { Decoder().calls.clear(); }
+bool TrackOpen() {
+  return Decoder().open;
+}
+std::string OpenPath() {
+  return Decoder().open ? Decoder().open_path : std::string();
+}
+std::vector<int32_t> LastEqualizer() {
+  return Decoder().equalizer;
+}
+const std::vector<DecoderCall>& DecoderCalls() {
+  return Decoder().calls;
+}
+void ClearCallLog() {
+  Decoder().calls.clear();
+}
 
 std::vector<std::string> CallLog(bool with_get_state) {
   std::vector<std::string> log;

@@ -18,9 +18,9 @@
 namespace veldan::fake {
 
 struct DecoderCall {
-  std::string name;  // "open", "play", "seek", ... (the operation without its "vbmp3_" prefix)
-  std::string path;  // open: the path passed
-  int32_t value = 0; // seek: the position passed
+  std::string name;   // "open", "play", "seek", ... (the operation without its "vbmp3_" prefix)
+  std::string path;   // open: the path passed
+  int32_t value = 0;  // seek: the position passed
 };
 
 // Back to a fresh library: stopped, nothing open, position 0, every open and play succeeds,
@@ -43,8 +43,8 @@ void FailOpenOf(const std::string& path);
 // wins over the default one.
 void SetTrackInfo(const vbmp3_info& info);
 void SetTrackInfoFor(const std::string& path, const vbmp3_info& info);
-vbmp3_info MakeTrackInfo(const char* title, const char* artist, int32_t channels,
-                         int32_t bitrate, int32_t sample_rate, int32_t length);
+vbmp3_info MakeTrackInfo(const char* title, const char* artist, int32_t channels, int32_t bitrate,
+                         int32_t sample_rate, int32_t length);
 
 bool TrackOpen();
 // The path of the track open now, empty when none is.

@@ -51,7 +51,9 @@ void MainWindowTest::FreshCatalogueOf(std::initializer_list<const char*> files) 
   BuildCatalogueOf(files);
 }
 
-std::string MainWindowTest::Entry(int index) const { return g_state.catalogue.entries[index]; }
+std::string MainWindowTest::Entry(int index) const {
+  return g_state.catalogue.entries[index];
+}
 
 void MainWindowTest::StartPlaying() {
   window_->StartPlayback();

@@ -3,15 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include <QColor>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "catalogue/program_state.h"
 #include "fakes/vbmp3_fake.h"
@@ -43,9 +42,7 @@ class MainWindowTest : public ::testing::Test {
   void Poll() { window_->Timer1Timer(); }
 
   static std::string Text(const QLabel* label) { return label->text().toStdString(); }
-  static QColor Colour(const QLabel* label) {
-    return label->palette().color(QPalette::WindowText);
-  }
+  static QColor Colour(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
   // Number of columns of the seek bar holding an aqua stroke.
   int SeekStrokes() const;
   bool StartButtonsEnabled() const;

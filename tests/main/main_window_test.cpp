@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <iterator>
-
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -15,6 +12,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <cstring>
+#include <iterator>
 
 #include "catalogue/catalogue_window.h"
 #include "main/main_window_fixture.h"
@@ -49,7 +48,10 @@ const ControlDesign kDesign[] = {
     {"BitBtn_options", "Panel3", {296, 27, 57, 18}, "Option", "再生フォルダの指定など"},
     {"BitBtn_sel", "Panel3", {352, 27, 57, 18}, "Select", "リスト画面でダイレクトに選曲"},
     {"Panel4", "Panel3", {416, 7, 209, 19}, nullptr, ""},
-    {"Image_time_locate", "Panel4", {2, 2, 205, 15}, nullptr,
+    {"Image_time_locate",
+     "Panel4",
+     {2, 2, 205, 15},
+     nullptr,
      "Play,Pause中に再生位置を移動できます"},
     {"CheckBox_album_lock", "Panel3", {422, 27, 81, 17}, "AlbumLock", "現在のフォルダに固定"},
     {"CheckBox_repeat", "Panel3", {502, 27, 65, 17}, "Repeat", "現在のファイルの繰り返し"},
@@ -60,8 +62,7 @@ const ControlDesign kDesign[] = {
     {"BitBtn_pause", "Panel3", {272, 48, 89, 18}, " Pause ", "一時停止（再生位置の指定可能）"},
     {"BitBtn_play", "Panel3", {360, 48, 89, 18}, " Play  ", "再生"},
     {"BitBtn_next_file", "Panel3", {448, 48, 89, 18}, "NextFile", "次のファイル"},
-    {"BitBtn_next_album", "Panel3", {536, 48, 89, 18}, "NextAlbum",
-     "次のフォルダ／フォルダの最後"},
+    {"BitBtn_next_album", "Panel3", {536, 48, 89, 18}, "NextAlbum", "次のフォルダ／フォルダの最後"},
 };
 
 QString CaptionOf(const QWidget* widget) {
@@ -133,13 +134,12 @@ TEST_F(LayoutTest, WindowIsFixedSizeAndDrawnInTheDesignFontsAndColours) {
 }
 
 TEST_F(LayoutTest, TabMovesInTheDesignedOrderThroughTheButtonsAndBoxesOnly) {
-  const QWidget* order[] = {window_->BitBtn_auto_cd,   window_->BitBtn_pre_album,
-                            window_->BitBtn_pre_file,  window_->BitBtn_stop,
-                            window_->BitBtn_pause,     window_->BitBtn_play,
-                            window_->BitBtn_next_file, window_->BitBtn_next_album,
-                            window_->BitBtn_options,   window_->CheckBox_album_lock,
-                            window_->CheckBox_repeat,  window_->BitBtn_sel,
-                            window_->CheckBox_random};
+  const QWidget* order[] = {
+      window_->BitBtn_auto_cd,      window_->BitBtn_pre_album,  window_->BitBtn_pre_file,
+      window_->BitBtn_stop,         window_->BitBtn_pause,      window_->BitBtn_play,
+      window_->BitBtn_next_file,    window_->BitBtn_next_album, window_->BitBtn_options,
+      window_->CheckBox_album_lock, window_->CheckBox_repeat,   window_->BitBtn_sel,
+      window_->CheckBox_random};
   // Tab moves to the next widget in the chain that takes focus from the keyboard.
   auto next_tab_stop = [](const QWidget* widget) {
     QWidget* next = widget->nextInFocusChain();
@@ -173,7 +173,8 @@ TEST_F(LayoutTest, RightClickAnywhereOpensThePopupMenu) {
                         window_->Panel3};
   for (QWidget* target : targets) {
     SCOPED_TRACE(target->objectName().toStdString());
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), target->mapToGlobal(QPoint(2, 2)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2),
+                            target->mapToGlobal(QPoint(2, 2)));
     QApplication::sendEvent(target, &event);
     EXPECT_TRUE(window_->PopupMenu1->isVisible());
     window_->PopupMenu1->hide();

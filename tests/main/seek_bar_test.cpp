@@ -32,15 +32,15 @@ TEST(SeekPositionTest, MapsPointToRoundedSeconds) {
     int32_t length;
     int32_t seconds;
   } cases[] = {
-      {2, 300, 0},     // left of the first stroke
+      {2, 300, 0},  // left of the first stroke
       {3, 300, 0},
-      {202, 300, 300}, // width - 3 is the whole length
-      {102, 100, 50},  // t = 497 tenths, rounded up
-      {101, 100, 49},  // t = 492 tenths, rounded down
-      {500, 100, 100}, // right of the bar
+      {202, 300, 300},  // width - 3 is the whole length
+      {102, 100, 50},   // t = 497 tenths, rounded up
+      {101, 100, 49},   // t = 492 tenths, rounded down
+      {500, 100, 100},  // right of the bar
       {-40, 100, 0},
-      {150, 0, 0},                          // unknown length: every point is the start
-      {150, -1, -1},                        // negative length is passed on
+      {150, 0, 0},    // unknown length: every point is the start
+      {150, -1, -1},  // negative length is passed on
       {2, -1, -1},
       {202, std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max()},
       {std::numeric_limits<int>::max(), 300, 300},

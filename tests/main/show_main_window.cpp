@@ -5,10 +5,6 @@
 // The window is grabbed into OUT.png. With SECONDS it then stays on screen that long, with the
 // tooltip of CONTROL (an object name such as BitBtn_auto_cd) shown, so that a screen grab
 // (import -window root) can see the tooltip too.
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,6 +14,9 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolTip>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
@@ -83,8 +82,8 @@ int main(int argc, char** argv) {
   if (argc >= 3) {
     if (argc >= 4) {
       if (auto* control = window.findChild<QWidget*>(QString::fromLatin1(argv[3]))) {
-        QToolTip::showText(control->mapToGlobal(QPoint(10, control->height())),
-                           control->toolTip(), control);
+        QToolTip::showText(control->mapToGlobal(QPoint(10, control->height())), control->toolTip(),
+                           control);
       }
     }
     Wait(std::atoi(argv[2]) * 1000);

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include <QDir>
 #include <QPushButton>
 #include <QTimer>
+#include <cstring>
 
 #include "catalogue/catalogue.h"
 #include "main/main_window_fixture.h"

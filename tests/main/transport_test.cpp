@@ -135,10 +135,18 @@ enum class Button { kNextFile, kPreFile, kNextAlbum, kPreAlbum };
 
 void Press(TForm_main* window, Button button) {
   switch (button) {
-    case Button::kNextFile: window->BitBtn_next_fileClick(); break;
-    case Button::kPreFile: window->BitBtn_pre_fileClick(); break;
-    case Button::kNextAlbum: window->BitBtn_next_albumClick(); break;
-    case Button::kPreAlbum: window->BitBtn_pre_albumClick(); break;
+    case Button::kNextFile:
+      window->BitBtn_next_fileClick();
+      break;
+    case Button::kPreFile:
+      window->BitBtn_pre_fileClick();
+      break;
+    case Button::kNextAlbum:
+      window->BitBtn_next_albumClick();
+      break;
+    case Button::kPreAlbum:
+      window->BitBtn_pre_albumClick();
+      break;
   }
 }
 
