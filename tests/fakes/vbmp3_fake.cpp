@@ -206,7 +206,7 @@ int vbmp3_seek(int32_t seconds) {
 int vbmp3_getState(int32_t* position) {
   FakeDecoder& d = Decoder();
   Log("getState");
-  if (position != nullptr) *position = d.position;
+  if (position != nullptr) *position = d.state == VBMP3_STOPPED ? 0 : d.position;
   return d.state;
 }
 

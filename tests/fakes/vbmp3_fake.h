@@ -27,7 +27,7 @@ struct DecoderCall {
 // default track information (stereo, 128 kbit/s, 44100 Hz, 300 s, no texts), empty call log.
 void ResetDecoder();
 
-// What getState reports from now on.
+// What getState reports from now on (the position reads 0 while stopped, as the library's does).
 void SetDecoderState(int32_t state);
 void SetDecoderPosition(int32_t seconds);
 int32_t DecoderState();
