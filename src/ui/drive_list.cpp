@@ -69,7 +69,7 @@ void DriveList::Fill() {
       const char letter = UpperLetter(root[0]);
       QString text = QString(QChar(std::tolower(static_cast<unsigned char>(letter)))) + ':';
       char label[512];
-      if (VolumeLabel(root, label, sizeof label) && label[0] != '\0') {
+      if (VolumeLabel(root, label, sizeof label)) {
         text += QStringLiteral(" [") + QString::fromStdString(ProgramTextToDisplay(label)) + ']';
       }
       addItem(DriveIcon(DriveKindOf(root)), text, static_cast<int>(letter));
