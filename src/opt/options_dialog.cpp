@@ -161,6 +161,10 @@ void TForm_option::CreateEqualizerControls() {
     bar->setSingleStep(1);
     bar->setPageStep(2);
     bar->setValue(kBarMiddle);
+    // A gain has no "filled" side: the groove stays plain instead of filling up to the thumb.
+    QPalette plain = bar->palette();
+    plain.setColor(QPalette::Highlight, plain.color(QPalette::Window));
+    bar->setPalette(plain);
     connect(bar, &QSlider::valueChanged, this, &TForm_option::TrackBar1Change);
     *named[band] = bar;
     bars_[band] = bar;

@@ -1,7 +1,7 @@
 #include "ui/folder_list.h"
 
-#include <QApplication>
-#include <QStyle>
+#include <QPainter>
+#include <QPixmap>
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -35,13 +35,37 @@ bool FirstDriveRoot(char* out, std::size_t out_size) {
   return NormaliseFolderText(roots, out, out_size);
 }
 
+// The folders on the way down are drawn open and the subfolders closed; the style's folder
+// pictures do not differ enough for that, so both are drawn here (16 x 16, manila).
+QIcon FolderIcon(bool open) {
+  const QColor outline(150, 112, 24);
+  const QColor back(232, 192, 80);
+  const QColor front(252, 224, 132);
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setPen(outline);
+  painter.setBrush(back);
+  painter.drawRect(1, 2, 5, 2);   // tab
+  painter.drawRect(1, 4, 13, 9);  // body
+  painter.setBrush(front);
+  if (open) {
+    const QPoint flap[] = {{4, 7}, {15, 7}, {12, 13}, {1, 13}};
+    painter.drawPolygon(flap, 4);
+  } else {
+    painter.drawLine(2, 6, 13, 6);
+  }
+  return QIcon(pixmap);
+}
+
 // Hidden folders (a leading dot) and the two self-references are not shown, as file managers on
 // this host do not show them.
 bool Listable(const DirItem& item) { return item.is_folder && item.name[0] != '.'; }
 
 }  // namespace
 
-FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
+FolderList::FolderList(QWidget* parent)
+    : QListWidget(parent), open_icon_(FolderIcon(true)), closed_icon_(FolderIcon(false)) {
   setItemDelegate(new ListRowDelegate(kRowHeight, kIndentStep, this));
   setUniformItemSizes(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -93,9 +117,6 @@ bool FolderList::Open(const char* folder, bool notify) {
 void FolderList::ShowFolder() {
   clear();
   if (folder_[0] == '\0') return;
-  QStyle* style = QApplication::style();
-  const QIcon open_icon = style->standardIcon(QStyle::SP_DirOpenIcon);
-  const QIcon closed_icon = style->standardIcon(QStyle::SP_DirClosedIcon);
 
   auto add = [this](const QIcon& icon, const QString& text, const char* path, std::size_t length,
                     int level) {
@@ -106,14 +127,14 @@ void FolderList::ShowFolder() {
   };
 
   // The root, then every folder on the way down; each item's path is the prefix up to its end.
-  QListWidgetItem* current = add(open_icon, Display(folder_, 3), folder_, 3, 0);
+  QListWidgetItem* current = add(open_icon_, Display(folder_, 3), folder_, 3, 0);
   int starts[kMaxDepth];
   const int depth = FolderComponentStarts(folder_, starts, kMaxDepth);
   for (int i = 0; i < depth; ++i) {
     const char* end = std::strchr(folder_ + starts[i], '\0');
     if (i + 1 < depth) end = folder_ + starts[i + 1] - 1;
     const std::size_t length = static_cast<std::size_t>(end - folder_);
-    current = add(open_icon, Display(folder_ + starts[i], length - starts[i]), folder_, length,
+    current = add(open_icon_, Display(folder_ + starts[i], length - starts[i]), folder_, length,
                   i + 1);
   }
 
@@ -133,7 +154,7 @@ void FolderList::ShowFolder() {
     return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
   });
   for (const auto& [text, path] : subfolders) {
-    add(closed_icon, text, path.c_str(), path.size(), depth + 1);
+    add(closed_icon_, text, path.c_str(), path.size(), depth + 1);
   }
   setCurrentItem(current);
   scrollToItem(current);

@@ -12,6 +12,7 @@
 // User-interface thread only.
 #pragma once
 
+#include <QIcon>
 #include <QListWidget>
 
 namespace veldan {
@@ -39,6 +40,8 @@ class FolderList : public QListWidget {
   void ShowFolder();
   void OnDoubleClick(QListWidgetItem* item);
 
+  QIcon open_icon_;
+  QIcon closed_icon_;
   char folder_[512] = {};
   char drive_folders_[26][512] = {};  // per drive letter; empty: not visited yet (its root)
 };
