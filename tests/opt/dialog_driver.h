@@ -17,8 +17,6 @@
 
 namespace veldan::test {
 
-inline constexpr int kWatchdogMs = 10000;
-
 // Shows the dialog modally and runs steps inside its modal loop; returns the modal result.
 inline int ExecWith(TForm_option& dialog, const std::function<void()>& steps) {
   QTimer::singleShot(0, &dialog, steps);
@@ -30,31 +28,17 @@ inline int ExecWith(TForm_option& dialog, const std::function<void()>& steps) {
     g_state.closing = true;  // ends any media wait
     dialog.QDialog::done(kModalCancel);
   });
-  watchdog.start(kWatchdogMs);
+  watchdog.start(10000);
   return dialog.exec();
 }
 
-struct MessageBoxSeen {
-  bool shown = false;
-  QString title;
-  QString text;
-  QMessageBox::Icon icon = QMessageBox::Information;
-  QStringList buttons;
-};
-
-// Clicks away the message box that the next action opens, and records what it showed.
-inline void DismissNextMessageBox(MessageBoxSeen* seen) {
+// Clicks away the message box that the next action opens; *seen gets "title|text|icon|buttons".
+inline void DismissNextMessageBox(QString* seen) {
   QTimer::singleShot(0, [seen] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) {
-      ADD_FAILURE() << "no message box";
-      return;
-    }
-    seen->shown = true;
-    seen->title = box->windowTitle();
-    seen->text = box->text();
-    seen->icon = box->icon();
-    for (QAbstractButton* button : box->buttons()) seen->buttons << button->text();
+    if (box == nullptr) return;
+    *seen = box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon());
+    for (QAbstractButton* button : box->buttons()) *seen += "|" + button->text();
     box->buttons().front()->click();
   });
 }

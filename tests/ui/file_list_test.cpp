@@ -16,11 +16,9 @@ QStringList Texts(const QListWidget& list) {
 TEST(FileListTest, ShowsEveryFileOfItsFolderAndNoFolders) {
   test::TempDrives drives;
   drives.MakeFolder(drives.Q("Music/Live"));
-  for (const char* name : {"b.txt", "A.mp3", "README", ".hidden"}) {
-    drives.MakeFile(drives.Q(QString("Music/") + name));
+  for (const char* name : {"b.txt", "A.mp3", "README", ".hidden", "Björk.mp3"}) {
+    drives.MakeFile(drives.Q("Music/" + QString::fromUtf8(name)));
   }
-  drives.MakeFile(drives.Q(QString::fromUtf8("Music/Björk.mp3")));
-  drives.MakeFile(drives.Q("top.mp3"));
   drives.EnterFolder(drives.Q("Music"));
 
   FileList list;  // opens at the process's folder
@@ -29,21 +27,13 @@ TEST(FileListTest, ShowsEveryFileOfItsFolderAndNoFolders) {
 
   list.SetDrive('q');  // already on Q: stays
   EXPECT_STREQ(list.Folder(), "Q:\\Music");
-  list.SetFolder("Q:\\Music\\Live\\");
-  EXPECT_STREQ(list.Folder(), "Q:\\Music\\Live");
-  EXPECT_EQ(list.count(), 0);
-
   drives.MakeFolder(drives.R());
   drives.MakeFile(drives.R("track.mp3"));
   list.SetDrive('R');  // another drive: its root
   EXPECT_STREQ(list.Folder(), "R:\\");
   EXPECT_EQ(Texts(list), QStringList{"track.mp3"});
-
   list.SetFolder("Q:\\Gone");
   EXPECT_EQ(list.count(), 0);
-  list.Reload();
-  EXPECT_STREQ(list.Folder(), "Q:\\Music");
-  EXPECT_EQ(list.count(), 4);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <string>
@@ -38,7 +39,9 @@ class TempDrives {
   QString R(const QString& relative = {}) const { return Join(r_root_, relative); }
 
   static void MakeFolder(const QString& path) { QDir().mkpath(path); }
+  // Creates the file and the folders above it.
   static void MakeFile(const QString& path, const QByteArray& bytes = "x") {
+    QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) file.write(bytes);
   }
