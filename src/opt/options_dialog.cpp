@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "catalogue/program_state.h"
