@@ -4,7 +4,9 @@
 
 namespace veldan {
 
-int32_t ValueFromBarPosition(int position) { return 10 * (kBarMiddle - position); }
+int32_t ValueFromBarPosition(int position) {
+  return 10 * (kBarMiddle - position);
+}
 
 int BarPositionFromValue(int32_t value) {
   // Widened first: 12 - INT32_MIN / 10 fits an int, but the clamp must see the true result.

@@ -44,7 +44,9 @@ const QColor kBlack(0, 0, 0);
 // drive again.
 constexpr int kMediaProbeMs = 100;
 
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Text(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
 
 void SetTextColour(QWidget* widget, const QColor& colour) {
   QPalette palette = widget->palette();
@@ -191,11 +193,10 @@ void TForm_option::CreateEqualizerControls() {
   Label6->adjustSize();
   SetTextColour(Label6, kBlack);
 
-  Button_eq_reset =
-      MakeButton("標準に戻す", "０ｄｂに戻します", GroupBox2, QRect(8, 160, 65, 25));
+  Button_eq_reset = MakeButton("標準に戻す", "０ｄｂに戻します", GroupBox2, QRect(8, 160, 65, 25));
   connect(Button_eq_reset, &QPushButton::clicked, this, &TForm_option::Button_eq_resetClick);
-  Button_eq_save = MakeButton("設定を保存", "VELDAN起動フォルダに保存します", GroupBox2,
-                              QRect(80, 160, 73, 25));
+  Button_eq_save =
+      MakeButton("設定を保存", "VELDAN起動フォルダに保存します", GroupBox2, QRect(80, 160, 73, 25));
   connect(Button_eq_save, &QPushButton::clicked, this, &TForm_option::Button_eq_saveClick);
   Button_test = MakeButton(kListenCaption, nullptr, GroupBox2, QRect(160, 160, 41, 25));
   connect(Button_test, &QPushButton::clicked, this, &TForm_option::Button_testClick);
@@ -206,12 +207,24 @@ void TForm_option::CreateEqualizerControls() {
 
 void TForm_option::SetTabOrder() {
   // The file list is display only and never takes the focus, so the chain passes over it.
-  QWidget* order[] = {DriveComboBox_source, DirectoryListBox_source, Button_media_change,
-                      BitBtn1,              BitBtn2,                 TrackBar1,
-                      TrackBar2,            TrackBar3,               TrackBar4,
-                      TrackBar5,            TrackBar6,               TrackBar7,
-                      TrackBar8,            TrackBar9,               TrackBar10,
-                      Button_eq_save,       Button_eq_reset,         Button_test};
+  QWidget* order[] = {DriveComboBox_source,
+                      DirectoryListBox_source,
+                      Button_media_change,
+                      BitBtn1,
+                      BitBtn2,
+                      TrackBar1,
+                      TrackBar2,
+                      TrackBar3,
+                      TrackBar4,
+                      TrackBar5,
+                      TrackBar6,
+                      TrackBar7,
+                      TrackBar8,
+                      TrackBar9,
+                      TrackBar10,
+                      Button_eq_save,
+                      Button_eq_reset,
+                      Button_test};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -240,9 +253,13 @@ void TForm_option::done(int result) {
   QDialog::done(result);
 }
 
-void TForm_option::accept() { done(kModalOk); }
+void TForm_option::accept() {
+  done(kModalOk);
+}
 
-void TForm_option::reject() { done(kModalCancel); }
+void TForm_option::reject() {
+  done(kModalCancel);
+}
 
 bool TForm_option::FormCloseQuery() {
   if (!trial_listening_) return true;
@@ -253,8 +270,7 @@ bool TForm_option::FormCloseQuery() {
 }
 
 void TForm_option::FormShow() {
-  std::memcpy(g_state.edited_equalizer, g_state.applied_equalizer,
-              sizeof g_state.edited_equalizer);
+  std::memcpy(g_state.edited_equalizer, g_state.applied_equalizer, sizeof g_state.edited_equalizer);
   ShowEqualizerOnBars();
 }
 
@@ -284,7 +300,8 @@ bool TForm_option::WaitForSourceMedia() {
   if (wait_depth_ == 0 && pending_result_ != 0) {
     const int result = pending_result_;
     pending_result_ = 0;
-    QMetaObject::invokeMethod(this, [this, result] { done(result); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, result] { done(result); }, Qt::QueuedConnection);
   }
   return answered;
 }
@@ -308,7 +325,9 @@ void TForm_option::DirectoryListBox_sourceChange() {
   FileListBox_source->SetFolder(DirectoryListBox_source->Folder());
 }
 
-void TForm_option::Button_media_changeClick() { RebuildSourceLists(); }
+void TForm_option::Button_media_changeClick() {
+  RebuildSourceLists();
+}
 
 void TForm_option::RebuildSourceLists() {
   if (!WaitForSourceMedia()) return;
@@ -338,7 +357,8 @@ void TForm_option::Button_testClick() {
     return;
   }
   const char* entry = catalogue.entries[catalogue.current];
-  if (!CopyText(trial_path_, sizeof trial_path_, std::string_view(entry, strnlen(entry, kTextSize)))) {
+  if (!CopyText(trial_path_, sizeof trial_path_,
+                std::string_view(entry, strnlen(entry, kTextSize)))) {
     return;
   }
   if (vbmp3_open(trial_path_, &trial_info_) == 0) return;

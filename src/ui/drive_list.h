@@ -1,7 +1,7 @@
 // The drive list: a drop-down list of the drive table's drives, each shown as its letter and, when
-// the drive holds a medium, its volume label in brackets ("d: [DISC01]", "c: []"). It reports and takes a drive letter and
-// raises Changed whenever the selected drive changes, whether the user picked it or the program
-// set it. A new list selects the drive of the process's current folder.
+// the drive holds a medium, its volume label in brackets ("d: [DISC01]", "c: []"). It reports and
+// takes a drive letter and raises Changed whenever the selected drive changes, whether the user
+// picked it or the program set it. A new list selects the drive of the process's current folder.
 //
 // User-interface thread only.
 #pragma once

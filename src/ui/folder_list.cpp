@@ -22,7 +22,9 @@ constexpr int kRowHeight = 16;
 constexpr int kIndentStep = 10;
 constexpr int kMaxDepth = 256;  // a 511-byte path has fewer components than this
 
-int DriveSlot(char letter) { return letter - 'A'; }
+int DriveSlot(char letter) {
+  return letter - 'A';
+}
 
 QString Display(const char* program_text, std::size_t length) {
   return QString::fromStdString(ProgramTextToDisplay(std::string_view(program_text, length)));
@@ -60,7 +62,9 @@ QIcon FolderIcon(bool open) {
 
 // Hidden folders (a leading dot) and the two self-references are not shown, as file managers on
 // this host do not show them.
-bool Listable(const DirItem& item) { return item.is_folder && item.name[0] != '.'; }
+bool Listable(const DirItem& item) {
+  return item.is_folder && item.name[0] != '.';
+}
 
 }  // namespace
 
@@ -73,7 +77,9 @@ FolderList::FolderList(QWidget* parent)
   Reload();
 }
 
-bool FolderList::SetFolder(const char* folder) { return Open(folder, true); }
+bool FolderList::SetFolder(const char* folder) {
+  return Open(folder, true);
+}
 
 bool FolderList::SetDrive(char letter) {
   char root[4] = {letter, ':', '\\', '\0'};
@@ -95,7 +101,8 @@ void FolderList::Reload() {
   // The process's folder is gone (a removed medium): stay on our own folder, or its drive's root.
   char root[4];
   if (folder_[0] != '\0' && Open(folder_, false)) return;
-  if (folder_[0] != '\0' && NormaliseFolderText(std::string(folder_, 2).c_str(), root, sizeof root) &&
+  if (folder_[0] != '\0' &&
+      NormaliseFolderText(std::string(folder_, 2).c_str(), root, sizeof root) &&
       Open(root, false)) {
     return;
   }
@@ -134,8 +141,8 @@ void FolderList::ShowFolder() {
     const char* end = std::strchr(folder_ + starts[i], '\0');
     if (i + 1 < depth) end = folder_ + starts[i + 1] - 1;
     const std::size_t length = static_cast<std::size_t>(end - folder_);
-    current = add(open_icon_, Display(folder_ + starts[i], length - starts[i]), folder_, length,
-                  i + 1);
+    current =
+        add(open_icon_, Display(folder_ + starts[i], length - starts[i]), folder_, length, i + 1);
   }
 
   char pattern[512];

@@ -39,7 +39,7 @@ class EqualizerPresetTest : public testing::Test {
 
 TEST_F(EqualizerPresetTest, LoadsAsMuchAsTheFileHoldsAndHandsItOver) {
   QByteArray forty(40, '\0');
-  forty.replace(0, 4, Bytes({0x78, 0, 0, 0}));           // +120 at 60 Hz
+  forty.replace(0, 4, Bytes({0x78, 0, 0, 0}));            // +120 at 60 Hz
   forty.replace(36, 4, Bytes({0xF6, 0xFF, 0xFF, 0xFF}));  // -10 at 16 kHz
   const std::vector<int32_t> from_forty = {120, 0, 0, 0, 0, 0, 0, 0, 0, -10};
   const QByteArray twenty = Bytes({1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0});

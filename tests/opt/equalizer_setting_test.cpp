@@ -12,8 +12,8 @@ TEST(EqualizerSettingTest, ConvertsBetweenValuesAndBarPositions) {
     int32_t value;
     int position;
   } cases[] = {
-      {0, 12},   {120, 0},    {-120, 24}, {15, 11},       {-15, 13},
-      {125, 0},  {5000, 0},   {-300, 24}, {INT32_MAX, 0}, {INT32_MIN, 24},
+      {0, 12},  {120, 0},  {-120, 24}, {15, 11},       {-15, 13},
+      {125, 0}, {5000, 0}, {-300, 24}, {INT32_MAX, 0}, {INT32_MIN, 24},
   };
   for (const auto& c : cases) EXPECT_EQ(BarPositionFromValue(c.value), c.position) << c.value;
   for (int position = kBarTop; position <= kBarBottom; ++position) {

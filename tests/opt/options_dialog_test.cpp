@@ -69,7 +69,7 @@ TEST_F(OptionsDialogTest, OkOnADriveRootGivesTheRootWithItsSeparator) {
   const int result = test::ExecWith(d, [&] {
     test::DoubleClickItem(d.DirectoryListBox_source, "Q:\\");
     EXPECT_EQ(test::ItemTexts(d.FileListBox_source), QStringList{});  // the lists moved together
-    QTest::keyClick(&d, Qt::Key_Return);  // the default button
+    QTest::keyClick(&d, Qt::Key_Return);                              // the default button
   });
   EXPECT_EQ(result, kModalOk);
   EXPECT_STREQ(g_state.chosen_folder, "Q:\\");

@@ -65,7 +65,8 @@ TEST_F(OptionsRunTest, OkTakesTheListsFolderRebuildsAndAppliesWithoutPlaying) {
   // OK at once: the folder the list shows, not the old starting folder.
   EXPECT_EQ(Run([&] { dialog_->BitBtn1->click(); }), kModalOk);
   EXPECT_STREQ(g_state.starting_folder, "Q:\\Music");
-  EXPECT_EQ(host_.events, (std::vector<std::string>{"VELDAN [Q:\\Music]", "pump", "titles 2 at 0"}));
+  EXPECT_EQ(host_.events,
+            (std::vector<std::string>{"VELDAN [Q:\\Music]", "pump", "titles 2 at 0"}));
 
   // OK on the drive root: letter and colon.
   EXPECT_EQ(Run([&] {

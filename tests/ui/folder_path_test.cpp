@@ -34,7 +34,9 @@ TEST(FolderPathTest, NormalisesToTheReportedForm) {
 
 TEST(FolderPathTest, FindsComponentsPastTwoByteCharacters) {
   // 表 (95 5C) and ソ (83 5C) carry a separator byte as their second byte.
-  const char* folder = "Q:\\\x95\x5C\\\x83\x5C" "a\\b";
+  const char* folder =
+      "Q:\\\x95\x5C\\\x83\x5C"
+      "a\\b";
   int starts[8];
   ASSERT_EQ(FolderComponentStarts(folder, starts, 8), 3);
   EXPECT_EQ(starts[0], 3);

@@ -3,13 +3,14 @@
 // process's current folder moves into Q: and comes back when the fixture ends.
 #pragma once
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "platform/drives.h"
 
@@ -21,8 +22,8 @@ class TempDrives {
     q_root_ = dir_.path() + "/q";
     r_root_ = dir_.path() + "/cd";
     QDir().mkpath(q_root_);
-    const std::string table = "Q=fixed:" + q_root_.toStdString() + ":MUSIC;R=cdrom:" +
-                              r_root_.toStdString();
+    const std::string table =
+        "Q=fixed:" + q_root_.toStdString() + ":MUSIC;R=cdrom:" + r_root_.toStdString();
     setenv("VELDAN_DRIVES", table.c_str(), 1);
     ReloadDriveTable();
   }
