@@ -108,6 +108,8 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void BitBtn_next_albumClick();
   void BitBtn_pre_albumClick();
   void CheckBox_album_lockClick();
+  // The options dialog; after OK the catalogue is rebuilt from the chosen folder, nothing plays.
+  void BitBtn_optionsClick();
   void Image_time_locateMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
                                   int y);
   void Image_time_locateMouseMove(Qt::KeyboardModifiers shift, int x, int y);

@@ -17,8 +17,10 @@
 
 namespace veldan::test {
 
-// Shows the dialog modally and runs steps inside its modal loop; returns the modal result.
-inline int ExecWith(TForm_option& dialog, const std::function<void()>& steps) {
+// Shows the dialog modally (through show when given, else exec) and runs steps inside its modal
+// loop; returns what show returns.
+inline int ExecWith(TForm_option& dialog, const std::function<void()>& steps,
+                    const std::function<int()>& show = {}) {
   QTimer::singleShot(0, &dialog, steps);
   QTimer watchdog;
   watchdog.setSingleShot(true);
@@ -29,7 +31,7 @@ inline int ExecWith(TForm_option& dialog, const std::function<void()>& steps) {
     dialog.QDialog::done(kModalCancel);
   });
   watchdog.start(10000);
-  return dialog.exec();
+  return show ? show() : dialog.exec();
 }
 
 // Clicks away the message box that the next action opens; *seen gets "title|text|icon|buttons".

@@ -46,8 +46,7 @@ class OptionsRunTest : public testing::Test {
   // Runs the options dialog as the main window's Option button does, with steps inside it.
   int Run(const std::function<void()>& steps) {
     host_.events.clear();
-    QTimer::singleShot(0, dialog_.get(), steps);
-    return RunOptionsDialog(host_);
+    return test::ExecWith(*dialog_, steps, [this] { return RunOptionsDialog(host_); });
   }
   static std::vector<int32_t> Applied() {
     return {g_state.applied_equalizer, g_state.applied_equalizer + kEqualizerBands};
