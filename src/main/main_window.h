@@ -97,6 +97,15 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // Records position as the seek target and paints the bar for it; lets messages run.
   void DrawSeekBar(int32_t position);
 
+  // --- Start-up and shutdown ---
+
+  // The start-up work, run once after the window is built and before it is shown: decoder,
+  // folders from the command line (argument is null without one), first search, the argument's
+  // list or track, the equalizer preset, and play when there are tracks.
+  void FormCreate(const char* argument);
+  // The close request: play off, every wait ended for good, the decoder shut down. Never refuses.
+  void FormCloseQuery();
+
   // --- Handlers ---
 
   void Timer1Timer();
@@ -134,6 +143,7 @@ class TForm_main : public QWidget, public CatalogueWindow {
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildDisplayPanels();
