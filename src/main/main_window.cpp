@@ -259,6 +259,7 @@ void TForm_main::ConnectHandlers() {
   connect(BitBtn_next_album, &QPushButton::clicked, this, &TForm_main::BitBtn_next_albumClick);
   connect(BitBtn_pre_album, &QPushButton::clicked, this, &TForm_main::BitBtn_pre_albumClick);
   connect(CheckBox_album_lock, &QCheckBox::toggled, this, &TForm_main::CheckBox_album_lockClick);
+  connect(BitBtn_options, &QPushButton::clicked, this, &TForm_main::BitBtn_optionsClick);
   connect(Image_time_locate, &SeekBarImage::MouseDown, this,
           &TForm_main::Image_time_locateMouseDown);
   connect(Image_time_locate, &SeekBarImage::MouseMove, this,

@@ -97,6 +97,15 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // Records position as the seek target and paints the bar for it; lets messages run.
   void DrawSeekBar(int32_t position);
 
+  // --- Start-up and shutdown ---
+
+  // The start-up work, run once after the window is built and before it is shown: decoder,
+  // folders from the command line (argument is null without one), first search, the argument's
+  // list or track, the equalizer preset, and play when there are tracks.
+  void FormCreate(const char* argument);
+  // The close request: play off, every wait ended for good, the decoder shut down. Never refuses.
+  void FormCloseQuery();
+
   // --- Handlers ---
 
   void Timer1Timer();
@@ -108,6 +117,8 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void BitBtn_next_albumClick();
   void BitBtn_pre_albumClick();
   void CheckBox_album_lockClick();
+  // The options dialog; after OK the catalogue is rebuilt from the chosen folder, nothing plays.
+  void BitBtn_optionsClick();
   void Image_time_locateMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
                                   int y);
   void Image_time_locateMouseMove(Qt::KeyboardModifiers shift, int x, int y);
@@ -132,6 +143,7 @@ class TForm_main : public QWidget, public CatalogueWindow {
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildDisplayPanels();

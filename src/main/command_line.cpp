@@ -1,0 +1,51 @@
+#include "main/command_line.h"
+
+#include <cstring>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/list_lines.h"
+#include "catalogue/navigation.h"
+#include "catalogue/program_state.h"
+#include "platform/name_codec.h"
+#include "platform/paths.h"
+
+namespace veldan {
+
+void TakeFoldersFromCommandLine(const char* argument, char* argument_text) {
+  argument_text[0] = '\0';
+  char own_file[kTextSize];
+  if (!OwnProgramPath(own_file, sizeof own_file)) own_file[0] = '\0';
+
+  // A folder argument comes back with a trailing separator, so cutting to the parent leaves the
+  // folder itself: the user named the folder to play, not its neighbours.
+  if (argument != nullptr && !ArgumentToProgramPath(argument, argument_text, kTextSize)) {
+    argument_text[0] = '\0';
+  }
+  // An argument too long to map starts from the program folder, as if there were none.
+  const char* start = argument_text[0] != '\0' ? argument_text : own_file;
+  CopyText(g_state.starting_folder, sizeof g_state.starting_folder, start);
+  CopyText(g_state.program_folder, sizeof g_state.program_folder, own_file);
+  CutToParentFolder(g_state.starting_folder);
+  CutToParentFolder(g_state.program_folder);
+}
+
+bool IsPlayListName(const char* text) {
+  char key[kTextSize];
+  if (!CopyText(key, sizeof key, text)) return false;
+  MakeSortKey(key);
+  const std::size_t length = std::strlen(key);
+  return length > 4 && std::memcmp(key + length - 4, ".M3U", 4) == 0;
+}
+
+void ApplyCommandLineArgument(const char* argument_text) {
+  if (argument_text[0] == '\0') return;
+  if (IsPlayListName(argument_text)) {
+    // A list that does not open leaves the catalogue that the search of its folder built.
+    ReplaceCatalogueFromList(argument_text);
+    return;
+  }
+  const int32_t index = FindEntryIndex(g_state.starting_folder, argument_text);
+  if (index >= 0) g_state.catalogue.current = index;
+}
+
+}  // namespace veldan

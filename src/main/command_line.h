@@ -1,0 +1,22 @@
+// The command line at start-up: the starting folder and the program folder, and what the one
+// optional argument names (a folder, a track, or a play list whose lines replace the catalogue).
+// User-interface thread only.
+#pragma once
+
+namespace veldan {
+
+// Sets g_state.starting_folder and g_state.program_folder from the argument (null when there is
+// none) and the program's own file, and keeps the argument's program text in argument_text
+// (512 bytes; empty without an argument). The argument may be a host path, absolute or relative,
+// or a program path.
+void TakeFoldersFromCommandLine(const char* argument, char* argument_text);
+
+// True when the program text names a play list: its sort key is longer than four bytes and ends
+// in ".M3U".
+bool IsPlayListName(const char* text);
+
+// After the first build: a play list argument replaces the catalogue with its lines; a track
+// argument becomes the current entry when the catalogue holds it.
+void ApplyCommandLineArgument(const char* argument_text);
+
+}  // namespace veldan

@@ -1,0 +1,58 @@
+// The program's entry: the application titled "VELDAN", the five windows in their order, and the
+// message loop. Closing the main window ends the program with exit code 0.
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "catalogue/program_state.h"
+#include "main/main_window.h"
+#include "opt/options_dialog.h"
+
+namespace {
+
+// SIGINT and SIGTERM close the main window as its close box would, so a player stopped from a
+// terminal or a session manager shuts the decoder down, also while it waits for a disc.
+int g_signal_pipe[2] = {-1, -1};
+
+void OnTerminateSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] ssize_t ignored = write(g_signal_pipe[1], &byte, 1);
+}
+
+void CloseOnTerminateSignals(QApplication& app) {
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_pipe) != 0) return;
+  auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, &app);
+  QObject::connect(notifier, &QSocketNotifier::activated, [] {
+    char byte;
+    [[maybe_unused]] ssize_t ignored = read(g_signal_pipe[0], &byte, 1);
+    if (veldan::Form_main != nullptr) veldan::Form_main->close();
+  });
+  struct sigaction action = {};
+  action.sa_handler = OnTerminateSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("VELDAN"));
+  CloseOnTerminateSignals(app);
+
+  veldan::ResetProgramState();
+  // The main window's start-up work runs before the dialogs exist and may use none of them.
+  veldan::TForm_main main_window;
+  main_window.FormCreate(argc >= 2 ? argv[1] : nullptr);
+  veldan::TForm_option option_dialog(&main_window);
+
+  // A close that came while start-up waited for a disc has already shut the decoder down.
+  if (veldan::g_state.closing) return 0;
+  main_window.show();
+  app.exec();
+  return 0;
+}

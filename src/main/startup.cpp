@@ -1,0 +1,48 @@
+// Start-up and shutdown of the main window.
+#include <QCloseEvent>
+#include <ctime>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/navigation.h"
+#include "catalogue/program_state.h"
+#include "decoder/vbmp3.h"
+#include "main/command_line.h"
+#include "main/main_window.h"
+#include "opt/equalizer_preset.h"
+
+namespace veldan {
+
+void TForm_main::FormCreate(const char* argument) {
+  SeedRandom(static_cast<unsigned>(std::time(nullptr)));
+  vbmp3_init();
+  char argument_text[kTextSize];
+  TakeFoldersFromCommandLine(argument, argument_text);
+  DrawSeekBar(0);
+  ShowStartingFolderInTitle();
+  BuildCatalogue(g_state.starting_folder);
+  ApplyCommandLineArgument(argument_text);
+  ShowTrackTitles();
+  LoadEqualizerPreset(g_state.program_folder);
+  if (g_state.catalogue.count > 0 && !g_state.closing) {
+    StartPlayback();
+    PumpMessages();
+  }
+}
+
+void TForm_main::FormCloseQuery() {
+  g_state.continuous_play = false;
+  g_state.wait_abort = true;
+  // A handler interrupted in a media wait may go on to work that waits again (a build after an
+  // Auto CD wait); the closing flag ends those waits too, so the program always ends.
+  g_state.closing = true;
+  vbmp3_stop();
+  vbmp3_close();
+  vbmp3_free();
+}
+
+void TForm_main::closeEvent(QCloseEvent* event) {
+  if (!g_state.closing) FormCloseQuery();
+  event->accept();
+}
+
+}  // namespace veldan
