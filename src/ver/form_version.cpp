@@ -70,8 +70,8 @@ TForm_version::TForm_version(QWidget* parent)
   Label1->setPalette(navy);
   Label2 = MakeLabel(Panel1, "Label2", "Plays your MP3 discs", QRect(8, 56, 119, 12), 12);
   Label3 = MakeLabel(Panel1, "Label3", "Ver.1.50 ", QRect(14, 73, 51, 13), 13);
-  Label4 = MakeLabel(Panel1, "Label4", "Copyright 2025", QRect(13, 125, 81, 12), 12);
-  Label5 = MakeLabel(Panel1, "Label5", "The VELDAN authors", QRect(21, 141, 109, 12), 12);
+  Label4 = MakeLabel(Panel1, "Label4", "(C) 2025", QRect(13, 125, 81, 12), 12);
+  Label5 = MakeLabel(Panel1, "Label5", "The VELDAN team", QRect(21, 141, 109, 12), 12);
   Label6 = MakeLabel(Panel1, "Label6", "All rights reserved.", QRect(13, 157, 101, 12), 12);
 
   Button1 = new QPushButton(QString::fromUtf8("閉じる"), Panel1);

@@ -1,0 +1,124 @@
+#include "ver/form_version.h"
+
+#include <gtest/gtest.h>
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QSet>
+
+#include "support/modal.h"
+#include "ver/version_picture.h"
+
+namespace veldan {
+namespace {
+
+using veldan::testing::ExecWith;
+
+struct ControlRow {
+  const char* name;
+  QRect place;
+  const char* text;  // null: not a text control
+  int pixel_size;
+  bool bold;
+};
+
+// The box as designed: place, text and font of every control.
+const ControlRow kLayout[] = {
+    {"Image1", {10, 2, 199, 180}, nullptr, 0, false},
+    {"Label1", {5, 26, 128, 29}, "VELDAN ", 29, true},
+    {"Label2", {8, 56, 119, 12}, nullptr, 12, false},
+    {"Label3", {14, 73, 51, 13}, "Ver.1.50 ", 13, false},
+    {"Label4", {13, 125, 81, 12}, nullptr, 12, false},
+    {"Label5", {21, 141, 109, 12}, nullptr, 12, false},
+    {"Label6", {13, 157, 101, 12}, nullptr, 12, false},
+    {"Button1", {64, 184, 75, 25}, "閉じる", 12, false},
+};
+
+TEST(VersionBoxTest, ControlsStandWhereDesigned) {
+  TForm_version form;
+  EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(form.size(), QSize(210, 219));
+  EXPECT_EQ(form.Panel1->geometry(), QRect(0, 0, 210, 219));
+  EXPECT_EQ(form.Panel1->frameShadow(), QFrame::Raised);
+  for (const ControlRow& row : kLayout) {
+    auto* widget = form.Panel1->findChild<QWidget*>(row.name);
+    ASSERT_NE(widget, nullptr) << row.name;
+    EXPECT_EQ(widget->geometry(), row.place) << row.name;
+    if (row.pixel_size == 0) continue;
+    EXPECT_EQ(widget->font().pixelSize(), row.pixel_size) << row.name;
+    EXPECT_EQ(widget->font().bold(), row.bold) << row.name;
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+      EXPECT_TRUE(widget->font().italic()) << row.name;
+      EXPECT_FALSE(label->autoFillBackground()) << row.name;
+      EXPECT_FALSE(label->text().trimmed().isEmpty()) << row.name;
+      // A label wider than its place would be cut off.
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text().trimmed()),
+                row.place.width() + 2)
+          << row.name;
+    }
+    if (row.text != nullptr) {
+      const QString text = qobject_cast<QLabel*>(widget)
+                               ? qobject_cast<QLabel*>(widget)->text()
+                               : qobject_cast<QPushButton*>(widget)->text();
+      EXPECT_EQ(text, QString::fromUtf8(row.text)) << row.name;
+    }
+  }
+  const QColor navy = form.Label1->palette().color(QPalette::WindowText);
+  EXPECT_EQ(navy, QColor(0, 0, 128));
+}
+
+TEST(VersionBoxTest, LabelsAreDrawnOverThePicture) {
+  TForm_version form;
+  const QObjectList& children = form.Panel1->children();
+  const qsizetype image_at = children.indexOf(form.Image1);
+  for (QLabel* label : {form.Label1, form.Label2, form.Label3, form.Label4, form.Label5,
+                        form.Label6}) {
+    EXPECT_GT(children.indexOf(label), image_at) << label->objectName().toStdString();
+  }
+}
+
+TEST(VersionBoxTest, PictureIsShownUnscaledFromItsTopLeft) {
+  const QImage picture = DrawVersionPicture();
+  EXPECT_EQ(picture.size(), QSize(203, 180));
+  EXPECT_EQ(picture.depth(), 24);
+  // Something is drawn: the picture is not one flat colour.
+  QSet<QRgb> colours;
+  for (int y = 0; y < picture.height(); y += 4)
+    for (int x = 0; x < picture.width(); x += 4) colours.insert(picture.pixel(x, y));
+  EXPECT_GT(colours.size(), 50);
+
+  TForm_version form;
+  EXPECT_EQ(form.Image1->pixmap().size(), QSize(203, 180));
+  EXPECT_FALSE(form.Image1->hasScaledContents());
+  EXPECT_EQ(form.Image1->alignment(), Qt::AlignLeft | Qt::AlignTop);
+}
+
+TEST(VersionBoxTest, OnlyTheCloseButtonTakesFocusAndItClosesWithOk) {
+  TForm_version form;
+  for (QWidget* child : form.findChildren<QWidget*>()) {
+    if (child == form.Button1) continue;
+    EXPECT_EQ(child->focusPolicy(), Qt::NoFocus) << child->objectName().toStdString();
+  }
+  EXPECT_NE(form.Button1->focusPolicy(), Qt::NoFocus);
+  const int result = ExecWith(form, [&form] { form.Button1->click(); });
+  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(form.isVisible());
+}
+
+TEST(VersionBoxTest, ShowVersionBoxRunsTheOneBoxModally) {
+  TForm_version form;
+  Form_version = &form;
+  bool was_modal = false;
+  QTimer::singleShot(0, &form, [&] {
+    was_modal = form.isVisible() && form.isModal();
+    form.Button1->click();
+  });
+  ShowVersionBox();
+  EXPECT_TRUE(was_modal);
+  Form_version = nullptr;
+  ShowVersionBox();  // no box yet: nothing happens
+}
+
+}  // namespace
+}  // namespace veldan
