@@ -26,4 +26,14 @@ void StripTrailingLineBreaks(char* piece);
 // False, with the catalogue untouched, when the file does not open.
 bool ReplaceCatalogueFromList(const char* program_path);
 
+// Opens a list file named by program text for reading through the path mapping; null when it
+// does not open.
+std::FILE* OpenListFile(const char* program_path);
+// The search's rule on an open list: appends each piece cut at its first CR or LF; empty pieces
+// and '#' lines are not entries; nothing is added past 500 entries, yet the file is read to its
+// end. Returns the number of entries added.
+int32_t AppendListLines(std::FILE* file);
+// The loading rule on an open list: replaces the catalogue as ReplaceCatalogueFromList does.
+void ReplaceCatalogueFromFile(std::FILE* file);
+
 }  // namespace veldan

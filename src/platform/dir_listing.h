@@ -5,7 +5,8 @@
 // it is on disk. Items come in the host's order, "." and ".." included, each with its program-text
 // name and a folder flag. Links to folders are followed, except a link back into one of its own
 // ancestors; the virtual kernel file systems (proc, sysfs, devtmpfs, cgroup, ...) are never listed;
-// an item whose full program path would not fit 511 bytes is not listed.
+// an item whose full program path would not fit 511 bytes is not listed. Only folders and regular
+// files are listed: devices, pipes, sockets and links that lead nowhere are not.
 //
 // One listing belongs to one thread; separate listings are independent.
 #pragma once

@@ -23,6 +23,13 @@ std::string HostNameToProgramText(std::string_view host_name);
 // they are, so any text maps to some host name.
 std::string ProgramTextToHostName(std::string_view program_text);
 
+// Buffer forms of the two conversions above, for callers that must not allocate (the directory
+// listing, the path mapping). They write at most out_size - 1 bytes and a terminating zero and
+// return the length written; kTextTooLong when the result does not fit (out is then empty).
+inline constexpr std::size_t kTextTooLong = static_cast<std::size_t>(-1);
+std::size_t HostNameToProgramText(std::string_view host_name, char* out, std::size_t out_size);
+std::size_t ProgramTextToHostName(std::string_view program_text, char* out, std::size_t out_size);
+
 // Program text as UTF-8 for the screen: escape pairs show the character they carry, an escaped
 // invalid byte shows as U+FFFD.
 std::string ProgramTextToDisplay(std::string_view program_text);

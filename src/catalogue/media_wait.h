@@ -1,0 +1,18 @@
+// Waiting until a drive holds a readable medium.
+//
+// Every media wait of the program (the catalogue build, the track opening step, automatic CD
+// play's disc wait, the options dialog's source wait) goes through WaitUntilMediaPresent. Between
+// probes it lets window messages run and waits for them a short while, so a wait does not keep a
+// core busy. User-interface thread only.
+#pragma once
+
+namespace veldan {
+
+// The longest a media wait sleeps between two probes of the drive.
+inline constexpr int kMediaProbeIntervalMs = 100;
+
+// Clears the wait-abort flag, then probes the drive of root ("E:\") until it answers. False when
+// the wait-abort flag or the program-wide closing flag ended the wait first.
+bool WaitUntilMediaPresent(const char* root);
+
+}  // namespace veldan

@@ -1,0 +1,42 @@
+// Fuzzes the list-line reader with both line rules on arbitrary file content.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "catalogue/list_lines.h"
+#include "catalogue/program_state.h"
+
+namespace {
+
+void CheckEntries() {
+  using namespace veldan;
+  const TrackCatalogue& catalogue = g_state.catalogue;
+  if (catalogue.count < 0 || catalogue.count > kCatalogueCapacity) std::abort();
+  for (int32_t i = 0; i < catalogue.count; ++i) {
+    const char* entry = catalogue.entries[i];
+    if (strnlen(entry, kTextSize) > kTextSize - 1 || entry[0] == '\0') std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace veldan;
+  if (size == 0) return 0;
+  for (bool load : {false, true}) {
+    ResetProgramState();
+    std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "r");
+    if (file == nullptr) return 0;
+    if (load) {
+      ReplaceCatalogueFromFile(file);
+    } else {
+      AppendListLines(file);
+    }
+    if (std::fgetc(file) != EOF) std::abort();  // every list is read to its end
+    std::fclose(file);
+    CheckEntries();
+  }
+  return 0;
+}
