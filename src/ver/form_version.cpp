@@ -19,10 +19,10 @@ namespace {
 constexpr int kClientWidth = 210;
 constexpr int kClientHeight = 219;
 
-QFont BoxFont(int pixel_size, bool bold) {
+QFont BoxFont(int pixel_size, bool bold, bool italic) {
   QFont font(QString::fromUtf8("ＭＳ Ｐゴシック"));
   font.setPixelSize(pixel_size);
-  font.setItalic(true);
+  font.setItalic(italic);
   font.setBold(bold);
   return font;
 }
@@ -32,11 +32,15 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect pla
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   label->setObjectName(name);
   label->setGeometry(place);
-  label->setFont(BoxFont(pixel_size, bold));
+  label->setFont(BoxFont(pixel_size, bold, true));
   // Transparent, so the labels that lie over the picture are drawn on it.
   label->setAutoFillBackground(false);
   label->setAttribute(Qt::WA_TranslucentBackground);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // The labels size themselves to their text, as designed; the substitute font runs wider than
+  // the designed one, and an italic's last letter leans out past its advance.
+  const int needed = label->fontMetrics().horizontalAdvance(label->text()) + pixel_size / 3;
+  if (needed > place.width()) label->resize(needed, place.height());
   return label;
 }
 
@@ -46,7 +50,7 @@ TForm_version::TForm_version(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
   setObjectName("Form_version");
   setWindowTitle("Version");
-  setFont(BoxFont(12, false));
+  setFont(BoxFont(12, false, false));
   setFixedSize(kClientWidth, kClientHeight);
 
   Panel1 = new QFrame(this);
@@ -77,7 +81,6 @@ TForm_version::TForm_version(QWidget* parent)
   Button1 = new QPushButton(QString::fromUtf8("閉じる"), Panel1);
   Button1->setObjectName("Button1");
   Button1->setGeometry(64, 184, 75, 25);
-  Button1->setFont(BoxFont(12, false));
   Button1->setDefault(true);
   connect(Button1, &QPushButton::clicked, this, [this] { done(1); });
 }

@@ -93,6 +93,7 @@ TEST_F(HelpTest, EveryLinkOfTheManualLeadsToAPlaceInIt) {
   viewer->Browser()->setSource(QUrl("#drives"));
   EXPECT_TRUE(viewer->Browser()->isBackwardAvailable());
   EXPECT_EQ(viewer->Browser()->source().fragment(), "drives");
+  EXPECT_GT(viewer->Browser()->verticalScrollBar()->value(), 0);
 }
 
 TEST_F(HelpTest, AMissingFileIsReportedInTheViewerWithItsPath) {
