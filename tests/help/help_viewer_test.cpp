@@ -107,11 +107,6 @@ TEST_F(HelpTest, AMissingFileIsReportedInTheViewerWithItsPath) {
       << text.toStdString();
 }
 
-TEST_F(HelpTest, AFolderInPlaceOfTheFileIsReportedToo) {
-  ASSERT_TRUE(QDir(folder_.path()).mkdir("VELDAN.HLP"));
-  EXPECT_FALSE(ShowProgramHelp(owner_)->FileOpened());
-}
-
 TEST_F(HelpTest, ThePathIsFormedAnewOnEveryRequestAndOneViewerServesThem) {
   HelpViewer* first = ShowProgramHelp(owner_);
   EXPECT_FALSE(first->FileOpened());
