@@ -64,15 +64,14 @@ TForm_drive_sel::TForm_drive_sel(QWidget* parent) : QDialog(parent) {
   // Focus follows the buttons' numbers: down the first column, then down the second.
   for (int i = 1; i < kButtonCount; ++i) setTabOrder(buttons_[i - 1], buttons_[i]);
 
-  void (TForm_drive_sel::*handlers[kButtonCount])() = {
-      nullptr,
-      &TForm_drive_sel::BitBtn2Click,
-      &TForm_drive_sel::BitBtn3Click,
-      &TForm_drive_sel::BitBtn4Click,
-      &TForm_drive_sel::BitBtn5Click,
-      &TForm_drive_sel::BitBtn6Click,
-      &TForm_drive_sel::BitBtn7Click,
-      &TForm_drive_sel::BitBtn8Click};
+  void (TForm_drive_sel::*handlers[kButtonCount])() = {nullptr,
+                                                       &TForm_drive_sel::BitBtn2Click,
+                                                       &TForm_drive_sel::BitBtn3Click,
+                                                       &TForm_drive_sel::BitBtn4Click,
+                                                       &TForm_drive_sel::BitBtn5Click,
+                                                       &TForm_drive_sel::BitBtn6Click,
+                                                       &TForm_drive_sel::BitBtn7Click,
+                                                       &TForm_drive_sel::BitBtn8Click};
   for (int i = 0; i < kButtonCount; ++i) {
     auto handler = handlers[i];
     connect(buttons_[i], &QPushButton::clicked, this, [this, handler] {
@@ -91,9 +90,13 @@ void TForm_drive_sel::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-void TForm_drive_sel::reject() { done(2); }
+void TForm_drive_sel::reject() {
+  done(2);
+}
 
-void TForm_drive_sel::FormShow() { FillDriveButtons(); }
+void TForm_drive_sel::FormShow() {
+  FillDriveButtons();
+}
 
 void TForm_drive_sel::FillDriveButtons() {
   int32_t& count = g_state.ready_drive_count;
@@ -119,12 +122,26 @@ void TForm_drive_sel::ChooseElement(int element) {
   g_state.ready_drives[0] = g_state.ready_drives[element];
 }
 
-void TForm_drive_sel::BitBtn2Click() { ChooseElement(1); }
-void TForm_drive_sel::BitBtn3Click() { ChooseElement(2); }
-void TForm_drive_sel::BitBtn4Click() { ChooseElement(3); }
-void TForm_drive_sel::BitBtn5Click() { ChooseElement(4); }
-void TForm_drive_sel::BitBtn6Click() { ChooseElement(5); }
-void TForm_drive_sel::BitBtn7Click() { ChooseElement(6); }
-void TForm_drive_sel::BitBtn8Click() { ChooseElement(7); }
+void TForm_drive_sel::BitBtn2Click() {
+  ChooseElement(1);
+}
+void TForm_drive_sel::BitBtn3Click() {
+  ChooseElement(2);
+}
+void TForm_drive_sel::BitBtn4Click() {
+  ChooseElement(3);
+}
+void TForm_drive_sel::BitBtn5Click() {
+  ChooseElement(4);
+}
+void TForm_drive_sel::BitBtn6Click() {
+  ChooseElement(5);
+}
+void TForm_drive_sel::BitBtn7Click() {
+  ChooseElement(6);
+}
+void TForm_drive_sel::BitBtn8Click() {
+  ChooseElement(7);
+}
 
 }  // namespace veldan

@@ -100,7 +100,8 @@ void HelpViewer::ShowCannotOpen(const QString& program_path, const QString& host
     page += QString::fromUtf8("<p>(%1)</p>").arg(host_path.toHtmlEscaped());
   }
   page += QString::fromUtf8(
-      "<p>VELDAN.HLP をプログラムと同じフォルダに置いてから、もう一度「操作説明」を選んでください。</p>");
+      "<p>VELDAN.HLP "
+      "をプログラムと同じフォルダに置いてから、もう一度「操作説明」を選んでください。</p>");
   browser_->setHtml(page);
   contents_button_->setEnabled(false);
 }

@@ -102,7 +102,8 @@ TForm_sel::TForm_sel(QWidget* parent) : QDialog(parent), run_file_dialog_(RunMod
   ListBox1->setGeometry(0, 0, kClientWidth, kListHeight);
   ListBox1->viewport()->installEventFilter(new DoubleClickFilter(this));
 
-  Label1 = new QLabel(QString::fromUtf8("※ダブルクリックで再生するファイルを選択してください"), this);
+  Label1 =
+      new QLabel(QString::fromUtf8("※ダブルクリックで再生するファイルを選択してください"), this);
   Label1->setObjectName("Label1");
   Label1->setGeometry(8, 168, 274, 12);
   QPalette red_text = Label1->palette();
@@ -170,7 +171,9 @@ void TForm_sel::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
 }
 
-void TForm_sel::reject() { done(2); }
+void TForm_sel::reject() {
+  done(2);
+}
 
 void TForm_sel::FillList() {
   ListBox1->clear();
@@ -206,8 +209,8 @@ void TForm_sel::ListBox1DblClick() {
 bool TForm_sel::RunFileDialog(QFileDialog& dialog, char* out) {
   out[0] = '\0';
   char preset[kTextSize];
-  const int wanted = std::snprintf(preset, sizeof preset, "%s\\Filelist.m3u",
-                                   g_state.program_folder);
+  const int wanted =
+      std::snprintf(preset, sizeof preset, "%s\\Filelist.m3u", g_state.program_folder);
   std::string preset_host;
   if (wanted > 0 && wanted < kTextSize && ProgramPathToHost(preset, &preset_host)) {
     const QFileInfo info(QFile::decodeName(QByteArray::fromStdString(preset_host)));

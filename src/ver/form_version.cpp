@@ -27,8 +27,8 @@ QFont BoxFont(int pixel_size, bool bold, bool italic) {
   return font;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect place,
-                  int pixel_size, bool bold = false) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect place, int pixel_size,
+                  bool bold = false) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   label->setObjectName(name);
   label->setGeometry(place);
@@ -99,7 +99,9 @@ void TForm_version::showEvent(QShowEvent* event) {
 }
 
 // Escape closes the box with the cancel result, as closing every other dialog does.
-void TForm_version::reject() { done(2); }
+void TForm_version::reject() {
+  done(2);
+}
 
 void ShowVersionBox() {
   if (Form_version != nullptr) Form_version->exec();

@@ -59,8 +59,8 @@ TEST_F(DriveSelTest, TwoDrivesLabelTwoButtonsAndDisableTheRest) {
   EXPECT_TRUE(form_.BitBtn1->isEnabled());
   EXPECT_EQ(form_.BitBtn2->text(), "F:\\()");
   EXPECT_TRUE(form_.BitBtn2->isEnabled());
-  for (QPushButton* button : {form_.BitBtn3, form_.BitBtn4, form_.BitBtn5, form_.BitBtn6,
-                              form_.BitBtn7, form_.BitBtn8}) {
+  for (QPushButton* button :
+       {form_.BitBtn3, form_.BitBtn4, form_.BitBtn5, form_.BitBtn6, form_.BitBtn7, form_.BitBtn8}) {
     EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
     EXPECT_EQ(button->text(), QString::fromUtf8("メディアなし"));
   }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QScrollBar>
 #include <QSet>
@@ -25,14 +25,11 @@ class HelpTest : public ::testing::Test {
   void SetUp() override {
     ResetProgramState();
     ASSERT_TRUE(folder_.isValid());
-    ASSERT_TRUE(HostPathToProgram(folder_.path().toStdString(), g_state.program_folder,
-                                  kTextSize));
+    ASSERT_TRUE(HostPathToProgram(folder_.path().toStdString(), g_state.program_folder, kTextSize));
   }
   void TearDown() override { delete owner_; }
 
-  bool InstallHelpFile() {
-    return QFile::copy(VELDAN_HELP_SOURCE, folder_.filePath("VELDAN.HLP"));
-  }
+  bool InstallHelpFile() { return QFile::copy(VELDAN_HELP_SOURCE, folder_.filePath("VELDAN.HLP")); }
 
   QTemporaryDir folder_;
   QPointer<QWidget> owner_ = new QWidget;
@@ -65,8 +62,7 @@ TEST_F(HelpTest, OpensTheShippedFileAtItsContents) {
   ASSERT_NE(viewer, nullptr);
   EXPECT_TRUE(viewer->FileOpened());
   EXPECT_TRUE(viewer->isVisible());
-  EXPECT_EQ(viewer->Browser()->source(),
-            QUrl::fromLocalFile(folder_.filePath("VELDAN.HLP")));
+  EXPECT_EQ(viewer->Browser()->source(), QUrl::fromLocalFile(folder_.filePath("VELDAN.HLP")));
   const QString text = viewer->Browser()->toPlainText();
   EXPECT_TRUE(text.startsWith(QString::fromUtf8("VELDAN 操作説明"))) << text.left(40).toStdString();
   EXPECT_TRUE(text.contains(QString::fromUtf8("目次")));

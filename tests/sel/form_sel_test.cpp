@@ -30,8 +30,7 @@ class SelDialogTest : public ::testing::Test {
     ResetProgramState();
     ResetDecoderCalls();
     ASSERT_TRUE(folder_.isValid());
-    ASSERT_TRUE(HostPathToProgram(folder_.path().toStdString(), g_state.program_folder,
-                                  kTextSize));
+    ASSERT_TRUE(HostPathToProgram(folder_.path().toStdString(), g_state.program_folder, kTextSize));
     // The user's answer to a file dialog, recorded with what the dialog offered.
     form_.SetFileDialogRunner([this](QFileDialog& dialog) {
       ++runs_;
@@ -71,8 +70,8 @@ class SelDialogTest : public ::testing::Test {
 TEST_F(SelDialogTest, ShowingListsEveryEntryAndSelectsTheCurrentOne) {
   SetCatalogue({"C:\\A\\1.mp3", "C:\\\x93\xfa\x96\x7b\\\x8b\xc8.mp3", "C:\\B\\3.mp3"}, 1);
   form_.show();
-  EXPECT_EQ(Items(), QStringList({"C:\\A\\1.mp3", QString::fromUtf8("C:\\日本\\曲.mp3"),
-                                  "C:\\B\\3.mp3"}));
+  EXPECT_EQ(Items(),
+            QStringList({"C:\\A\\1.mp3", QString::fromUtf8("C:\\日本\\曲.mp3"), "C:\\B\\3.mp3"}));
   EXPECT_TRUE(form_.ListBox1->item(1)->isSelected());
   form_.hide();
   SetCatalogue({}, 0);  // the list mirrors the catalogue anew at every showing
@@ -151,13 +150,19 @@ TEST_F(SelDialogTest, LoadingReplacesTheCatalogueByTheListInFileOrder) {
     std::vector<std::string> first;  // the leading entries expected
   };
   const Case cases[] = {
-      {"three lines, unsorted", "C:\\B\\3.mp3\r\nC:\\A\\1.mp3\r\nC:\\A\\2.mp3\r\n", 3,
+      {"three lines, unsorted",
+       "C:\\B\\3.mp3\r\nC:\\A\\1.mp3\r\nC:\\A\\2.mp3\r\n",
+       3,
        {"C:\\B\\3.mp3", "C:\\A\\1.mp3", "C:\\A\\2.mp3"}},
       {"600 lines", six_hundred_lines, 500, {"C:\\0.mp3", "C:\\1.mp3"}},
       {"last line without a break", "C:\\a.mp3\nC:\\b.mp3", 2, {"C:\\a.mp3", "C:\\b.mp3"}},
-      {"a 600-byte line", "C:\\" + QByteArray(597, 'x') + "\r\n", 2,
+      {"a 600-byte line",
+       "C:\\" + QByteArray(597, 'x') + "\r\n",
+       2,
        {"C:\\" + std::string(508, 'x'), std::string(89, 'x')}},
-      {"blank and # lines", "#EXTM3U\r\n\r\nC:\\a.mp3\r\n#EXTINF:1,a\r\n\n\r\nC:\\b.mp3\r\n", 2,
+      {"blank and # lines",
+       "#EXTM3U\r\n\r\nC:\\a.mp3\r\n#EXTINF:1,a\r\n\n\r\nC:\\b.mp3\r\n",
+       2,
        {"C:\\a.mp3", "C:\\b.mp3"}},
   };
   answer_ = HostFile("list.m3u");

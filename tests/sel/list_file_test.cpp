@@ -76,9 +76,9 @@ TEST_F(ListFileTest, AnEmptyCatalogueEmptiesAnExistingFileAndNoFolderMeansNoFile
 }
 
 TEST_F(ListFileTest, ASearchedCatalogueReadsBackTheSameByListLoadingAndBySearch) {
-  for (const char* file : {"music/a.mp3", "music/B.MP3", "music/Live/c.mp3",
-                           "music/日本語/曲.mp3", "music/Björk.mp3", "music/x/y/z.Mp3",
-                           "music/ｆｕｌｌ１.mp3", "music/notes.txt"}) {
+  for (const char* file :
+       {"music/a.mp3", "music/B.MP3", "music/Live/c.mp3", "music/日本語/曲.mp3", "music/Björk.mp3",
+        "music/x/y/z.Mp3", "music/ｆｕｌｌ１.mp3", "music/notes.txt"}) {
     Touch(file);
   }
   const std::string music = ProgramPath("music");

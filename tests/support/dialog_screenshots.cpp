@@ -64,20 +64,24 @@ int main(int argc, char** argv) {
   setenv("VELDAN_DRIVES", drives.c_str(), 1);
   ReloadDriveTable();
 
-  const char* tracks[] = {
-      "/srv/music/01 Opening.mp3",         "/srv/music/02 Morning Walk.mp3",
-      "/srv/music/Live/01 Intro.mp3",      "/srv/music/Live/02 Encore.mp3",
-      "/srv/music/夏の思い出/01 海辺.mp3", "/srv/music/夏の思い出/02 花火.mp3",
-      "/srv/music/夏の思い出/03 夕立.mp3", "/srv/music/Björk/Jóga.mp3",
-      "/srv/music/Classics/Bach/Air.mp3",  "/srv/music/Classics/Bach/Prelude.mp3",
-      "/srv/music/Classics/Satie/Gymnopédie No.1.mp3"};
+  const char* tracks[] = {"/srv/music/01 Opening.mp3",
+                          "/srv/music/02 Morning Walk.mp3",
+                          "/srv/music/Live/01 Intro.mp3",
+                          "/srv/music/Live/02 Encore.mp3",
+                          "/srv/music/夏の思い出/01 海辺.mp3",
+                          "/srv/music/夏の思い出/02 花火.mp3",
+                          "/srv/music/夏の思い出/03 夕立.mp3",
+                          "/srv/music/Björk/Jóga.mp3",
+                          "/srv/music/Classics/Bach/Air.mp3",
+                          "/srv/music/Classics/Bach/Prelude.mp3",
+                          "/srv/music/Classics/Satie/Gymnopédie No.1.mp3"};
   for (const char* track : tracks) {
     char* slot = g_state.catalogue.entries[g_state.catalogue.count];
     if (HostPathToProgram(track, slot, kTextSize)) ++g_state.catalogue.count;
   }
   g_state.catalogue.current = 5;
-  HostPathToProgram(QCoreApplication::applicationDirPath().toStdString(),
-                    g_state.program_folder, kTextSize);
+  HostPathToProgram(QCoreApplication::applicationDirPath().toStdString(), g_state.program_folder,
+                    kTextSize);
 
   TForm_sel sel;
   bool ok = Save(sel, out, "dialog-select.png");
