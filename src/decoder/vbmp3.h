@@ -40,15 +40,20 @@ _Static_assert(sizeof(vbmp3_info) == 272, "track information record is 272 bytes
 
 enum { VBMP3_STOPPED = 0, VBMP3_PLAYING = 1, VBMP3_PAUSED = 2 };
 
-/* Prepares the library; once at start-up, before every other call. Returns nonzero. */
+/* Prepares the library; once at start-up, before every other call. Returns nonzero. Calls made
+ * before it (or after vbmp3_free) do nothing and return 0 or the stopped state. */
 int vbmp3_init(void);
-/* Releases the library at exit. */
+/* Releases the library at exit: stops the sound and waits for the library's threads. */
 int vbmp3_free(void);
 
-/* Sets the ten equalizer gains (tenths of a dB), heard at once. Values are taken as given. */
+/* Sets the ten equalizer gains (tenths of a dB). The change is heard within a callback period and
+ * glides in over a few tens of milliseconds. Values are taken as given; the filter limits only
+ * what it must to stay finite, and loud settings are limited below full scale, never wrapped. */
 int vbmp3_setEqualizer(const int32_t* gains);
 
-/* Opens a track and fills *info. Nonzero: open; zero: not a playable MP3 (nothing is open). */
+/* Closes any open track, then opens a track and fills *info. Nonzero: open; zero: the file can't
+ * be read or holds no MP3 audio (nothing is open then, and *info is left as it was). Reads the
+ * start of the file and, on a fixed drive, all of a file whose header does not tell its length. */
 int vbmp3_open(const char* path, vbmp3_info* info);
 /* Closes the open track; harmless when none is open. */
 int vbmp3_close(void);
@@ -66,7 +71,9 @@ int vbmp3_restart(void);
 int vbmp3_seek(int32_t seconds);
 
 /* Returns VBMP3_STOPPED (also after the track ended), VBMP3_PLAYING or VBMP3_PAUSED, and writes
- * the position the listener has heard, in whole seconds, to *position when it is not null. */
+ * the position the listener has heard (samples the sound device has taken), in whole seconds,
+ * to *position when it is not null; 0 when stopped. The end of a track is reported once its last
+ * sample has been taken. */
 int vbmp3_getState(int32_t* position);
 
 #ifdef __cplusplus

@@ -1,0 +1,63 @@
+// The ring of decoded sound between the decode thread and the sound callback.
+//
+// A single-producer, single-consumer ring of fixed chunks: the decode thread fills chunks at
+// the back, the sound callback drains them at the front. Neither side waits for the other or
+// takes a lock; each index has one writer. 48 chunks of 1024 frames hold about a second of
+// sound at 48 kHz and more at lower rates.
+//
+// Every chunk carries the epoch of the play request it was decoded for (each play, seek and
+// stop starts a new epoch), so the callback can drop sound that a later request made stale
+// without the two threads ever flushing the ring together.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace veldan {
+
+struct SoundChunk {
+  static constexpr std::size_t kFrames = 1024;
+  uint32_t epoch = 0;
+  bool end = false;         // marks the end of the track instead of carrying sound
+  int64_t first_frame = 0;  // track position of samples[0]
+  uint32_t frames = 0;      // frames in samples
+  uint32_t taken = 0;       // frames the consumer has already played
+  float samples[kFrames * 2];
+};
+
+class ChunkRing {
+ public:
+  static constexpr std::size_t kChunks = 48;
+
+  // Producer: the free chunk at the back, or null when the ring is full.
+  SoundChunk* Back() {
+    uint64_t w = written_.load(std::memory_order_relaxed);
+    if (w - read_.load(std::memory_order_acquire) >= kChunks) return nullptr;
+    return &chunks_[w % kChunks];
+  }
+  // Producer: hands the chunk from Back() to the consumer.
+  void Push() { written_.fetch_add(1, std::memory_order_release); }
+
+  // Consumer: the oldest chunk, or null when the ring is empty.
+  SoundChunk* Front() {
+    uint64_t r = read_.load(std::memory_order_relaxed);
+    if (r == written_.load(std::memory_order_acquire)) return nullptr;
+    return &chunks_[r % kChunks];
+  }
+  // Consumer: gives the chunk from Front() back to the producer.
+  void Pop() { read_.fetch_add(1, std::memory_order_release); }
+  // Consumer: chunks waiting.
+  std::size_t Size() const {
+    return static_cast<std::size_t>(written_.load(std::memory_order_acquire) -
+                                    read_.load(std::memory_order_relaxed));
+  }
+
+ private:
+  std::array<SoundChunk, kChunks> chunks_;
+  alignas(64) std::atomic<uint64_t> written_{0};  // written by the producer only
+  alignas(64) std::atomic<uint64_t> read_{0};     // written by the consumer only
+};
+
+}  // namespace veldan

@@ -1,0 +1,106 @@
+#include "decoder/file_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace veldan {
+namespace {
+
+// 64 KiB is four seconds of a 128 kbit/s track per system call; the kernel is asked to read one
+// MiB beyond that, which covers a minute of such a track while the drive spins up or seeks.
+constexpr std::size_t kBlockSize = 64 * 1024;
+constexpr off_t kReadAhead = 1024 * 1024;
+
+}  // namespace
+
+std::unique_ptr<FileReader> FileReader::Open(const std::string& host_path) {
+  int fd = ::open(host_path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return std::unique_ptr<FileReader>(new FileReader(fd, st.st_size));
+}
+
+FileReader::FileReader(int fd, off_t size) : fd_(fd), size_(size), buffer_(kBlockSize) {}
+
+FileReader::~FileReader() {
+  ::close(fd_);
+}
+
+bool FileReader::Refill() {
+  buffer_start_ += static_cast<off_t>(buffer_pos_);
+  buffer_pos_ = 0;
+  buffer_fill_ = 0;
+  ssize_t n;
+  do {
+    n = ::pread(fd_, buffer_.data(), buffer_.size(), buffer_start_);
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) return n == 0;
+  buffer_fill_ = static_cast<std::size_t>(n);
+
+  off_t next = buffer_start_ + static_cast<off_t>(buffer_fill_);
+  if (next + kReadAhead / 2 > advised_until_) {
+    off_t from = advised_until_ > next ? advised_until_ : next;
+    ::posix_fadvise(fd_, from, kReadAhead, POSIX_FADV_WILLNEED);
+    advised_until_ = from + kReadAhead;
+  }
+  return true;
+}
+
+ssize_t FileReader::Read(void* dst, std::size_t count) {
+  auto* out = static_cast<unsigned char*>(dst);
+  std::size_t copied = 0;
+  while (copied < count) {
+    if (buffer_pos_ == buffer_fill_) {
+      if (!Refill()) return copied > 0 ? static_cast<ssize_t>(copied) : -1;
+      if (buffer_fill_ == 0) break;  // end of file
+    }
+    std::size_t n = buffer_fill_ - buffer_pos_;
+    if (n > count - copied) n = count - copied;
+    std::memcpy(out + copied, buffer_.data() + buffer_pos_, n);
+    buffer_pos_ += n;
+    copied += n;
+  }
+  return static_cast<ssize_t>(copied);
+}
+
+off_t FileReader::Seek(off_t offset, int whence) {
+  off_t base;
+  switch (whence) {
+    case SEEK_SET:
+      base = 0;
+      break;
+    case SEEK_CUR:
+      base = buffer_start_ + static_cast<off_t>(buffer_pos_);
+      break;
+    case SEEK_END:
+      base = size_;
+      break;
+    default:
+      errno = EINVAL;
+      return -1;
+  }
+  off_t target;
+  if (__builtin_add_overflow(base, offset, &target) || target < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  if (target >= buffer_start_ && target <= buffer_start_ + static_cast<off_t>(buffer_fill_)) {
+    buffer_pos_ = static_cast<std::size_t>(target - buffer_start_);
+  } else {
+    buffer_start_ = target;
+    buffer_pos_ = 0;
+    buffer_fill_ = 0;
+  }
+  return target;
+}
+
+}  // namespace veldan

@@ -1,0 +1,175 @@
+#include "decoder/mp3_stream.h"
+
+#include <mpg123.h>
+
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "decoder/file_reader.h"
+#include "decoder/track_tags.h"
+
+namespace veldan {
+namespace {
+
+// Decode errors in a row that a damaged stretch may cause before the track counts as ended;
+// each retry lets the decoder look for the next frame header.
+constexpr int kMaxFailures = 16;
+
+mpg123_ssize_t ReadFromReader(void* reader, void* dst, std::size_t count) {
+  return static_cast<FileReader*>(reader)->Read(dst, count);
+}
+
+off_t SeekInReader(void* reader, off_t offset, int whence) {
+  return static_cast<FileReader*>(reader)->Seek(offset, whence);
+}
+
+std::string_view MpgText(const mpg123_string* s) {
+  if (s == nullptr || s->p == nullptr || s->fill == 0) return {};
+  return std::string_view(s->p, strnlen(s->p, s->fill));
+}
+
+// Title or artist: ID3v2 when it has the field, else ID3v1.
+std::string TagText(const mpg123_string* v2_text, const char* v1_field, std::size_t v1_size) {
+  std::string text = Id3v2TextToProgramText(MpgText(v2_text));
+  if (text.empty() && v1_field != nullptr) {
+    text = Id3v1TextToProgramText(std::string_view(v1_field, v1_size));
+  }
+  return text;
+}
+
+}  // namespace
+
+struct Mp3Stream::Impl {
+  ~Impl() {
+    if (handle != nullptr) {
+      mpg123_close(handle);
+      mpg123_delete(handle);
+    }
+  }
+  std::unique_ptr<FileReader> reader;  // outlives the handle that reads through it
+  mpg123_handle* handle = nullptr;
+};
+
+Mp3Stream::Mp3Stream(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Mp3Stream::~Mp3Stream() = default;
+
+std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path, bool may_scan) {
+  [[maybe_unused]] static const bool initialized = (mpg123_init(), true);
+
+  auto impl = std::make_unique<Impl>();
+  impl->reader = FileReader::Open(host_path);
+  if (!impl->reader) return nullptr;
+  mpg123_handle* h = impl->handle = mpg123_new(nullptr, nullptr);
+  if (h == nullptr) return nullptr;
+  // Fuzzy seeking lands a second or two early while claiming to be exact; it stays off.
+  mpg123_param2(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  mpg123_param2(h, MPG123_REMOVE_FLAGS, MPG123_FUZZY, 0.0);
+  mpg123_format_none(h);
+  const long* rates = nullptr;
+  std::size_t rate_count = 0;
+  mpg123_rates(&rates, &rate_count);
+  for (std::size_t i = 0; i < rate_count; ++i) {
+    mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+  }
+  if (mpg123_replace_reader_handle(h, ReadFromReader, SeekInReader, nullptr) != MPG123_OK ||
+      mpg123_open_handle(h, impl->reader.get()) != MPG123_OK) {
+    return nullptr;
+  }
+  // Opening succeeds on any bytes; only finding the first frame's format tells an MP3.
+  long rate = 0;
+  int channels = 0;
+  int encoding = 0;
+  if (mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
+      (channels != 1 && channels != 2) || encoding != MPG123_ENC_FLOAT_32) {
+    return nullptr;
+  }
+  mpg123_format_none(h);
+  mpg123_format(h, rate, channels, MPG123_ENC_FLOAT_32);
+
+  mpg123_frameinfo2 frame{};
+  if (mpg123_info2(h, &frame) != MPG123_OK) return nullptr;
+
+  std::unique_ptr<Mp3Stream> stream(new Mp3Stream(std::move(impl)));
+  stream->rate_ = static_cast<int>(rate);
+  stream->channels_ = channels;
+  TrackFacts& facts = stream->facts_;
+  facts.sample_rate = static_cast<int>(frame.rate);
+  facts.channels = frame.mode == MPG123_M_MONO ? 1 : 2;
+
+  mpg123_id3v1* v1 = nullptr;
+  mpg123_id3v2* v2 = nullptr;
+  if ((mpg123_meta_check(h) & MPG123_ID3) != 0) mpg123_id3(h, &v1, &v2);
+  facts.title = TagText(v2 ? v2->title : nullptr, v1 ? v1->title : nullptr, sizeof v1->title);
+  facts.artist = TagText(v2 ? v2->artist : nullptr, v1 ? v1->artist : nullptr, sizeof v1->artist);
+
+  // The length is exact when a Xing/LAME header tells it (every VBR header does, and a LAME
+  // header records the encoder delay). Otherwise it is a guess from the first frame's bit rate,
+  // badly wrong for VBR, unless a scan over the whole file counts the frames.
+  long encoder_delay = -1;
+  double unused = 0;
+  mpg123_getstate(h, MPG123_ENC_DELAY, &encoder_delay, &unused);
+  bool told = frame.vbr != MPG123_CBR || encoder_delay >= 0;
+  off_t audio_start = mpg123_framepos(h);
+  bool scanned = !told && may_scan && mpg123_scan(h) == MPG123_OK;
+  off_t samples = mpg123_length(h);
+  stream->length_frames_ = samples >= 0 ? samples : -1;
+  if (samples >= 0)
+    facts.length = static_cast<int>(std::llround(static_cast<double>(samples) / rate));
+
+  // The header's bit rate is the first frame's; for VBR the average over the audio is shown.
+  facts.bitrate = frame.bitrate;
+  off_t audio_bytes = stream->impl_->reader->size() - (audio_start > 0 ? audio_start : 0) -
+                      (v1 != nullptr ? 128 : 0);
+  if (samples > 0 && audio_bytes > 0) {
+    double average = audio_bytes * 8.0 * rate / static_cast<double>(samples) / 1000.0;
+    bool variable = frame.vbr != MPG123_CBR || frame.bitrate <= 0 ||
+                    (scanned && std::abs(average - frame.bitrate) > 0.03 * frame.bitrate);
+    if (variable && average < 1e6) facts.bitrate = static_cast<int>(std::lround(average));
+  }
+  return stream;
+}
+
+int64_t Mp3Stream::SeekFrame(int64_t frame) {
+  if (length_frames_ >= 0 && frame > length_frames_) frame = length_frames_;
+  if (frame < 0) frame = 0;
+  // A stream that has not decoded anything yet is at its start already; seeking there anyway
+  // would restart the decoder, whose first samples then differ in the last bits.
+  if (frame == 0 && untouched_) return 0;
+  untouched_ = false;
+  off_t pos = mpg123_seek(impl_->handle, static_cast<off_t>(frame), SEEK_SET);
+  ended_ = pos < 0;
+  failures_ = 0;
+  return pos < 0 ? -1 : pos;
+}
+
+std::size_t Mp3Stream::Read(float* out, std::size_t max_frames) {
+  if (ended_) return 0;
+  untouched_ = false;
+  const std::size_t frame_bytes = static_cast<std::size_t>(channels_) * sizeof(float);
+  const std::size_t want = max_frames * frame_bytes;
+  auto* bytes = reinterpret_cast<unsigned char*>(out);
+  std::size_t got = 0;
+  while (got < want) {
+    std::size_t done = 0;
+    int rc = mpg123_read(impl_->handle, bytes + got, want - got, &done);
+    got += done;
+    if (done > 0) failures_ = 0;
+    if (rc == MPG123_DONE) {
+      ended_ = true;
+      break;
+    }
+    bool progress = done > 0 && (rc == MPG123_OK || rc == MPG123_NEW_FORMAT);
+    if (progress) continue;
+    // No sound this time: a damaged stretch (the decoder resyncs on the next call) or a stall.
+    // A read error or a lost file is final; anything else gets a bounded number of retries.
+    int code = rc == MPG123_ERR ? mpg123_errcode(impl_->handle) : MPG123_OK;
+    if (code == MPG123_ERR_READER || code == MPG123_OUT_OF_MEM || ++failures_ > kMaxFailures) {
+      ended_ = true;
+      break;
+    }
+  }
+  return got / frame_bytes;
+}
+
+}  // namespace veldan

@@ -1,0 +1,97 @@
+#include "decoder/sound_output.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+namespace veldan {
+namespace {
+
+// A callback every 40-64 ms (2048 frames at 44.1 and 48 kHz): a pause, seek or equalizer change
+// is heard within that, the device thread wakes rarely, and a busy desktop does not starve the
+// sound server between callbacks.
+Uint16 BufferFrames(int rate) {
+  Uint16 frames = 256;
+  while (frames < 8192 && frames * 25 < rate) frames = static_cast<Uint16>(frames * 2);
+  return frames;
+}
+
+}  // namespace
+
+SoundOutput::SoundOutput(Source source, void* context) : source_(source), context_(context) {}
+
+SoundOutput::~SoundOutput() {
+  CloseDevice();
+  if (audio_started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // SDL keeps hint and driver bookkeeping until SDL_Quit; when nothing else in the process
+  // uses SDL, it is released with the sound.
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+}
+
+void SoundOutput::StartAudio() {
+  if (!audio_started_ && !StartDriver(false)) StartDriver(true);
+}
+
+bool SoundOutput::StartDriver(bool dummy) {
+  if (audio_started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // The hint outranks SDL_AUDIODRIVER only for this one start; afterwards the environment
+  // decides again (a later start in the same process may have a device).
+  if (dummy) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+  audio_started_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  if (dummy) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+  on_dummy_ = dummy;
+  return audio_started_;
+}
+
+bool SoundOutput::OpenDevice(int rate, int channels) {
+  SDL_AudioSpec want;
+  std::memset(&want, 0, sizeof want);
+  want.freq = rate;
+  want.format = AUDIO_F32SYS;
+  want.channels = static_cast<Uint8>(channels);
+  want.samples = BufferFrames(rate);
+  want.callback = Callback;
+  want.userdata = this;
+  SDL_AudioSpec have;
+  // No changes allowed: SDL converts to whatever the hardware takes, so the callback always
+  // sees exactly the decoder's format.
+  rate_ = rate;
+  channels_ = channels;
+  device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  return device_ != 0;
+}
+
+void SoundOutput::CloseDevice() {
+  if (device_ != 0) SDL_CloseAudioDevice(device_);
+  device_ = 0;
+  running_ = false;
+}
+
+bool SoundOutput::Use(int rate, int channels, bool* reopened) {
+  *reopened = false;
+  if (device_ != 0 && rate == rate_ && channels == channels_) return true;
+  *reopened = true;
+  CloseDevice();
+  // With no sound card the audio subsystem usually starts fine and only the open fails, so
+  // both failures lead to the dummy driver.
+  StartAudio();
+  if (!audio_started_) return false;
+  if (OpenDevice(rate, channels)) return true;
+  if (on_dummy_ || !StartDriver(true)) return false;
+  return OpenDevice(rate, channels);
+}
+
+void SoundOutput::SetRunning(bool running) {
+  if (device_ == 0 || running == running_) return;
+  SDL_PauseAudioDevice(device_, running ? 0 : 1);
+  running_ = running;
+}
+
+void SoundOutput::Callback(void* self, uint8_t* stream, int bytes) {
+  auto* out = static_cast<SoundOutput*>(self);
+  int frame_bytes = out->channels_ * static_cast<int>(sizeof(float));
+  out->source_(out->context_, reinterpret_cast<float*>(stream), bytes / frame_bytes,
+               out->channels_);
+}
+
+}  // namespace veldan

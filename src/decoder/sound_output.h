@@ -1,0 +1,51 @@
+// The sound device: one SDL audio device, open in one format (rate, channels) at a time.
+//
+// The device stays open from track to track while the format stays the same and is reopened
+// only when it changes, because closing a device waits for several buffer periods. When the
+// configured driver has no device to offer (no sound card), SDL's dummy driver takes over, so
+// play still advances in real time.
+//
+// Owned by the decode thread: construction, destruction and every method run there. SDL calls
+// the source on its own audio thread, with float samples in the format asked for.
+#pragma once
+
+#include <cstdint>
+
+namespace veldan {
+
+class SoundOutput {
+ public:
+  // Fills frames interleaved frames of channels floats at samples; runs on SDL's audio thread
+  // and must not block.
+  using Source = void (*)(void* context, float* samples, int frames, int channels);
+
+  SoundOutput(Source source, void* context);
+  ~SoundOutput();
+  SoundOutput(const SoundOutput&) = delete;
+  SoundOutput& operator=(const SoundOutput&) = delete;
+
+  // Makes the device open in this format; *reopened tells whether it had to be (re)opened, and
+  // then it is stopped. False when no device could be opened at all.
+  bool Use(int rate, int channels, bool* reopened);
+  // Starts or stops the callbacks of an open device.
+  void SetRunning(bool running);
+  bool running() const { return running_; }
+
+ private:
+  void StartAudio();
+  bool StartDriver(bool dummy);
+  bool OpenDevice(int rate, int channels);
+  void CloseDevice();
+  static void Callback(void* self, uint8_t* stream, int bytes);
+
+  Source source_;
+  void* context_;
+  bool audio_started_ = false;
+  bool on_dummy_ = false;
+  uint32_t device_ = 0;
+  int rate_ = 0;
+  int channels_ = 0;
+  bool running_ = false;
+};
+
+}  // namespace veldan

@@ -1,0 +1,139 @@
+#include "decoder/mp3_stream.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <chrono>
+#include <filesystem>
+#include <vector>
+
+#include "decoder/sound_capture.h"
+#include "platform/name_codec.h"
+
+namespace veldan::test {
+namespace {
+
+std::string Cp932(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  std::string in(utf8), out(utf8.size() * 2 + 4, '\0');
+  char* ip = in.data();
+  char* op = out.data();
+  std::size_t il = in.size(), ol = out.size();
+  iconv(cd, &ip, &il, &op, &ol);
+  iconv_close(cd);
+  out.resize(out.size() - ol);
+  return out;
+}
+
+struct InfoCase {
+  const char* file;
+  std::string title;
+  std::string artist;
+  int channels, bitrate, rate, length;
+};
+
+TEST(Mp3StreamTest, TrackFactsFromEveryKindOfTag) {
+  const InfoCase cases[] = {
+      {"utf16.mp3", Cp932("桜の季節"), HostNameToProgramText("Beyoncé"), 2, 128, 44100, 1},
+      {"utf8.mp3", HostNameToProgramText("Jóga"), HostNameToProgramText("Björk"), 2, 128, 44100, 1},
+      // Latin-1 that would also pass as Shift-JIS ("é" + "l" is a kanji) stays Latin-1.
+      {"latin1.mp3", HostNameToProgramText("Amélie"), HostNameToProgramText("Café Tacvba"), 2, 128,
+       44100, 1},
+      {"sjis_in_latin1.mp3", Cp932("東京事変"), Cp932("椎名林檎"), 2, 128, 44100, 1},
+      // ID3v1 fields are 30 bytes: the artist lost the second byte of its last character.
+      {"id3v1_sjis.mp3", Cp932("さくらさくら"), Cp932("Xさくらさくらさくらさくらさく"), 2, 128,
+       44100, 1},
+      {"untagged.mp3", "", "", 2, 128, 44100, 1},
+      {"big_tag.mp3", "Big", "", 2, 128, 44100, 1},
+      {"staircase.mp3", "", "", 2, 128, 44100, 6},
+      {"mono22k.mp3", "", "", 1, 64, 22050, 2},
+      {"mpeg25.mp3", "", "", 1, 16, 8000, 2},
+  };
+  for (const InfoCase& c : cases) {
+    auto stream = Mp3Stream::Open(FixturePath(c.file), true);
+    ASSERT_TRUE(stream) << c.file;
+    const TrackFacts& f = stream->facts();
+    EXPECT_EQ(f.title, c.title) << c.file;
+    EXPECT_EQ(f.artist, c.artist) << c.file;
+    EXPECT_EQ(f.channels, c.channels) << c.file;
+    EXPECT_EQ(f.bitrate, c.bitrate) << c.file;
+    EXPECT_EQ(f.sample_rate, c.rate) << c.file;
+    EXPECT_EQ(f.length, c.length) << c.file;
+  }
+}
+
+// VBR: the length is exact with a header, and without one after a scan; the bit rate shown is
+// the average over the file, not the first frame's.
+TEST(Mp3StreamTest, VariableBitRateShowsTheAverageAndTheExactLength) {
+  for (const char* file : {"vbr.mp3", "vbr_untagged.mp3"}) {
+    auto stream = Mp3Stream::Open(FixturePath(file), true);
+    ASSERT_TRUE(stream) << file;
+    EXPECT_EQ(stream->facts().length, 4) << file;
+    double average = std::filesystem::file_size(FixturePath(file)) * 8.0 / 4.0 / 1000.0;
+    EXPECT_NEAR(stream->facts().bitrate, average, 3.0) << file;
+  }
+  // Without the scan (a disc) the untagged length is only an estimate, but it is one.
+  auto guessed = Mp3Stream::Open(FixturePath("vbr_untagged.mp3"), false);
+  ASSERT_TRUE(guessed);
+  EXPECT_GE(guessed->facts().length, 0);
+}
+
+TEST(Mp3StreamTest, ForeignAndEmptyFilesDoNotOpenAndFailQuickly) {
+  for (const char* file :
+       {"empty.mp3", "text_named.mp3", "wav_named.mp3", "random.mp3", "no_such_file.mp3"}) {
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Mp3Stream::Open(FixturePath(file), true)) << file;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << file;
+  }
+  EXPECT_FALSE(Mp3Stream::Open(FixturePath(""), true));  // a folder
+}
+
+// The end is where the decoder finds it: a file cut in half ends after about half its length
+// although its header promises six seconds.
+TEST(Mp3StreamTest, TruncatedFileEndsWhereItsDataEnds) {
+  auto stream = Mp3Stream::Open(FixturePath("truncated.mp3"), true);
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(stream->facts().length, 6);
+  std::vector<float> chunk(1024 * 2);
+  std::size_t frames = 0, n;
+  while ((n = stream->Read(chunk.data(), 1024)) > 0) frames += n;
+  EXPECT_NEAR(static_cast<double>(frames) / 44100, 3.0, 0.2);
+  EXPECT_EQ(stream->Read(chunk.data(), 1024), 0u);
+}
+
+// Noise over the middle of a file: the decoder skips it and plays the rest.
+TEST(Mp3StreamTest, DamagedStretchIsPassedOver) {
+  auto frames = DecodeAll(FixturePath("damaged.mp3")).size() / 2;
+  EXPECT_NEAR(static_cast<double>(frames) / 44100, 6.0, 0.3);
+}
+
+// A change of rate and channels in the middle of a file is converted into the first format.
+TEST(Mp3StreamTest, MidStreamFormatChangeKeepsTheFirstFormat) {
+  int channels = 0, rate = 0;
+  auto all = DecodeAll(FixturePath("format_change.mp3"), &channels, &rate);
+  EXPECT_EQ(channels, 2);
+  EXPECT_EQ(rate, 44100);
+  EXPECT_NEAR(all.size() / 2.0 / 44100, 2.0, 0.15);
+}
+
+TEST(Mp3StreamTest, SeekingIsExactAndStopsAtTheEnd) {
+  auto whole = DecodeAll(FixturePath("staircase.mp3"));
+  auto stream = Mp3Stream::Open(FixturePath("staircase.mp3"), true);
+  ASSERT_TRUE(stream);
+  const int64_t length = stream->length_frames();
+  EXPECT_EQ(static_cast<std::size_t>(length), whole.size() / 2);
+
+  EXPECT_EQ(stream->SeekFrame(2 * 44100 + 123), 2 * 44100 + 123);
+  std::vector<float> chunk(1024 * 2);
+  ASSERT_EQ(stream->Read(chunk.data(), 1024), 1024u);
+  std::size_t at = (2 * 44100 + 123) * 2;
+  EXPECT_EQ(FirstDifference(chunk.data(), whole.data() + at, chunk.size(), 1e-4f), chunk.size());
+
+  EXPECT_EQ(stream->SeekFrame(length + 50000), length);
+  EXPECT_EQ(stream->Read(chunk.data(), 1024), 0u);
+  EXPECT_EQ(stream->SeekFrame(0), 0);  // and back again after the end
+  EXPECT_EQ(stream->Read(chunk.data(), 1024), 1024u);
+}
+
+}  // namespace
+}  // namespace veldan::test

@@ -1,0 +1,277 @@
+// The library as the program uses it, through vbmp3.h, with SDL's disk driver capturing what
+// would be heard (or the dummy driver where only timing matters).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "decoder/sound_capture.h"
+#include "decoder/vbmp3.h"
+
+namespace veldan::test {
+namespace {
+
+constexpr int kRate = 44100;
+const int32_t kFlat[10] = {};
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  void TearDown() override { vbmp3_free(); }
+
+  // Opens a fixture; the record must come back filled.
+  bool Open(const char* fixture, vbmp3_info* info = nullptr) {
+    vbmp3_info local;
+    return vbmp3_open(ProgramPath(FixturePath(fixture)).c_str(), info ? info : &local) != 0;
+  }
+};
+
+TEST_F(PlayerTest, WithNothingOpenEveryOperationIsHarmless) {
+  int32_t position = 99;
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_STOPPED);  // before init
+  ASSERT_NE(vbmp3_init(), 0);
+  EXPECT_NE(vbmp3_stop(), 0);
+  EXPECT_NE(vbmp3_close(), 0);
+  EXPECT_NE(vbmp3_pause(), 0);
+  EXPECT_NE(vbmp3_restart(), 0);
+  EXPECT_NE(vbmp3_seek(5), 0);
+  EXPECT_EQ(vbmp3_play(), 0);
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_STOPPED);
+  EXPECT_EQ(position, 0);
+}
+
+// The whole track reaches the device unchanged under a flat setting, and the state reads
+// stopped only once the last sample has been taken: freeing the library at that moment must
+// not lose any of it.
+TEST_F(PlayerTest, FlatPlaysEverySampleUnchangedBeforeReportingTheEnd) {
+  DiskCapture capture;
+  const auto reference = DecodeAll(FixturePath("staircase.mp3"));
+  ASSERT_FALSE(reference.empty());
+  vbmp3_init();
+  vbmp3_setEqualizer(kFlat);
+  ASSERT_TRUE(Open("staircase.mp3"));
+  ASSERT_NE(vbmp3_play(), 0);
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+
+  const auto heard = WithoutGaps(capture.Samples(), 2);
+  const auto expected = WithoutGaps(reference, 2);
+  ASSERT_EQ(heard.size(), expected.size());
+  EXPECT_EQ(FirstDifference(heard.data(), expected.data(), heard.size(), 0.0f), heard.size());
+}
+
+TEST_F(PlayerTest, PauseAndRestartLoseAndRepeatNothing) {
+  DiskCapture capture;
+  const auto expected = WithoutGaps(DecodeAll(FixturePath("staircase.mp3")), 2);
+  vbmp3_init();
+  ASSERT_TRUE(Open("staircase.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForPosition(2, 10000));
+  vbmp3_pause();
+  int32_t paused_at = -1, later = -1;
+  EXPECT_EQ(vbmp3_getState(&paused_at), VBMP3_PAUSED);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_EQ(vbmp3_getState(&later), VBMP3_PAUSED);
+  EXPECT_EQ(later, paused_at);
+  EXPECT_GE(paused_at, 2);
+  vbmp3_restart();
+  EXPECT_EQ(vbmp3_getState(nullptr), VBMP3_PLAYING);
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+
+  const auto heard = WithoutGaps(capture.Samples(), 2);
+  ASSERT_EQ(heard.size(), expected.size());
+  EXPECT_EQ(FirstDifference(heard.data(), expected.data(), heard.size(), 0.0f), heard.size());
+}
+
+// After a seek the device gets the track from exactly the target second: the capture is some
+// sound from the start, then everything from the target on.
+void ExpectSeekLanded(const std::vector<float>& heard, const std::vector<float>& track,
+                      int32_t second) {
+  const std::size_t target = static_cast<std::size_t>(second) * kRate * 2;
+  ASSERT_GT(track.size(), target);
+  const std::size_t tail = track.size() - target;
+  ASSERT_GE(heard.size(), tail);
+  const std::size_t head = heard.size() - tail;
+  EXPECT_EQ(head % 2, 0u);
+  EXPECT_EQ(FirstDifference(heard.data(), track.data(), head, 0.0f), head) << "before the seek";
+  // A decoder restarted at a frame boundary warms up on the frames before it; its samples may
+  // differ from a straight decode in the last bits.
+  EXPECT_EQ(FirstDifference(heard.data() + head, track.data() + target, tail, 1e-4f), tail)
+      << "after the seek";
+}
+
+TEST_F(PlayerTest, SeekWhilePlayingLandsOnTheSecond) {
+  DiskCapture capture;
+  const auto track = DecodeAll(FixturePath("staircase.mp3"));
+  vbmp3_init();
+  ASSERT_TRUE(Open("staircase.mp3"));
+  vbmp3_play();
+  vbmp3_seek(3);
+  int32_t position = -1;
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_PLAYING);
+  EXPECT_EQ(position, 3);
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+  ExpectSeekLanded(WithoutGaps(capture.Samples(), 2), WithoutGaps(track, 2), 3);
+}
+
+TEST_F(PlayerTest, SeekWhilePausedStaysPausedAtTheTarget) {
+  DiskCapture capture;
+  const auto track = DecodeAll(FixturePath("staircase.mp3"));
+  vbmp3_init();
+  ASSERT_TRUE(Open("staircase.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForPosition(1, 10000));
+  vbmp3_pause();
+  vbmp3_seek(4);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  int32_t position = -1;
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_PAUSED);
+  EXPECT_EQ(position, 4);
+  vbmp3_restart();
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+  ExpectSeekLanded(WithoutGaps(capture.Samples(), 2), WithoutGaps(track, 2), 4);
+}
+
+TEST_F(PlayerTest, SeekBelowZeroStartsAtTheBeginningAndPastTheEndEnds) {
+  DiskCapture capture;
+  vbmp3_init();
+  ASSERT_TRUE(Open("staircase.mp3"));
+  vbmp3_play();
+  vbmp3_pause();
+  vbmp3_seek(-7);
+  int32_t position = -1;
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_PAUSED);
+  EXPECT_EQ(position, 0);
+  vbmp3_restart();
+  vbmp3_seek(100000);
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 2000));
+}
+
+// +12 dB at 1 kHz on a quiet probe (1 kHz left, 60 Hz right), set before any track is open and
+// kept for a later track on the same device.
+TEST_F(PlayerTest, EqualizerBoostIsHeardAndHoldsForLaterTracks) {
+  DiskCapture capture;
+  const auto reference = DecodeAll(FixturePath("eq_probe.mp3"));
+  vbmp3_init();
+  const int32_t boost[10] = {0, 0, 0, 0, 120, 0, 0, 0, 0, 0};
+  vbmp3_setEqualizer(boost);
+  ASSERT_TRUE(Open("short.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  ASSERT_TRUE(Open("eq_probe.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+
+  // The device stayed open, so the capture holds both tracks; the probe is its last 3 s.
+  const auto all = WithoutGaps(capture.Samples(), 2);
+  const std::size_t probe_frames = reference.size() / 2;
+  ASSERT_GE(all.size() / 2, probe_frames + kRate);
+  const std::vector<float> heard(all.end() - reference.size(), all.end());
+  const double left = LevelDb(heard, 2, 0, kRate, kRate) - LevelDb(reference, 2, 0, kRate, kRate);
+  const double right = LevelDb(heard, 2, 1, kRate, kRate) - LevelDb(reference, 2, 1, kRate, kRate);
+  EXPECT_NEAR(left, 12.0, 0.5);
+  EXPECT_NEAR(right, 0.0, 1.0);
+}
+
+// A track in another format reopens the device (the disk driver starts its file anew).
+TEST_F(PlayerTest, AnotherFormatReopensTheDevice) {
+  DiskCapture capture;
+  const auto mono = DecodeAll(FixturePath("mono22k.mp3"));
+  vbmp3_init();
+  ASSERT_TRUE(Open("short.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_info info;
+  ASSERT_TRUE(Open("mono22k.mp3", &info));
+  EXPECT_EQ(info.channels, 1);
+  EXPECT_EQ(info.sample_rate, 22050);
+  vbmp3_play();
+  ASSERT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+  const auto heard = WithoutGaps(capture.Samples(), 1);
+  const auto expected = WithoutGaps(mono, 1);
+  ASSERT_EQ(heard.size(), expected.size());
+  EXPECT_EQ(FirstDifference(heard.data(), expected.data(), heard.size(), 0.0f), heard.size());
+}
+
+TEST_F(PlayerTest, StopEndsPlayAndPlayStartsOverFromTheBeginning) {
+  DiskCapture capture;
+  vbmp3_init();
+  ASSERT_TRUE(Open("staircase.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForPosition(2, 10000));
+  vbmp3_stop();
+  int32_t position = -1;
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_STOPPED);
+  vbmp3_pause();  // no effect when stopped
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_STOPPED);
+  ASSERT_NE(vbmp3_play(), 0);
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_PLAYING);
+  EXPECT_EQ(position, 0);
+  vbmp3_close();
+  EXPECT_EQ(vbmp3_getState(nullptr), VBMP3_STOPPED);
+  EXPECT_EQ(vbmp3_play(), 0);
+}
+
+// Without a usable driver the library falls back to SDL's dummy driver, which takes samples in
+// real time (a little fast: the tolerance allows for it).
+TEST_F(PlayerTest, WithoutASoundDevicePlayAdvancesInRealTime) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  vbmp3_init();
+  ASSERT_TRUE(Open("short.mp3"));  // 1 s
+  auto start = std::chrono::steady_clock::now();
+  vbmp3_play();
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_EQ(vbmp3_getState(nullptr), VBMP3_PLAYING);
+  ASSERT_TRUE(WaitForState(VBMP3_STOPPED, 3000));
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_GT(seconds, 0.85);
+  EXPECT_LT(seconds, 1.8);
+}
+
+TEST_F(PlayerTest, BadFilesDoNotOpenOrEndEarly) {
+  DiskCapture capture;
+  vbmp3_init();
+  const char* never_open[] = {"empty.mp3", "text_named.mp3", "wav_named.mp3", "random.mp3",
+                              "no_such_file.mp3"};
+  for (const char* name : never_open) {
+    vbmp3_info info;
+    std::memset(&info, 0x5A, sizeof info);
+    EXPECT_EQ(vbmp3_open(ProgramPath(FixturePath(name)).c_str(), &info), 0) << name;
+    EXPECT_EQ(vbmp3_play(), 0) << name;
+    EXPECT_EQ(vbmp3_getState(nullptr), VBMP3_STOPPED) << name;
+  }
+  const char* play_through[] = {"truncated.mp3", "damaged.mp3", "format_change.mp3", "mpeg25.mp3",
+                                "big_tag.mp3"};
+  for (const char* name : play_through) {
+    ASSERT_TRUE(Open(name)) << name;
+    ASSERT_NE(vbmp3_play(), 0) << name;
+    EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000)) << name;
+  }
+  EXPECT_EQ(vbmp3_open(nullptr, nullptr), 0);
+}
+
+// A folder that vanishes while its track plays (a disc taken out, a folder renamed): the
+// track plays on from what is open or ends; either way the library answers and ends.
+TEST_F(PlayerTest, TrackWhoseFolderDisappearsEnds) {
+  DiskCapture capture;
+  std::filesystem::path folder = capture.dir() + "/album";
+  std::filesystem::create_directory(folder);
+  std::filesystem::copy_file(FixturePath("staircase.mp3"), folder / "track.mp3");
+  vbmp3_init();
+  vbmp3_info info;
+  ASSERT_NE(vbmp3_open(ProgramPath((folder / "track.mp3").string()).c_str(), &info), 0);
+  vbmp3_play();
+  std::filesystem::remove_all(folder);
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  EXPECT_EQ(vbmp3_open(ProgramPath((folder / "track.mp3").string()).c_str(), &info), 0);
+}
+
+}  // namespace
+}  // namespace veldan::test
