@@ -1,0 +1,179 @@
+// The main window: what plays and where it stands, the transport buttons, the mode check boxes,
+// the seek bar, the 250 ms status poll that moves play from track to track, and the popup menu.
+//
+// One instance for the whole program, reached through Form_main, which its constructor sets. The
+// constructor only builds the window (controls, timer, menu, handler connections) and installs
+// the window as the catalogue's CatalogueWindow; the start-up work runs after it. Controls and
+// handlers carry the names the rest of the program knows them by. The player's own state (the
+// user-pause flag, the last polled state, the seek bar's flags, the track information record,
+// the album position values) lives here; what the whole program shares is veldan::g_state.
+//
+// Everything runs on the user-interface thread. Several operations let pending window messages
+// run, so handlers and polls can run inside one another; track openings never nest (a poll or a
+// Play press that comes while a track is being opened leaves the opening to the one running).
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <string_view>
+
+#include "catalogue/catalogue_window.h"
+#include "decoder/vbmp3.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace veldan {
+
+class BevelPanel;
+class SeekBarImage;
+
+class TForm_main : public QWidget, public CatalogueWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm_main(QWidget* parent = nullptr);
+  ~TForm_main() override;
+
+  // Display panels.
+  BevelPanel* Panel1;
+  QLabel* Label_time;
+  QLabel* Label_total_time;
+  QLabel* Label_status;
+  QLabel* Label_stereo;
+  BevelPanel* Panel2;
+  QLabel* Label_album;
+  QLabel* Label_song;
+
+  // Control panel.
+  BevelPanel* Panel3;
+  QLabel* Label1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QPushButton* BitBtn_auto_cd;
+  QPushButton* BitBtn_options;
+  QPushButton* BitBtn_sel;
+  BevelPanel* Panel4;
+  SeekBarImage* Image_time_locate;
+  QCheckBox* CheckBox_album_lock;
+  QCheckBox* CheckBox_repeat;
+  QCheckBox* CheckBox_random;
+  QPushButton* BitBtn_pre_album;
+  QPushButton* BitBtn_pre_file;
+  QPushButton* BitBtn_stop;
+  QPushButton* BitBtn_pause;
+  QPushButton* BitBtn_play;
+  QPushButton* BitBtn_next_file;
+  QPushButton* BitBtn_next_album;
+
+  // Non-visual parts.
+  QTimer* Timer1;
+  QMenu* PopupMenu1;
+  QAction* Help1;
+  QAction* N1;
+  QAction* About1;
+
+  // --- Track opening and the now-playing display ---
+
+  // Writes seconds as time text into label ("Unknown " when negative), then lets messages run.
+  void SetTimeLabel(QLabel* label, int32_t seconds);
+  // Album and song labels, and the album position values, from the current entry's path.
+  void ShowTrackTitles();
+  // Waits for the medium, rebuilds the catalogue from the drive when the current file has gone,
+  // opens and plays the current track and shows what the decoder reports about it. Stops play
+  // (continuous-play off) when the catalogue is or becomes empty.
+  void OpenCurrentTrack();
+  // OpenCurrentTrack, then Play, Auto CD and Option disabled and continuous play on.
+  void StartPlayback();
+  // The window title "VELDAN [" + starting folder + "]".
+  void ShowStartingFolderInTitle();
+
+  // --- Seek bar ---
+
+  // Records position as the seek target and paints the bar for it; lets messages run.
+  void DrawSeekBar(int32_t position);
+
+  // --- Handlers ---
+
+  void Timer1Timer();
+  void BitBtn_playClick();
+  void BitBtn_stopClick();
+  void BitBtn_pauseClick();
+  void BitBtn_next_fileClick();
+  void BitBtn_pre_fileClick();
+  void BitBtn_next_albumClick();
+  void BitBtn_pre_albumClick();
+  void CheckBox_album_lockClick();
+  void Image_time_locateMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
+                                  int y);
+  void Image_time_locateMouseMove(Qt::KeyboardModifiers shift, int x, int y);
+  void Image_time_locateMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+
+  // --- The player's state, for the dialogs that read it ---
+
+  const vbmp3_info& TrackInfo() const { return track_info_; }
+  bool UserPaused() const { return user_paused_; }
+  int32_t LastPolledState() const { return last_polled_state_; }
+  int32_t SeekTarget() const { return seek_target_; }
+  bool SeekDragging() const { return seek_dragging_; }
+  bool SeekPending() const { return seek_pending_; }
+  bool OpeningTrack() const { return opening_track_; }
+
+  // --- CatalogueWindow: what a catalogue build and a media wait need of the window ---
+
+  void SetPollTimerRunning(bool running) override;
+  void SetStatus(const char* text, uint32_t rgb) override;
+  void PumpMessages() override;
+  void WaitForMessages(int max_ms) override;
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void BuildDisplayPanels();
+  void BuildControlPanel();
+  void BuildTimerAndMenu();
+  void ConnectHandlers();
+  void SetFocusOrder();
+
+  // Shows program text (Shift-JIS) on a label through the name codec.
+  static void ShowProgramText(QLabel* label, std::string_view program_text);
+  // Sets a label's font colour (0xRRGGBB).
+  static void SetLabelColour(QLabel* label, uint32_t rgb);
+  // "Play " + bit rate + "k" in aqua.
+  void ShowPlayStatus();
+  // Enables or disables Play, Auto CD and Option together.
+  void SetStartButtonsEnabled(bool enabled);
+  bool CurrentEntryReadable() const;
+  // The opening itself; callers hold opening_track_.
+  void OpenTrack();
+  void CarryOutPendingSeek();
+
+  vbmp3_info track_info_{};
+
+  // Album position values: written by ShowTrackTitles, read by OpenCurrentTrack.
+  int32_t track_in_album_ = 0;
+  int32_t tracks_in_album_ = 0;
+  int32_t album_number_ = 0;
+  int32_t album_count_ = 0;
+
+  bool user_paused_ = false;
+  int32_t last_polled_state_ = VBMP3_STOPPED;
+  // On while a track is chosen and opened; a poll or opening that comes meanwhile stands back.
+  bool opening_track_ = false;
+
+  int32_t seek_target_ = 0;
+  bool seek_dragging_ = false;
+  bool seek_pending_ = false;
+  bool press_guard_ = false;
+  bool move_guard_ = false;
+};
+
+// The one main window; set while it exists.
+extern TForm_main* Form_main;
+
+}  // namespace veldan

@@ -1,0 +1,56 @@
+// The main window's side of the seek bar: painting it for a position, the press-drag-release on
+// it, and the seek that the next status poll carries out.
+//
+// A press pauses the decoder and the drag only moves the target; the seek waits for a poll in
+// which neither the press nor a move handler is still computing and painting its target, since
+// both let window messages run halfway through.
+#include <QCoreApplication>
+#include <QLabel>
+
+#include "main/flag_scope.h"
+#include "main/main_window.h"
+#include "main/seek_bar.h"
+
+namespace veldan {
+
+void TForm_main::DrawSeekBar(int32_t position) {
+  seek_target_ = position;
+  PaintSeekBar(&Image_time_locate->Canvas(), position, track_info_.length);
+  Image_time_locate->update();
+  QCoreApplication::processEvents();
+}
+
+void TForm_main::Image_time_locateMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers /*shift*/,
+                                            int x, int /*y*/) {
+  if (last_polled_state_ == VBMP3_STOPPED || button != Qt::LeftButton) return;
+  FlagScope guard(&press_guard_);
+  seek_dragging_ = true;
+  seek_pending_ = false;
+  vbmp3_pause();
+  const int32_t seconds = SeekPositionFromX(x, Image_time_locate->width(), track_info_.length);
+  SetTimeLabel(Label_time, seconds);
+  DrawSeekBar(seconds);
+}
+
+void TForm_main::Image_time_locateMouseMove(Qt::KeyboardModifiers /*shift*/, int x, int /*y*/) {
+  if (!seek_dragging_ || press_guard_) return;
+  FlagScope guard(&move_guard_);
+  const int32_t seconds = SeekPositionFromX(x, Image_time_locate->width(), track_info_.length);
+  SetTimeLabel(Label_time, seconds);
+  DrawSeekBar(seconds);
+}
+
+void TForm_main::Image_time_locateMouseUp(Qt::MouseButton /*button*/,
+                                          Qt::KeyboardModifiers /*shift*/, int /*x*/, int /*y*/) {
+  if (seek_dragging_) seek_pending_ = true;
+}
+
+void TForm_main::CarryOutPendingSeek() {
+  vbmp3_seek(seek_target_);
+  // A track the user paused stays paused at its new place.
+  if (!user_paused_) vbmp3_restart();
+  seek_dragging_ = false;
+  seek_pending_ = false;
+}
+
+}  // namespace veldan

@@ -1,0 +1,159 @@
+// The transport buttons, the album lock and the 250 ms status poll of the main window.
+//
+// The decoder plays on its own and is only ever asked; the poll is the one place where play moves
+// on to another track. A button that changes the track while play runs puts the current index one
+// step before the wanted track and stops the decoder, and the next poll's advance lands on it.
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include "catalogue/navigation.h"
+#include "catalogue/program_state.h"
+#include "main/flag_scope.h"
+#include "main/main_window.h"
+
+namespace veldan {
+
+void TForm_main::Timer1Timer() {
+  // While a track is being opened the opening owns the decoder and the display; this poll would
+  // find the decoder stopped and open another track inside it.
+  if (opening_track_) return;
+
+  if (seek_pending_ && !press_guard_ && !move_guard_) CarryOutPendingSeek();
+
+  int32_t position = 0;
+  const int32_t state = vbmp3_getState(&position);
+  last_polled_state_ = state;
+
+  TrackCatalogue& catalogue = g_state.catalogue;
+  if (state == VBMP3_STOPPED && g_state.continuous_play) {
+    // From here to the opened track counts as one opening: painting the bar already lets
+    // messages run, and a Play pressed then must not open a track of its own before this one.
+    FlagScope opening(&opening_track_);
+    DrawSeekBar(0);
+    if (!CheckBox_repeat->isChecked()) {
+      catalogue.current = NextFileIndex(catalogue.current, CheckBox_album_lock->isChecked(),
+                                        CheckBox_random->isChecked());
+      ShowTrackTitles();
+    }
+    OpenTrack();
+    SetStartButtonsEnabled(false);
+  } else if (state == VBMP3_STOPPED) {
+    SetStatus("Stop ", kColourRed);
+    SetStartButtonsEnabled(true);
+    SetTimeLabel(Label_time, 0);
+    DrawSeekBar(0);
+  } else if (state == VBMP3_PLAYING) {
+    SetTimeLabel(Label_time, position);
+    ShowPlayStatus();
+    DrawSeekBar(position);
+    BitBtn_play->setEnabled(false);
+  } else if (state == VBMP3_PAUSED) {
+    if (user_paused_) {
+      SetStatus("Pause ", kColourYellow);
+      BitBtn_play->setEnabled(true);
+    } else {
+      SetStatus("Seek ", kColourLime);
+    }
+  }
+  QCoreApplication::processEvents();
+}
+
+void TForm_main::BitBtn_playClick() {
+  user_paused_ = false;
+  int32_t position = 0;
+  const int32_t state = vbmp3_getState(&position);
+  if (state == VBMP3_STOPPED) {
+    if (g_state.catalogue.count >= 1) StartPlayback();
+  } else if (state == VBMP3_PAUSED) {
+    ShowPlayStatus();
+    vbmp3_restart();
+    BitBtn_play->setEnabled(false);
+    g_state.continuous_play = true;
+  }
+  QCoreApplication::processEvents();
+}
+
+void TForm_main::BitBtn_stopClick() {
+  g_state.continuous_play = false;
+  vbmp3_stop();
+  vbmp3_close();
+}
+
+void TForm_main::BitBtn_pauseClick() {
+  vbmp3_pause();
+  user_paused_ = true;
+}
+
+void TForm_main::BitBtn_next_fileClick() {
+  TrackCatalogue& catalogue = g_state.catalogue;
+  if (catalogue.count < 2) return;
+  if (g_state.continuous_play) {
+    vbmp3_stop();
+    return;
+  }
+  catalogue.current = NextFileIndex(catalogue.current, CheckBox_album_lock->isChecked(),
+                                    CheckBox_random->isChecked());
+  ShowTrackTitles();
+}
+
+void TForm_main::BitBtn_pre_fileClick() {
+  TrackCatalogue& catalogue = g_state.catalogue;
+  if (catalogue.count < 2) return;
+  const bool lock = CheckBox_album_lock->isChecked();
+  if (g_state.continuous_play) {
+    catalogue.current = PrevFileIndex(PrevFileIndex(catalogue.current, lock), lock);
+    vbmp3_stop();
+    return;
+  }
+  catalogue.current = PrevFileIndex(catalogue.current, lock);
+  ShowTrackTitles();
+}
+
+void TForm_main::BitBtn_next_albumClick() {
+  TrackCatalogue& catalogue = g_state.catalogue;
+  if (catalogue.count < 2) return;
+  const bool lock = CheckBox_album_lock->isChecked();
+  if (g_state.continuous_play) {
+    int32_t index = AlbumLastIndex(catalogue.current);
+    if (lock) index = PrevFileIndex(index, lock);
+    catalogue.current = index;
+    vbmp3_stop();
+    return;
+  }
+  if (lock) {
+    catalogue.current = AlbumLastIndex(catalogue.current);
+  } else {
+    const int32_t next = NextAlbumFirstIndex(catalogue.current);
+    catalogue.current = next == -1 ? catalogue.count - 1 : next;
+  }
+  ShowTrackTitles();
+}
+
+void TForm_main::BitBtn_pre_albumClick() {
+  TrackCatalogue& catalogue = g_state.catalogue;
+  if (catalogue.count < 2) return;
+  const bool lock = CheckBox_album_lock->isChecked();
+  const int32_t target =
+      lock ? AlbumFirstIndex(catalogue.current) : PrevAlbumFirstIndex(catalogue.current);
+  if (g_state.continuous_play) {
+    catalogue.current = PrevFileIndex(target, lock);
+    vbmp3_stop();
+    return;
+  }
+  catalogue.current = target;
+  ShowTrackTitles();
+}
+
+void TForm_main::CheckBox_album_lockClick() {
+  if (CheckBox_album_lock->isChecked()) {
+    BitBtn_next_album->setText(QStringLiteral("LastFile "));
+    BitBtn_pre_album->setText(QStringLiteral("TopFile "));
+  } else {
+    BitBtn_next_album->setText(QStringLiteral("NextAlbum "));
+    BitBtn_pre_album->setText(QStringLiteral("PreAlbum "));
+  }
+}
+
+}  // namespace veldan

@@ -1,0 +1,138 @@
+#include "ui/button_pictures.h"
+
+#include <QColor>
+#include <QPainter>
+#include <QPixmap>
+#include <algorithm>
+
+namespace veldan {
+namespace {
+
+// The colours of the 16-colour palette that the pictures use.
+const QColor kBlack(0, 0, 0);
+const QColor kNavy(0, 0, 128);
+const QColor kTeal(0, 128, 128);
+const QColor kOlive(128, 128, 0);
+const QColor kGray(128, 128, 128);
+const QColor kSilver(192, 192, 192);
+const QColor kAqua(0, 255, 255);
+const QColor kYellow(255, 255, 0);
+const QColor kWhite(255, 255, 255);
+const QColor kBlue(0, 0, 255);
+const QColor kFuchsia(255, 0, 255);
+
+// Triangles are drawn row by row so that they stay crisp pixel art at this size: a triangle of
+// height h has its base on column base_x and grows towards its tip by one column every row up to
+// the middle.
+void RightTriangle(QPainter& p, int base_x, int top, int height, const QColor& colour) {
+  for (int row = 0; row < height; ++row) {
+    const int reach = std::min(row, height - 1 - row);
+    p.fillRect(base_x, top + row, reach + 1, 1, colour);
+  }
+}
+
+void LeftTriangle(QPainter& p, int base_x, int top, int height, const QColor& colour) {
+  for (int row = 0; row < height; ++row) {
+    const int reach = std::min(row, height - 1 - row);
+    p.fillRect(base_x - reach, top + row, reach + 1, 1, colour);
+  }
+}
+
+void Bar(QPainter& p, int x, int width, const QColor& colour) {
+  p.fillRect(x, 2, width, 10, colour);
+}
+
+void DrawDisc(QPainter& p) {
+  // A disc seen at a slant: an ellipse leaning to the right, with its hub and a shine.
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.translate(8, 7);
+  p.rotate(-30);
+  p.setPen(kGray);
+  p.setBrush(kSilver);
+  p.drawEllipse(QPoint(0, 0), 7, 5);
+  p.setPen(Qt::NoPen);
+  p.setBrush(kAqua);
+  p.drawPie(QRect(-6, -4, 12, 8), 30 * 16, 50 * 16);
+  p.setBrush(kFuchsia);
+  p.drawPie(QRect(-6, -4, 12, 8), 210 * 16, 40 * 16);
+  p.setPen(kGray);
+  p.setBrush(kWhite);
+  p.drawEllipse(QPoint(0, 0), 2, 1);
+  p.resetTransform();
+}
+
+void DrawSteps(QPainter& p) {
+  // Three blocks rising to the right, outlined in black.
+  const int widths[] = {4, 4, 4};
+  const int heights[] = {4, 7, 10};
+  int x = 2;
+  for (int i = 0; i < 3; ++i) {
+    const int top = 12 - heights[i];
+    p.fillRect(x, top, widths[i], heights[i], i == 2 ? kBlue : kTeal);
+    p.setPen(kBlack);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(x, top, widths[i] - 1, heights[i] - 1);
+    x += widths[i];
+  }
+}
+
+void DrawFolder(QPainter& p) {
+  // A closed folder: the tab on the upper left, the body below it.
+  p.setPen(kBlack);
+  p.setBrush(kOlive);
+  p.drawRect(1, 2, 5, 2);
+  p.setBrush(kYellow);
+  p.drawRect(1, 4, 13, 8);
+  p.setPen(kWhite);
+  p.drawLine(2, 5, 13, 5);
+}
+
+}  // namespace
+
+QPixmap DrawButtonPicture(ButtonPicture picture) {
+  QPixmap pixmap(kButtonPictureWidth, kButtonPictureHeight);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  switch (picture) {
+    case ButtonPicture::kPreAlbum:
+      Bar(p, 2, 2, kNavy);
+      LeftTriangle(p, 8, 2, 10, kNavy);
+      LeftTriangle(p, 13, 2, 10, kNavy);
+      break;
+    case ButtonPicture::kPreFile:
+      Bar(p, 4, 2, kNavy);
+      LeftTriangle(p, 10, 2, 10, kNavy);
+      break;
+    case ButtonPicture::kStop:
+      p.fillRect(4, 3, 8, 8, kNavy);
+      break;
+    case ButtonPicture::kPause:
+      Bar(p, 4, 3, kNavy);
+      Bar(p, 9, 3, kNavy);
+      break;
+    case ButtonPicture::kPlay:
+      RightTriangle(p, 5, 1, 12, kNavy);
+      break;
+    case ButtonPicture::kNextFile:
+      RightTriangle(p, 5, 2, 10, kNavy);
+      Bar(p, 10, 2, kNavy);
+      break;
+    case ButtonPicture::kNextAlbum:
+      RightTriangle(p, 2, 2, 10, kNavy);
+      RightTriangle(p, 7, 2, 10, kNavy);
+      Bar(p, 12, 2, kNavy);
+      break;
+    case ButtonPicture::kAutoCd:
+      DrawDisc(p);
+      break;
+    case ButtonPicture::kOption:
+      DrawSteps(p);
+      break;
+    case ButtonPicture::kSelect:
+      DrawFolder(p);
+      break;
+  }
+  return pixmap;
+}
+
+}  // namespace veldan

@@ -1,0 +1,213 @@
+#include "fakes/vbmp3_fake.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+
+namespace veldan::fake {
+namespace {
+
+struct FakeDecoder {
+  int32_t state = VBMP3_STOPPED;
+  int32_t position = 0;
+  int open_result = 1;
+  int play_result = 1;
+  bool open = false;
+  std::string open_path;
+  vbmp3_info open_info{};
+  vbmp3_info default_info{};
+  std::map<std::string, vbmp3_info> info_by_path;
+  std::set<std::string> failing_paths;
+  std::vector<int32_t> equalizer;
+  std::vector<DecoderCall> calls;
+};
+
+FakeDecoder& Decoder() {
+  static FakeDecoder decoder = [] {
+    FakeDecoder d;
+    d.default_info = MakeTrackInfo("", "", 2, 128, 44100, 300);
+    return d;
+  }();
+  return decoder;
+}
+
+void Log(const char* name, const std::string& path = {}, int32_t value = 0) {
+  Decoder().calls.push_back(DecoderCall{name, path, value});
+}
+
+}  // namespace
+
+vbmp3_info MakeTrackInfo(const char* title, const char* artist, int32_t channels, int32_t bitrate,
+                         int32_t sample_rate, int32_t length) {
+  vbmp3_info info{};
+  std::strncpy(info.title, title, sizeof info.title - 1);
+  std::strncpy(info.artist, artist, sizeof info.artist - 1);
+  info.channels = channels;
+  info.bitrate = bitrate;
+  info.sample_rate = sample_rate;
+  info.length = length;
+  return info;
+}
+
+void ResetDecoder() {
+  FakeDecoder& d = Decoder();
+  d = FakeDecoder{};
+  d.default_info = MakeTrackInfo("", "", 2, 128, 44100, 300);
+}
+
+void SetDecoderState(int32_t state) {
+  Decoder().state = state;
+}
+void SetDecoderPosition(int32_t seconds) {
+  Decoder().position = seconds;
+}
+int32_t DecoderState() {
+  return Decoder().state;
+}
+int32_t DecoderPosition() {
+  return Decoder().position;
+}
+void SetOpenResult(int result) {
+  Decoder().open_result = result;
+}
+void SetPlayResult(int result) {
+  Decoder().play_result = result;
+}
+void FailOpenOf(const std::string& path) {
+  Decoder().failing_paths.insert(path);
+}
+void SetTrackInfo(const vbmp3_info& info) {
+  Decoder().default_info = info;
+}
+void SetTrackInfoFor(const std::string& path, const vbmp3_info& info) {
+  Decoder().info_by_path[path] = info;
+}
+bool TrackOpen() {
+  return Decoder().open;
+}
+std::string OpenPath() {
+  return Decoder().open ? Decoder().open_path : std::string();
+}
+std::vector<int32_t> LastEqualizer() {
+  return Decoder().equalizer;
+}
+const std::vector<DecoderCall>& DecoderCalls() {
+  return Decoder().calls;
+}
+void ClearCallLog() {
+  Decoder().calls.clear();
+}
+
+std::vector<std::string> CallLog(bool with_get_state) {
+  std::vector<std::string> log;
+  for (const DecoderCall& call : Decoder().calls) {
+    if (call.name == "getState" && !with_get_state) continue;
+    if (call.name == "open") {
+      log.push_back("open " + call.path);
+    } else if (call.name == "seek") {
+      log.push_back("seek " + std::to_string(call.value));
+    } else {
+      log.push_back(call.name);
+    }
+  }
+  return log;
+}
+
+}  // namespace veldan::fake
+
+using veldan::fake::Decoder;
+using veldan::fake::FakeDecoder;
+using veldan::fake::Log;
+
+extern "C" {
+
+int vbmp3_init(void) {
+  Log("init");
+  return 1;
+}
+
+int vbmp3_free(void) {
+  Log("free");
+  return 1;
+}
+
+int vbmp3_setEqualizer(const int32_t* gains) {
+  Log("setEqualizer");
+  Decoder().equalizer.assign(gains, gains + 10);
+  return 1;
+}
+
+int vbmp3_open(const char* path, vbmp3_info* info) {
+  FakeDecoder& d = Decoder();
+  const std::string text(path, strnlen(path, 512));
+  Log("open", text);
+  d.open = false;
+  d.open_path.clear();
+  d.state = VBMP3_STOPPED;
+  d.position = 0;
+  if (d.open_result == 0 || d.failing_paths.count(text) != 0) return 0;
+  const auto found = d.info_by_path.find(text);
+  d.open_info = found != d.info_by_path.end() ? found->second : d.default_info;
+  *info = d.open_info;
+  d.open = true;
+  d.open_path = text;
+  return 1;
+}
+
+int vbmp3_close(void) {
+  FakeDecoder& d = Decoder();
+  Log("close");
+  d.open = false;
+  d.open_path.clear();
+  d.state = VBMP3_STOPPED;
+  return 1;
+}
+
+int vbmp3_play(void) {
+  FakeDecoder& d = Decoder();
+  Log("play");
+  if (!d.open || d.play_result == 0) return 0;
+  d.state = VBMP3_PLAYING;
+  d.position = 0;
+  return 1;
+}
+
+int vbmp3_stop(void) {
+  Log("stop");
+  Decoder().state = VBMP3_STOPPED;
+  return 1;
+}
+
+int vbmp3_pause(void) {
+  FakeDecoder& d = Decoder();
+  Log("pause");
+  if (d.state == VBMP3_PLAYING) d.state = VBMP3_PAUSED;
+  return 1;
+}
+
+int vbmp3_restart(void) {
+  FakeDecoder& d = Decoder();
+  Log("restart");
+  if (d.state == VBMP3_PAUSED) d.state = VBMP3_PLAYING;
+  return 1;
+}
+
+int vbmp3_seek(int32_t seconds) {
+  FakeDecoder& d = Decoder();
+  Log("seek", {}, seconds);
+  if (!d.open) return 0;
+  int32_t target = std::max(seconds, 0);
+  if (d.open_info.length >= 0) target = std::min(target, d.open_info.length);
+  d.position = target;
+  return 1;
+}
+
+int vbmp3_getState(int32_t* position) {
+  FakeDecoder& d = Decoder();
+  Log("getState");
+  if (position != nullptr) *position = d.state == VBMP3_STOPPED ? 0 : d.position;
+  return d.state;
+}
+
+}  // extern "C"

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include "main/main_window_fixture.h"
+
+namespace veldan::testing {
+namespace {
+
+class SeekingTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    BuildCatalogueOf({"a.mp3", "b.mp3"});
+  }
+  // Plays entry 0 with the given length and polls once, so that the poll has seen it play.
+  void PlayTrackOf(int32_t length) {
+    fake::SetTrackInfo(fake::MakeTrackInfo("", "", 2, 128, 44100, length));
+    StartPlaying();
+    fake::ClearCallLog();
+  }
+  void Press(int x, Qt::MouseButton button = Qt::LeftButton) {
+    window_->Image_time_locateMouseDown(button, {}, x, 7);
+  }
+  void Move(int x) { window_->Image_time_locateMouseMove({}, x, 7); }
+  void Release(int x) { window_->Image_time_locateMouseUp(Qt::LeftButton, {}, x, 7); }
+};
+
+TEST_F(SeekingTest, PressDoesNothingWhileIdleOrWithAnotherButton) {
+  Poll();
+  Press(100);
+  EXPECT_FALSE(window_->SeekDragging());
+  EXPECT_TRUE(fake::CallLog().empty());
+
+  PlayTrackOf(300);
+  for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+    Press(100, button);
+    EXPECT_FALSE(window_->SeekDragging());
+    EXPECT_TRUE(fake::CallLog().empty());
+  }
+  Move(100);
+  Release(100);
+  EXPECT_FALSE(window_->SeekPending());
+}
+
+TEST_F(SeekingTest, PressShowsThePointAndTheNextPollAfterTheReleaseSeeksThereAndResumes) {
+  const struct {
+    int32_t length;
+    int x;
+    const char* time;
+    int strokes;
+    const char* seek;
+  } cases[] = {
+      {300, 2, "0:00:00 ", 0, "seek 0"},
+      {300, 202, "0:05:00 ", 67, "seek 300"},
+      {300, 102, "0:02:29 ", 33, "seek 149"},
+      {100, 102, "0:00:50 ", 33, "seek 50"},  // 497 tenths round to 50 seconds
+      {0, 150, "0:00:00 ", 0, "seek 0"},
+      {-1, 150, "Unknown ", 0, "seek -1"},  // the decoder takes it as 0
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "length " << c.length << " x " << c.x);
+    fake::ResetDecoder();
+    PlayTrackOf(c.length);
+    Press(c.x);
+    EXPECT_EQ(fake::CallLog(), std::vector<std::string>{"pause"});
+    EXPECT_EQ(Text(window_->Label_time), c.time);
+    EXPECT_EQ(SeekStrokes(), c.strokes);
+
+    Poll();  // still held: "Seek ", and the time and bar stay at the mouse
+    EXPECT_EQ(Text(window_->Label_status), "Seek ");
+    EXPECT_EQ(Colour(window_->Label_status), kLime);
+    EXPECT_EQ(Text(window_->Label_time), c.time);
+    EXPECT_EQ(fake::CallLog(), std::vector<std::string>{"pause"});
+
+    Release(c.x);
+    fake::ClearCallLog();
+    Poll();
+    EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{c.seek, "restart"}));
+    EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
+    EXPECT_FALSE(window_->SeekDragging());
+    EXPECT_FALSE(window_->SeekPending());
+  }
+}
+
+TEST_F(SeekingTest, DragFollowsTheMouseUntilThePoll) {
+  PlayTrackOf(300);
+  Move(150);  // no press yet
+  EXPECT_EQ(window_->SeekTarget(), 0);
+
+  Press(52);
+  Move(102);
+  EXPECT_EQ(window_->SeekTarget(), 149);
+  EXPECT_EQ(Text(window_->Label_time), "0:02:29 ");
+  Release(102);
+  Move(202);  // after the release, before the poll: still counts
+  EXPECT_EQ(window_->SeekTarget(), 300);
+  fake::ClearCallLog();
+  Poll();
+  EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"seek 300", "restart"}));
+}
+
+TEST_F(SeekingTest, PollDuringAMoveWaitsForIt) {
+  PlayTrackOf(300);
+  Press(52);
+  Release(52);
+  bool polled = false;
+  // Runs inside the move's message pumping, while the move is computing its target.
+  QTimer::singleShot(0, window_.get(), [&] {
+    polled = true;
+    Poll();
+    EXPECT_TRUE(window_->SeekPending());
+  });
+  fake::ClearCallLog();
+  Move(202);
+  EXPECT_TRUE(polled);
+  EXPECT_EQ(fake::CallLog(), std::vector<std::string>{});
+  Poll();
+  EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"seek 300", "restart"}));
+}
+
+TEST_F(SeekingTest, MoveDuringAPressIsIgnored) {
+  PlayTrackOf(300);
+  bool moved = false;
+  QTimer::singleShot(0, window_.get(), [&] {
+    moved = true;
+    Move(202);
+  });
+  Press(52);
+  EXPECT_TRUE(moved);
+  EXPECT_EQ(window_->SeekTarget(), 74);  // 300 * 49 * 10 / 199 = 738 tenths, rounded up
+  Release(52);
+  fake::ClearCallLog();
+  Poll();
+  EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"seek 74", "restart"}));
+}
+
+}  // namespace
+}  // namespace veldan::testing
