@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "catalogue/program_state.h"
-#include "decoder_calls.h"
+#include "fakes/vbmp3_fake.h"
 #include "platform/paths.h"
 #include "support/modal.h"
 
@@ -24,11 +24,14 @@ namespace {
 
 using veldan::testing::ExecWith;
 
+// What the decoder hears when a list is loaded: nothing plays from then on.
+const std::vector<std::string> kStopped = {"stop", "close"};
+
 class SelDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetProgramState();
-    ResetDecoderCalls();
+    fake::ResetDecoder();
     ASSERT_TRUE(folder_.isValid());
     ASSERT_TRUE(HostPathToProgram(folder_.path().toStdString(), g_state.program_folder, kTextSize));
     // The user's answer to a file dialog, recorded with what the dialog offered.
@@ -136,7 +139,7 @@ TEST_F(SelDialogTest, CancellingEitherFileDialogChangesNothing) {
   EXPECT_FALSE(QFile::exists(HostFile("Filelist.m3u")));
   EXPECT_EQ(g_state.catalogue.count, 2);
   EXPECT_TRUE(g_state.continuous_play);
-  EXPECT_EQ(DecoderCalls().stop, 0);
+  EXPECT_TRUE(fake::CallLog().empty());
   EXPECT_EQ(form_.ListBox1->currentRow(), 1);
 }
 
@@ -169,7 +172,7 @@ TEST_F(SelDialogTest, LoadingReplacesTheCatalogueByTheListInFileOrder) {
   for (const Case& c : cases) {
     SetCatalogue({"C:\\old\\1.mp3", "C:\\old\\2.mp3"}, 1);
     g_state.continuous_play = true;
-    ResetDecoderCalls();
+    fake::ResetDecoder();
     form_.show();
     WriteFile("list.m3u", c.bytes);
     form_.Button_load->click();
@@ -184,8 +187,7 @@ TEST_F(SelDialogTest, LoadingReplacesTheCatalogueByTheListInFileOrder) {
     EXPECT_EQ(form_.ListBox1->count(), c.count) << c.what;
     EXPECT_EQ(form_.ListBox1->currentRow(), 0) << c.what;
     EXPECT_FALSE(g_state.continuous_play) << c.what;
-    EXPECT_EQ(DecoderCalls().stop, 1) << c.what;
-    EXPECT_EQ(DecoderCalls().close, 1) << c.what;
+    EXPECT_EQ(fake::CallLog(), kStopped) << c.what;
     form_.hide();
   }
 }
@@ -197,8 +199,7 @@ TEST_F(SelDialogTest, LoadingATypedNameOfNoFileStopsThePlayerOnly) {
   answer_ = HostFile("typed but missing.m3u");
   form_.Button_load->click();
   EXPECT_FALSE(g_state.continuous_play);
-  EXPECT_EQ(DecoderCalls().stop, 1);
-  EXPECT_EQ(DecoderCalls().close, 1);
+  EXPECT_EQ(fake::CallLog(), kStopped);
   EXPECT_EQ(g_state.catalogue.count, 2);
   EXPECT_EQ(g_state.catalogue.current, 1);
   EXPECT_EQ(Items(), QStringList({"C:\\A\\1.mp3", "C:\\A\\2.mp3"}));

@@ -4,9 +4,10 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "catalogue/program_state.h"
-#include "decoder_calls.h"
+#include "fakes/vbmp3_fake.h"
 
 namespace veldan {
 namespace {
@@ -40,15 +41,16 @@ TEST(HandOnSelectionTest, OnlyAChoiceWhilePlayingMovesTheIndexAndStopsTheDecoder
   };
   for (const Case& c : cases) {
     ResetProgramState();
-    ResetDecoderCalls();
+    fake::ResetDecoder();
     SetFiveEntries();
     g_state.catalogue.current = 3;
     if (c.chosen >= 0 && c.chosen < 5) g_state.catalogue.current = c.chosen;
     g_state.continuous_play = c.playing;
     EXPECT_EQ(HandOnSelection(c.result, c.chosen, c.album_lock), c.handed_on) << c.what;
     EXPECT_EQ(g_state.catalogue.current, c.current_after) << c.what;
-    EXPECT_EQ(DecoderCalls().stop, c.handed_on ? 1 : 0) << c.what;
-    EXPECT_EQ(DecoderCalls().close, 0) << c.what;
+    EXPECT_EQ(fake::CallLog(),
+              c.handed_on ? std::vector<std::string>{"stop"} : std::vector<std::string>{})
+        << c.what;
     EXPECT_EQ(g_state.continuous_play, c.playing) << c.what;
   }
 }
