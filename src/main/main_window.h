@@ -108,6 +108,10 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void BitBtn_next_albumClick();
   void BitBtn_pre_albumClick();
   void CheckBox_album_lockClick();
+  // The selection dialog, the help viewer and the version box (dialog_handlers.cpp).
+  void BitBtn_selClick();
+  void Help1Click();
+  void About1Click();
   void Image_time_locateMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
                                   int y);
   void Image_time_locateMouseMove(Qt::KeyboardModifiers shift, int x, int y);
