@@ -35,6 +35,7 @@ constexpr ButtonPlace kButtonPlaces[TForm_drive_sel::kButtonCount] = {
 }  // namespace
 
 TForm_drive_sel::TForm_drive_sel(QWidget* parent) : QDialog(parent) {
+  Form_drive_sel = this;
   setObjectName("Form_drive_sel");
   setWindowTitle(QString::fromUtf8("再生したいドライブを選択してください"));
   QFont form_font(QString::fromUtf8("ＭＳ Ｐゴシック"));

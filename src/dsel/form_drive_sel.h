@@ -56,6 +56,7 @@ class TForm_drive_sel : public QDialog {
   QPushButton* buttons_[kButtonCount];
 };
 
+// The one instance; its constructor sets it and its destructor clears it.
 extern TForm_drive_sel* Form_drive_sel;
 
 }  // namespace veldan

@@ -86,6 +86,7 @@ class DoubleClickFilter : public QObject {
 }  // namespace
 
 TForm_sel::TForm_sel(QWidget* parent) : QDialog(parent), run_file_dialog_(RunModalFileDialog) {
+  Form_sel = this;
   setObjectName("Form_sel");
   setWindowTitle(QString::fromUtf8("検索されたファイルのダイレクト選択"));
   QFont form_font(QString::fromUtf8("ＭＳ Ｐゴシック"));

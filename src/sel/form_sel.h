@@ -63,6 +63,7 @@ class TForm_sel : public QDialog {
   int32_t chosen_index_ = -1;
 };
 
+// The one instance; its constructor sets it and its destructor clears it.
 extern TForm_sel* Form_sel;
 
 }  // namespace veldan

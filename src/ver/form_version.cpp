@@ -48,6 +48,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect pla
 
 TForm_version::TForm_version(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+  Form_version = this;
   setObjectName("Form_version");
   setWindowTitle("Version");
   setFont(BoxFont(12, false, false));

@@ -34,6 +34,7 @@ class TForm_version : public QDialog {
   void reject() override;
 };
 
+// The one instance; its constructor sets it and its destructor clears it.
 extern TForm_version* Form_version;
 
 // What the popup menu's version entry does: shows Form_version modally and returns when it
