@@ -9,9 +9,9 @@
 #include <string>
 
 #include "catalogue/program_state.h"
-#include "dsel/disc_picture.h"
 #include "platform/drives.h"
 #include "platform/name_codec.h"
+#include "ui/button_pictures.h"
 
 namespace veldan {
 
@@ -48,7 +48,8 @@ TForm_drive_sel::TForm_drive_sel(QWidget* parent) : QDialog(parent) {
   Label1->setObjectName("Label1");
   Label1->setGeometry(16, 8, 211, 12);
 
-  const QIcon disc(SlantedDiscPicture());
+  // The Auto CD button's slanted disc, on every drive button.
+  const QIcon disc(DrawButtonPicture(ButtonPicture::kAutoCd));
   QPushButton** named[kButtonCount] = {&BitBtn1, &BitBtn2, &BitBtn3, &BitBtn4,
                                        &BitBtn5, &BitBtn6, &BitBtn7, &BitBtn8};
   for (int i = 0; i < kButtonCount; ++i) {
@@ -56,7 +57,7 @@ TForm_drive_sel::TForm_drive_sel(QWidget* parent) : QDialog(parent) {
     button->setObjectName(QString("BitBtn%1").arg(i + 1));
     button->setGeometry(kButtonPlaces[i].left, kButtonPlaces[i].top, 153, 25);
     button->setIcon(disc);
-    button->setIconSize(QSize(16, 14));
+    button->setIconSize(QSize(kButtonPictureWidth, kButtonPictureHeight));
     button->setEnabled(false);
     button->setAutoDefault(false);
     buttons_[i] = button;

@@ -257,6 +257,7 @@ void TForm_main::ConnectHandlers() {
   connect(BitBtn_next_album, &QPushButton::clicked, this, &TForm_main::BitBtn_next_albumClick);
   connect(BitBtn_pre_album, &QPushButton::clicked, this, &TForm_main::BitBtn_pre_albumClick);
   connect(CheckBox_album_lock, &QCheckBox::toggled, this, &TForm_main::CheckBox_album_lockClick);
+  connect(BitBtn_options, &QPushButton::clicked, this, &TForm_main::BitBtn_optionsClick);
   connect(BitBtn_sel, &QPushButton::clicked, this, &TForm_main::BitBtn_selClick);
   connect(Help1, &QAction::triggered, this, &TForm_main::Help1Click);
   connect(About1, &QAction::triggered, this, &TForm_main::About1Click);

@@ -108,6 +108,8 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void BitBtn_next_albumClick();
   void BitBtn_pre_albumClick();
   void CheckBox_album_lockClick();
+  // The options dialog; after OK the catalogue is rebuilt from the chosen folder, nothing plays.
+  void BitBtn_optionsClick();
   // The selection dialog, the help viewer and the version box (dialog_handlers.cpp).
   void BitBtn_selClick();
   void Help1Click();

@@ -1,0 +1,77 @@
+#include "opt/equalizer_preset.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "catalogue/program_state.h"
+#include "decoder/vbmp3.h"
+#include "platform/paths.h"
+
+namespace veldan {
+
+namespace {
+
+constexpr char kPresetName[] = "\\VELDANEQ.DEF";
+
+bool PresetHostPath(const char* program_folder, std::string* host_path) {
+  char path[kTextSize];
+  return EqualizerPresetPath(program_folder, path, sizeof path) &&
+         ProgramPathToHost(path, host_path);
+}
+
+}  // namespace
+
+bool EqualizerPresetPath(const char* program_folder, char* out, std::size_t out_size) {
+  if (out_size == 0) return false;
+  out[0] = '\0';
+  const std::size_t folder_length = std::strlen(program_folder);
+  const std::size_t needed = folder_length + sizeof kPresetName;  // counts the terminator
+  if (needed > out_size) return false;
+  std::memcpy(out, program_folder, folder_length);
+  std::memcpy(out + folder_length, kPresetName, sizeof kPresetName);
+  return true;
+}
+
+void EncodePreset(const int32_t* setting, unsigned char* bytes) {
+  for (int band = 0; band < kEqualizerBands; ++band) {
+    const auto value = static_cast<uint32_t>(setting[band]);
+    for (int k = 0; k < 4; ++k) bytes[band * 4 + k] = static_cast<unsigned char>(value >> (8 * k));
+  }
+}
+
+void PatchPresetBytes(const unsigned char* bytes, std::size_t count, int32_t* setting) {
+  if (count > kPresetFileSize) count = kPresetFileSize;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t band = i / 4;
+    const unsigned shift = 8 * static_cast<unsigned>(i % 4);
+    auto value = static_cast<uint32_t>(setting[band]);
+    value = (value & ~(uint32_t{0xFF} << shift)) | (uint32_t{bytes[i]} << shift);
+    setting[band] = static_cast<int32_t>(value);
+  }
+}
+
+void LoadEqualizerPreset(const char* program_folder) {
+  std::string host_path;
+  if (!PresetHostPath(program_folder, &host_path)) return;
+  std::FILE* file = std::fopen(host_path.c_str(), "rb");
+  if (file == nullptr) return;
+  unsigned char bytes[kPresetFileSize];
+  const std::size_t count = std::fread(bytes, 1, sizeof bytes, file);
+  std::fclose(file);
+  PatchPresetBytes(bytes, count, g_state.applied_equalizer);
+  vbmp3_setEqualizer(g_state.applied_equalizer);
+}
+
+bool SaveEqualizerPreset(const char* program_folder, const int32_t* setting) {
+  std::string host_path;
+  if (!PresetHostPath(program_folder, &host_path)) return false;
+  std::FILE* file = std::fopen(host_path.c_str(), "wb");
+  if (file == nullptr) return false;
+  unsigned char bytes[kPresetFileSize];
+  EncodePreset(setting, bytes);
+  const bool written = std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
+  return std::fclose(file) == 0 && written;
+}
+
+}  // namespace veldan

@@ -1,0 +1,103 @@
+#include "opt/equalizer_preset.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "catalogue/program_state.h"
+#include "fakes/vbmp3_fake.h"
+#include "ui/temp_drives.h"
+
+namespace veldan {
+namespace {
+
+QByteArray Bytes(std::initializer_list<int> values) {
+  QByteArray bytes;
+  for (int v : values) bytes.append(static_cast<char>(v));
+  return bytes;
+}
+
+class EqualizerPresetTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    fake::ResetDecoder();
+    drives_.MakeFolder(drives_.Q("prog"));
+  }
+  QString PresetFile() const { return drives_.Q("prog/VELDANEQ.DEF"); }
+  static std::vector<int32_t> Applied() {
+    return {g_state.applied_equalizer, g_state.applied_equalizer + kEqualizerBands};
+  }
+
+  test::TempDrives drives_;
+};
+
+TEST_F(EqualizerPresetTest, LoadsAsMuchAsTheFileHoldsAndHandsItOver) {
+  QByteArray forty(40, '\0');
+  forty.replace(0, 4, Bytes({0x78, 0, 0, 0}));            // +120 at 60 Hz
+  forty.replace(36, 4, Bytes({0xF6, 0xFF, 0xFF, 0xFF}));  // -10 at 16 kHz
+  const std::vector<int32_t> from_forty = {120, 0, 0, 0, 0, 0, 0, 0, 0, -10};
+  const QByteArray twenty = Bytes({1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0});
+  // Bytes 4 and 5 become the low bytes of the 170 Hz band; its high bytes keep what they held.
+  const QByteArray six = Bytes({0x0F, 0, 0, 0, 0x34, 0x12});
+  const std::vector<int32_t> zeros(10, 0);
+
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    std::vector<int32_t> before;
+    std::vector<int32_t> after;
+  } cases[] = {
+      {"40 bytes", forty, zeros, from_forty},
+      {"50 bytes", forty + QByteArray(10, '\x7F'), zeros, from_forty},
+      {"20 bytes", twenty, std::vector<int32_t>(10, 9), {1, 2, 3, 4, 5, 9, 9, 9, 9, 9}},
+      {"6 bytes", six, zeros, {15, 0x1234, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {"empty", QByteArray(), zeros, zeros},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake::ResetDecoder();
+    std::copy(c.before.begin(), c.before.end(), g_state.applied_equalizer);
+    test::TempDrives::MakeFile(PresetFile(), c.bytes);
+    LoadEqualizerPreset("Q:\\prog");
+    EXPECT_EQ(Applied(), c.after);
+    EXPECT_EQ(fake::LastEqualizer(), c.after);  // even an empty file is handed over
+  }
+}
+
+TEST_F(EqualizerPresetTest, MissingFileOrUnfitPathChangesNothingAndCallsNothing) {
+  g_state.applied_equalizer[2] = 40;
+  LoadEqualizerPreset("Q:\\prog");
+  LoadEqualizerPreset(std::string(600, 'a').c_str());
+  EXPECT_EQ(g_state.applied_equalizer[2], 40);
+  EXPECT_TRUE(fake::CallLog().empty());
+  const int32_t flat[10] = {};
+  EXPECT_FALSE(SaveEqualizerPreset("Q:\\no such folder", flat));
+  EXPECT_FALSE(SaveEqualizerPreset("R:", flat));  // a CD drive without a medium
+}
+
+TEST_F(EqualizerPresetTest, SavesFortyLittleEndianBytesOverAnyOldFile) {
+  test::TempDrives::MakeFile(PresetFile(), QByteArray(100, '\x55'));
+  const int32_t setting[10] = {120, 0, -120, 15, 5000, 0, 0, 0, 0, -10};
+  ASSERT_TRUE(SaveEqualizerPreset("Q:\\prog", setting));
+  QByteArray expected(40, '\0');
+  expected.replace(0, 4, Bytes({0x78, 0, 0, 0}));
+  expected.replace(8, 4, Bytes({0x88, 0xFF, 0xFF, 0xFF}));
+  expected.replace(12, 4, Bytes({0x0F, 0, 0, 0}));
+  expected.replace(16, 4, Bytes({0x88, 0x13, 0, 0}));
+  expected.replace(36, 4, Bytes({0xF6, 0xFF, 0xFF, 0xFF}));
+  QFile file(PresetFile());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), expected);
+
+  LoadEqualizerPreset("Q:\\prog");
+  EXPECT_EQ(Applied(), std::vector<int32_t>(setting, setting + 10));
+}
+
+}  // namespace
+}  // namespace veldan
