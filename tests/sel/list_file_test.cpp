@@ -58,15 +58,6 @@ class ListFileTest : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(ListFileTest, WritesEachEntryWithCrLfAndNothingElse) {
-  SetCatalogue({"C:\\A\\1.mp3", "C:\\A\\2.mp3", "C:\\B\\3.mp3"});
-  g_state.catalogue.current = 1;
-  ASSERT_TRUE(SaveCatalogueAsList(ProgramPath("Filelist.m3u").c_str()));
-  EXPECT_EQ(ReadBytes("Filelist.m3u"), "C:\\A\\1.mp3\r\nC:\\A\\2.mp3\r\nC:\\B\\3.mp3\r\n");
-  EXPECT_EQ(g_state.catalogue.count, 3);
-  EXPECT_EQ(g_state.catalogue.current, 1);
-}
-
 TEST_F(ListFileTest, AnEmptyCatalogueEmptiesAnExistingFileAndNoFolderMeansNoFile) {
   std::ofstream(dir_ / "old.m3u") << "C:\\old.mp3\r\n";
   ASSERT_TRUE(SaveCatalogueAsList(ProgramPath("old.m3u").c_str()));
