@@ -56,7 +56,7 @@ class Drives {
   std::string Folder(char letter) const { return base_ + "/" + letter; }
 
  private:
-  // "E=cdrom F=cdrom:LABEL" -> VELDAN_DRIVES with folders below the base.
+  // "E=cdrom F=removable" -> VELDAN_DRIVES with folders below the base.
   std::string Expand(const std::string& spec) {
     std::string out;
     size_t pos = 0;
@@ -66,14 +66,13 @@ class Drives {
       std::string item = spec.substr(pos, end - pos);
       pos = end + 1;
       const char letter = item[0];
-      std::string kind = item.substr(2);
-      std::string label;
-      if (size_t colon = kind.find(':'); colon != std::string::npos) {
-        label = ":" + kind.substr(colon + 1);
-        kind.resize(colon);
-      }
-      if (!out.empty()) out += ";";
-      out += std::string(1, letter) + "=" + kind + ":" + Folder(letter) + label;
+      const std::string kind = item.substr(2);
+      if (!out.empty()) out += ';';
+      out.push_back(letter);
+      out += '=';
+      out += kind;
+      out += ':';
+      out += Folder(letter);
     }
     return out;
   }
