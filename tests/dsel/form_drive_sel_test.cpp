@@ -24,16 +24,16 @@ class DriveSelTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(root_.isValid());
-    std::string spec;
+    std::string drives;
     for (char letter = 'E'; letter <= 'N'; ++letter) {
       const QString folder = root_.filePath(QString(QChar(letter)));
       ASSERT_TRUE(QDir().mkpath(folder));
-      if (!spec.empty()) spec += ';';
-      spec += std::string(1, letter) + "=cdrom:" + folder.toStdString();
-      if (letter == 'E') spec += ":DISC01";
-      if (letter >= 'G') spec += ":VOL" + std::string(1, letter);
+      if (!drives.empty()) drives += ';';
+      drives += std::string(1, letter) + "=cdrom:" + folder.toStdString();
+      if (letter == 'E') drives += ":DISC01";
+      if (letter >= 'G') drives += ":VOL" + std::string(1, letter);
     }
-    setenv("VELDAN_DRIVES", spec.c_str(), 1);
+    setenv("VELDAN_DRIVES", drives.c_str(), 1);
     ReloadDriveTable();
     ResetProgramState();
   }
