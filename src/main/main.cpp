@@ -8,7 +8,10 @@
 
 #include "catalogue/program_state.h"
 #include "main/main_window.h"
+#include "dsel/form_drive_sel.h"
 #include "opt/options_dialog.h"
+#include "sel/form_sel.h"
+#include "ver/form_version.h"
 
 namespace {
 
@@ -49,6 +52,9 @@ int main(int argc, char** argv) {
   veldan::TForm_main main_window;
   main_window.FormCreate(argc >= 2 ? argv[1] : nullptr);
   veldan::TForm_option option_dialog(&main_window);
+  veldan::TForm_version version_box(&main_window);
+  veldan::TForm_sel selection_dialog(&main_window);
+  veldan::TForm_drive_sel drive_dialog(&main_window);
 
   // A close that came while start-up waited for a disc has already shut the decoder down.
   if (veldan::g_state.closing) return 0;

@@ -245,8 +245,6 @@ void TForm_main::BuildTimerAndMenu() {
   N1->setObjectName(QStringLiteral("N1"));
   About1 = PopupMenu1->addAction(Utf8("バージョン情報"));
   About1->setObjectName(QStringLiteral("About1"));
-  // Help1 and About1 are connected by the help viewer and the version box, which own what they
-  // open.
 }
 
 void TForm_main::ConnectHandlers() {
@@ -259,7 +257,11 @@ void TForm_main::ConnectHandlers() {
   connect(BitBtn_next_album, &QPushButton::clicked, this, &TForm_main::BitBtn_next_albumClick);
   connect(BitBtn_pre_album, &QPushButton::clicked, this, &TForm_main::BitBtn_pre_albumClick);
   connect(CheckBox_album_lock, &QCheckBox::toggled, this, &TForm_main::CheckBox_album_lockClick);
+  connect(BitBtn_auto_cd, &QPushButton::clicked, this, &TForm_main::BitBtn_auto_cdClick);
   connect(BitBtn_options, &QPushButton::clicked, this, &TForm_main::BitBtn_optionsClick);
+  connect(BitBtn_sel, &QPushButton::clicked, this, &TForm_main::BitBtn_selClick);
+  connect(Help1, &QAction::triggered, this, &TForm_main::Help1Click);
+  connect(About1, &QAction::triggered, this, &TForm_main::About1Click);
   connect(Image_time_locate, &SeekBarImage::MouseDown, this,
           &TForm_main::Image_time_locateMouseDown);
   connect(Image_time_locate, &SeekBarImage::MouseMove, this,

@@ -119,6 +119,12 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void CheckBox_album_lockClick();
   // The options dialog; after OK the catalogue is rebuilt from the chosen folder, nothing plays.
   void BitBtn_optionsClick();
+  // Finds a disc, makes its drive the starting folder, searches it and plays it.
+  void BitBtn_auto_cdClick();
+  // The selection dialog, the help viewer and the version box (dialog_handlers.cpp).
+  void BitBtn_selClick();
+  void Help1Click();
+  void About1Click();
   void Image_time_locateMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
                                   int y);
   void Image_time_locateMouseMove(Qt::KeyboardModifiers shift, int x, int y);

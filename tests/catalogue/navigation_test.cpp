@@ -109,7 +109,7 @@ TEST(NavigationTest, FindEntryIndexGoesThroughTheListing) {
   SetEntries({"T:\\Album\\other.mp3", "T:\\Album\\Song.mp3", "T:\\Album\\Song.mp3"});
   struct Case {
     const char* folder;
-    const char* spec;
+    const char* pattern;
     int32_t expected;
   };
   const Case cases[] = {
@@ -117,7 +117,7 @@ TEST(NavigationTest, FindEntryIndexGoesThroughTheListing) {
       {"T:\\Album", "T:\\Album\\S*.mp3", 1},    {"T:\\Album", "T:\\Album\\cover.jpg", -1},
       {"T:\\Album", "T:\\Album\\none.mp3", -1}, {"T:", "T:\\Album\\Song.mp3", -1},
   };
-  for (const Case& c : cases) EXPECT_EQ(FindEntryIndex(c.folder, c.spec), c.expected) << c.spec;
+  for (const Case& c : cases) EXPECT_EQ(FindEntryIndex(c.folder, c.pattern), c.expected) << c.pattern;
 }
 
 }  // namespace

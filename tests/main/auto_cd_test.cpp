@@ -41,10 +41,10 @@ class ScriptedWindow final : public AutoCdWindow {
 // while its folder exists.
 class Drives {
  public:
-  explicit Drives(const std::string& spec) {
+  explicit Drives(const std::string& drives) {
     char pattern[] = "/tmp/veldan_autocd_XXXXXX";
     base_ = mkdtemp(pattern);
-    setenv("VELDAN_DRIVES", Expand(spec).c_str(), 1);
+    setenv("VELDAN_DRIVES", Expand(drives).c_str(), 1);
     ReloadDriveTable();
   }
   ~Drives() {
@@ -56,24 +56,23 @@ class Drives {
   std::string Folder(char letter) const { return base_ + "/" + letter; }
 
  private:
-  // "E=cdrom F=cdrom:LABEL" -> VELDAN_DRIVES with folders below the base.
-  std::string Expand(const std::string& spec) {
+  // "E=cdrom F=removable" -> VELDAN_DRIVES with folders below the base.
+  std::string Expand(const std::string& drives) {
     std::string out;
     size_t pos = 0;
-    while (pos < spec.size()) {
-      size_t end = spec.find(' ', pos);
-      if (end == std::string::npos) end = spec.size();
-      std::string item = spec.substr(pos, end - pos);
+    while (pos < drives.size()) {
+      size_t end = drives.find(' ', pos);
+      if (end == std::string::npos) end = drives.size();
+      std::string item = drives.substr(pos, end - pos);
       pos = end + 1;
       const char letter = item[0];
-      std::string kind = item.substr(2);
-      std::string label;
-      if (size_t colon = kind.find(':'); colon != std::string::npos) {
-        label = ":" + kind.substr(colon + 1);
-        kind.resize(colon);
-      }
-      if (!out.empty()) out += ";";
-      out += std::string(1, letter) + "=" + kind + ":" + Folder(letter) + label;
+      const std::string kind = item.substr(2);
+      if (!out.empty()) out += ';';
+      out.push_back(letter);
+      out += '=';
+      out += kind;
+      out += ':';
+      out += Folder(letter);
     }
     return out;
   }
