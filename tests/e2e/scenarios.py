@@ -16,7 +16,7 @@ import subprocess
 import sys
 import time
 
-from veldan_e2e import (MAIN_CONTROLS, OPTION_CONTROLS, OPTION_TITLE, SELECT_TITLE, SKIP, TONES,
+from veldan_e2e import (MEDIUM_PROMPT_TITLE, OPTION_CONTROLS, OPTION_TITLE, SELECT_TITLE, SKIP, TONES,
                         Failure, Session, Skipped, check, select_item)
 
 A, B, C, D, E, F, G, H = TONES
@@ -80,26 +80,64 @@ def autoplay(s):
 
 
 @scenario()
-def stop_play(s):
+def transport(s):
+    """Pause silences the track and Play goes on with it; Stop silences it and Play starts the
+    current track again."""
     wid = start_album(s)
+    s.wait_tone(A)
+    s.press(wid, "BitBtn_pause")
+    s.wait_silence()
+    s.stays_silent(0.5)
+    s.press(wid, "BitBtn_play")
     s.wait_tone(A)
     s.press(wid, "BitBtn_stop")
     s.wait_silence()
-    s.stays_silent(1.0)
+    s.stays_silent(0.7)
     s.press(wid, "BitBtn_play")
     s.wait_tone(A)
     close_ok(s, wid)
 
 
 @scenario()
+def track_argument(s):
+    """Started on a track, it searches the track's folder and starts at that track."""
+    s.start([s.path("t", "Album", "02.mp3")], drives=album_tree(s))
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [T:\\Album]", f"title is {s.title(wid)!r}")
+    s.wait_tone(B)
+    close_ok(s, wid)
+
+
+@scenario()
+def list_argument(s):
+    """Started on a play list, it plays the list's lines in the list's own order."""
+    drives = album_tree(s)
+    os.makedirs(s.path("t", "Lists"))
+    with open(s.path("t", "Lists", "Party.m3u"), "wb") as f:
+        f.write(b"T:\\Album\\Second\\02.mp3\r\nT:\\Album\\01.mp3\r\n")
+    s.start([s.path("t", "Lists", "Party.m3u")], drives=drives)
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [T:\\Lists]", f"title is {s.title(wid)!r}")
+    s.wait_tone(E)
+    s.press(wid, "BitBtn_next_file")
+    s.wait_tone(A)
+    close_ok(s, wid)
+
+
+@scenario()
 def files_and_albums(s):
-    """NextFile, NextAlbum and PreAlbum with the album lock off: next file, first file of the
-    next album, first file of the previous album (not of the current one)."""
+    """With the album lock off: NextFile and PreFile step by one file, NextAlbum goes to the
+    first file of the next album and PreAlbum to the first file of the previous album (not of
+    the current one)."""
     wid = start_album(s)
     s.wait_tone(A)
     s.press(wid, "BitBtn_next_file")
     s.wait_tone(B)
     s.press(wid, "BitBtn_next_album")
+    s.wait_tone(D)
+    s.press(wid, "BitBtn_next_file")
+    s.wait_tone(E)
+    s.press(wid, "BitBtn_pre_file")
     s.wait_tone(D)
     s.press(wid, "BitBtn_next_file")
     s.wait_tone(E)
@@ -138,6 +176,27 @@ def auto_cd(s):
     s.press(wid, "BitBtn_auto_cd")
     s.wait_title(wid, "VELDAN [E:]")
     s.wait_tone(F)
+    close_ok(s, wid)
+
+
+@scenario()
+def auto_cd_waits_for_disc(s):
+    """Auto CD with an empty CD drive asks for a disc; after OK it waits, and a disc put in
+    then is played from its root."""
+    wid = start_album(s)
+    s.wait_tone(A)
+    stop_and_wait_idle(s, wid)
+    s.press(wid, "BitBtn_auto_cd")
+    prompt = s.window(title=MEDIUM_PROMPT_TITLE)
+    s.key(prompt, "Return")
+    s.window_gone(prompt)
+    s.stays_silent(0.5)
+    check(s.title(wid) == "VELDAN [T:\\Album]", f"title is {s.title(wid)!r} before the disc")
+    # The disc arrives whole: its folder is filled first and then put where the drive looks.
+    s.put("new-disc/01.mp3", G)
+    os.rename(s.path("new-disc"), s.path("cd"))
+    s.wait_title(wid, "VELDAN [E:]")
+    s.wait_tone(G)
     close_ok(s, wid)
 
 

@@ -86,6 +86,8 @@ OPTION_CONTROLS = {
     "BitBtn2": (440, 232, 97, 33),  # Cancel
 }
 
+MEDIUM_PROMPT_TITLE = "演奏するﾒﾃﾞｨｱが見つかりません"
+
 SELECT_TITLE = "検索されたファイルのダイレクト選択"
 SELECT_ITEM_HEIGHT = 12
 
@@ -376,6 +378,14 @@ class Session:
             code, _ = self._xdotool("click", "1")
         check(code == 0, "could not click")
         time.sleep(0.05)
+
+    def key(self, wid, key):
+        """Types a key into window wid, which takes the keyboard focus first (there is no window
+        manager to give it)."""
+        code, _ = self._xdotool("windowfocus", "--sync", wid)
+        check(code == 0, f"could not focus window {wid}")
+        code, _ = self._xdotool("key", key)
+        check(code == 0, f"could not type {key}")
 
     def press(self, wid, control):
         self.click(wid, MAIN_CONTROLS[control])
