@@ -16,8 +16,8 @@ import subprocess
 import sys
 import time
 
-from veldan_e2e import (MEDIUM_PROMPT_TITLE, OPTION_CONTROLS, OPTION_TITLE, SELECT_TITLE, SKIP, TONES,
-                        Failure, Session, Skipped, check, select_item)
+from veldan_e2e import (HELP_TITLE, MEDIUM_PROMPT_TITLE, OPTION_CONTROLS, OPTION_TITLE,
+                        SELECT_TITLE, SKIP, TONES, Failure, Session, Skipped, check, select_item)
 
 A, B, C, D, E, F, G, H = TONES
 
@@ -296,7 +296,20 @@ def install(s):
     s.start([s.path("music", "Band")], program=program)
     wid = s.main_window()
     s.wait_tone(E)
+    # Operating instructions: the help file beside the installed program opens at its contents,
+    # a page of links; when it is missing the viewer shows a plain text page instead.
+    s.popup_menu_entry(wid, 0)
+    viewer = s.window(title=HELP_TITLE)
+    check(link_pixels(s, viewer) > 200, "the help viewer shows no contents page")
     close_ok(s, wid)
+
+
+def link_pixels(s, wid):
+    """How many pixels of a window are in the blue of links, after a moment to draw them."""
+    time.sleep(0.3)
+    _, _, rgb = s.screenshot(wid)
+    return sum(1 for i in range(0, len(rgb) - 2, 3)
+               if rgb[i + 2] > 150 and rgb[i] < 90 and rgb[i + 1] < 90)
 
 
 # ----------------------------------------------------------------------------- runner

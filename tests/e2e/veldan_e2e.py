@@ -88,6 +88,8 @@ OPTION_CONTROLS = {
 
 MEDIUM_PROMPT_TITLE = "演奏するﾒﾃﾞｨｱが見つかりません"
 
+HELP_TITLE = "VELDAN 操作説明"
+
 SELECT_TITLE = "検索されたファイルのダイレクト選択"
 SELECT_ITEM_HEIGHT = 12
 
@@ -389,6 +391,29 @@ class Session:
 
     def press(self, wid, control):
         self.click(wid, MAIN_CONTROLS[control])
+
+    def popup_menu_entry(self, wid, index):
+        """Opens the main window's popup menu with a right click and takes its entry at index
+        (the separator is not counted: keyboard moves skip it)."""
+        code, _ = self._xdotool("mousemove", "--window", wid, "200", "30")
+        check(code == 0, f"could not move the pointer into window {wid}")
+        time.sleep(0.05)
+        self._xdotool("click", "3")
+        wait_until("the popup menu", lambda: len(self.windows()) > 1, 5)
+        code, _ = self._xdotool("key", *(["Down"] * (index + 1)), "Return")
+        check(code == 0, "could not choose from the popup menu")
+
+    def screenshot(self, wid):
+        """Width, height and the RGB bytes of what window wid shows."""
+        env = dict(os.environ, DISPLAY=self.xvfb.display)
+        r = subprocess.run(["import", "-window", wid, "-depth", "8", "ppm:-"], env=env,
+                           capture_output=True, timeout=10)
+        check(r.returncode == 0, f"no screenshot of window {wid}")
+        # P6 header: magic, width, height, maximum value, each followed by white space.
+        fields = r.stdout.split(maxsplit=4)
+        check(fields[0] == b"P6", "the screenshot is no PPM picture")
+        width, height = int(fields[1]), int(fields[2])
+        return width, height, fields[4][: width * height * 3]
 
     # -- listening
 
