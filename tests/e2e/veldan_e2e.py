@@ -79,6 +79,7 @@ MAIN_CONTROLS = {
 }
 MAIN_CONTROLS["Image_time_locate"] = (_PANEL3[0] + 416 + 2, _PANEL3[1] + 7 + 2, 205, 15)
 MAIN_CLIENT_SIZE = (649, 142)
+SCREEN_SIZE = (1024, 768)
 
 OPTION_TITLE = "VELDAN\u3000オプション設定"
 OPTION_CONTROLS = {
@@ -106,10 +107,6 @@ def select_item(k):
 
 class Failure(Exception):
     """A scenario's expectation that did not hold."""
-
-
-class Skipped(Exception):
-    """A scenario that cannot run in this build (a piece it needs is missing)."""
 
 
 def check(condition, message):
@@ -223,8 +220,8 @@ class Xvfb:
     def __init__(self):
         read_end, write_end = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             f"{SCREEN_SIZE[0]}x{SCREEN_SIZE[1]}x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             preexec_fn=_die_with_parent)
         os.close(write_end)
@@ -358,6 +355,13 @@ class Session:
             return [name for _, name in self.windows()]
         except Failure:
             return "no player"
+
+    def geometry(self, wid):
+        """(left, top, width, height) of window wid on the screen."""
+        code, out = self._xdotool("getwindowgeometry", "--shell", wid)
+        check(code == 0, f"no geometry for window {wid}")
+        v = dict(line.split("=", 1) for line in out.split())
+        return int(v["X"]), int(v["Y"]), int(v["WIDTH"]), int(v["HEIGHT"])
 
     def title(self, wid):
         code, name = self._xdotool("getwindowname", wid)
