@@ -56,7 +56,7 @@ def start_album(s, first="long", cwd=None):
 
 def close_ok(s, wid):
     code = s.close(wid)
-    check(code == 0, f"veldan ended with exit code {code}, expected 0")
+    check(code == 0, f"veldan ended with exit code {code}, expected 0{s.output_tail()}")
 
 
 def stop_and_wait_idle(s, wid):

@@ -204,6 +204,12 @@ class Capture:
         floats.frombytes(data[: len(data) - len(data) % FRAME_BYTES])
         return [(floats[i] + floats[i + 1]) / 2 for i in range(0, len(floats) - 1, 2)]
 
+    def describe(self):
+        """What the capture file holds, for a failure message."""
+        size = self._current_size()
+        return (f"the sound file holds {size / FRAME_BYTES / RATE:.2f} s, the last written "
+                f"{time.monotonic() - self._grew_at:.1f} s ago")
+
     def now(self, freqs):
         samples = self.tail()
         if samples is None:
@@ -318,7 +324,7 @@ class Session:
         """(id, title) of every visible top-level window of the player."""
         if not self.alive():
             raise Failure(f"veldan is not running (exit code {self.proc.returncode})"
-                          f"{self._log_tail()}")
+                          f"{self.output_tail()}")
         code, out = self._xdotool("search", "--onlyvisible", "--pid", str(self.proc.pid))
         if code != 0:
             return []
@@ -437,7 +443,8 @@ class Session:
             wait_until(f"the {freq} Hz tone", probe, timeout)
         except Failure:
             raise Failure(f"timed out after {timeout} s waiting for the {freq} Hz tone; "
-                          f"heard {_summary(last)}{self._log_tail()}") from None
+                          f"heard {_summary(last)}; {self.capture.describe()}"
+                          f"{self.output_tail()}") from None
 
     def wait_silence(self, timeout=3):
         last = []
@@ -472,7 +479,7 @@ class Session:
         except subprocess.TimeoutExpired:
             raise Failure(f"veldan still runs {timeout} s after its window was closed") from None
 
-    def _log_tail(self):
+    def output_tail(self):
         try:
             with open(self.log_path, "rb") as f:
                 text = f.read()[-2000:].decode("utf-8", "replace").strip()
