@@ -256,6 +256,36 @@ def close_during_media_wait(s):
     close_ok(s, wid)
 
 
+@scenario()
+def startup_waits_for_disc(s):
+    """Started on an empty CD drive, it waits for a disc before its window shows; the disc put
+    in, the window appears titled after the drive and the disc plays."""
+    s.start(["E:\\"], drives=f"E=cdrom:{s.path('cd')}")
+    time.sleep(1.0)
+    check(s.windows() == [], "a window showed before the disc was there")
+    s.put("new-disc/Album/01.mp3", H)
+    os.rename(s.path("new-disc"), s.path("cd"))
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [E:]", f"title is {s.title(wid)!r}")
+    s.wait_tone(H)
+    close_ok(s, wid)
+
+
+@scenario()
+def terminate_during_startup_wait(s):
+    """While start-up waits for a disc there is no window to close; a termination signal ends
+    the program instead, with 0."""
+    s.start(["E:\\"], drives=f"E=cdrom:{s.path('cd')}")
+    time.sleep(1.0)
+    check(s.alive(), f"veldan ended by itself while waiting for a disc{s.output_tail()}")
+    s.proc.terminate()
+    try:
+        code = s.proc.wait(8)
+    except subprocess.TimeoutExpired:
+        raise Failure("veldan still runs 8 s after SIGTERM") from None
+    check(code == 0, f"veldan ended with exit code {code}, expected 0{s.output_tail()}")
+
+
 @scenario("data")
 def portable(s):
     """The build folder's program and help file copied onto a disc with music, started without
