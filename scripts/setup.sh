@@ -7,7 +7,7 @@ packages=(
   cmake g++ make ninja-build pkg-config
   qt6-base-dev libmpg123-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-ipafont-gothic lame sox
+  fonts-ipafont-gothic lame sox python3 libx11-dev
   xvfb xauth xdotool x11-utils imagemagick
   clang libclang-rt-14-dev
 )
@@ -28,4 +28,4 @@ sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
