@@ -8,8 +8,8 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
-#include "catalogue/recording_window.h"
-#include "catalogue/temp_tree.h"
+#include "support/recording_window.h"
+#include "support/temp_tree.h"
 
 namespace veldan {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "catalogue/program_state.h"
-#include "catalogue/temp_tree.h"
+#include "support/temp_tree.h"
 
 namespace veldan {
 namespace {

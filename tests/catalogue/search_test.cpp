@@ -12,7 +12,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
-#include "catalogue/temp_tree.h"
+#include "support/temp_tree.h"
 
 namespace veldan {
 namespace {

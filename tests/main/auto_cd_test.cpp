@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "catalogue/program_state.h"
-#include "catalogue/recording_window.h"
+#include "support/recording_window.h"
 #include "platform/drives.h"
 
 namespace veldan {

@@ -1,4 +1,4 @@
-#include "catalogue/temp_tree.h"
+#include "support/temp_tree.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
