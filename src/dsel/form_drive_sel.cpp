@@ -12,6 +12,7 @@
 #include "platform/drives.h"
 #include "platform/name_codec.h"
 #include "ui/button_pictures.h"
+#include "ui/design_font.h"
 
 namespace veldan {
 
@@ -38,9 +39,7 @@ TForm_drive_sel::TForm_drive_sel(QWidget* parent) : QDialog(parent) {
   Form_drive_sel = this;
   setObjectName("Form_drive_sel");
   setWindowTitle(QString::fromUtf8("再生したいドライブを選択してください"));
-  QFont form_font(QString::fromUtf8("ＭＳ Ｐゴシック"));
-  form_font.setPixelSize(12);
-  setFont(form_font);
+  setFont(DesignFont(kProportionalGothic, 12));
   resize(kClientWidth, kClientHeight);
   move(192, 107);
 

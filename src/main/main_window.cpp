@@ -19,6 +19,7 @@
 #include "ui/bevel_panel.h"
 #include "ui/button_pictures.h"
 #include "ui/check_box_metrics.h"
+#include "ui/design_font.h"
 
 namespace veldan {
 
@@ -26,29 +27,12 @@ TForm_main* Form_main = nullptr;
 
 namespace {
 
-// The window is designed in two Japanese UI fonts; the IPA fonts have their metrics.
-const char kProportionalGothic[] = "ＭＳ Ｐゴシック";
-const char kFixedGothic[] = "ＭＳ ゴシック";
-
 const QColor kFace(192, 192, 192);
 const QColor kBlack(0, 0, 0);
 const QColor kAqua(0, 255, 255);
 const QColor kRed(255, 0, 0);
 const QColor kLime(0, 255, 0);
 const QColor kNavy(0, 0, 128);
-
-void MapDesignFonts() {
-  QFont::insertSubstitution(QString::fromUtf8(kProportionalGothic), QStringLiteral("IPAPGothic"));
-  QFont::insertSubstitution(QString::fromUtf8(kFixedGothic), QStringLiteral("IPAGothic"));
-}
-
-QFont DesignFont(const char* family, int pixels, bool bold, bool italic) {
-  QFont font(QString::fromUtf8(family));
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  font.setItalic(italic);
-  return font;
-}
 
 void SetTextColour(QWidget* widget, const QColor& colour) {
   QPalette palette = widget->palette();

@@ -20,6 +20,7 @@
 #include "opt/equalizer_setting.h"
 #include "platform/drives.h"
 #include "platform/name_codec.h"
+#include "ui/design_font.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
 #include "ui/folder_list.h"
@@ -84,9 +85,7 @@ QPushButton* MakeButton(const char* caption, const char* hint, QWidget* parent, 
 TForm_option::TForm_option(QWidget* parent) : QDialog(parent) {
   if (Form_option == nullptr) Form_option = this;
   setWindowTitle(Text(kCaption));
-  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-  font.setPixelSize(12);
-  setFont(font);
+  setFont(DesignFont(kProportionalGothic, 12));
   setFixedSize(546, 272);
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);

@@ -22,6 +22,7 @@
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 #include "sel/list_file.h"
+#include "ui/design_font.h"
 
 namespace veldan {
 
@@ -89,9 +90,7 @@ TForm_sel::TForm_sel(QWidget* parent) : QDialog(parent), run_file_dialog_(RunMod
   Form_sel = this;
   setObjectName("Form_sel");
   setWindowTitle(QString::fromUtf8("検索されたファイルのダイレクト選択"));
-  QFont form_font(QString::fromUtf8("ＭＳ Ｐゴシック"));
-  form_font.setPixelSize(12);
-  setFont(form_font);
+  setFont(DesignFont(kProportionalGothic, 12));
   resize(kClientWidth, kClientHeight);
   setMinimumSize(kClientWidth, kClientHeight);
 

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QShowEvent>
 
+#include "ui/design_font.h"
 #include "ver/version_picture.h"
 
 namespace veldan {
@@ -19,20 +20,12 @@ namespace {
 constexpr int kClientWidth = 210;
 constexpr int kClientHeight = 219;
 
-QFont BoxFont(int pixel_size, bool bold, bool italic) {
-  QFont font(QString::fromUtf8("ＭＳ Ｐゴシック"));
-  font.setPixelSize(pixel_size);
-  font.setItalic(italic);
-  font.setBold(bold);
-  return font;
-}
-
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect place, int pixel_size,
                   bool bold = false) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
   label->setObjectName(name);
   label->setGeometry(place);
-  label->setFont(BoxFont(pixel_size, bold, true));
+  label->setFont(DesignFont(kProportionalGothic, pixel_size, bold, true));
   // Transparent, so the labels that lie over the picture are drawn on it.
   label->setAutoFillBackground(false);
   label->setAttribute(Qt::WA_TranslucentBackground);
@@ -51,7 +44,7 @@ TForm_version::TForm_version(QWidget* parent)
   Form_version = this;
   setObjectName("Form_version");
   setWindowTitle("Version");
-  setFont(BoxFont(12, false, false));
+  setFont(DesignFont(kProportionalGothic, 12));
   setFixedSize(kClientWidth, kClientHeight);
 
   Panel1 = new QFrame(this);
