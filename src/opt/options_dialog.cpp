@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "catalogue/media_wait.h"
 #include "catalogue/program_state.h"
 #include "opt/equalizer_preset.h"
 #include "opt/equalizer_setting.h"
@@ -242,10 +243,11 @@ void TForm_option::showEvent(QShowEvent* event) {
 }
 
 void TForm_option::done(int result) {
-  // A handler inside a media wait still has work to do once the drive answers; the close comes
-  // after it, as it would once the handler had returned.
-  if (wait_depth_ > 0) {
+  // Cancel, Escape and the close box end the dialog's own disc wait; the close follows once the
+  // wait has returned to the handler that started it.
+  if (waiting_) {
     pending_result_ = result;
+    wait_cancelled_ = true;
     return;
   }
   if (!FormCloseQuery()) return;
@@ -274,54 +276,84 @@ void TForm_option::FormShow() {
 }
 
 bool TForm_option::WaitForSourceMedia() {
-  const char letter = DriveComboBox_source->Drive();
-  if (letter == '\0') return false;
-  const char root[4] = {letter, ':', '\\', '\0'};
+  // One wait at a time: a drive picked while it runs replaces the drive it waits for (it reads
+  // the drive list at every pass) instead of starting a second wait inside it.
+  if (waiting_) return false;
+  if (DriveComboBox_source->Drive() == '\0') return false;
   setWindowTitle(Text(kWaitingCaption));
   g_state.wait_abort = false;
+  wait_cancelled_ = false;
   BitBtn1->setEnabled(false);
   Button_media_change->setEnabled(false);
 
-  ++wait_depth_;
+  waiting_ = true;
   QPointer<TForm_option> alive(this);
   // The timer only wakes the message wait, so the drive is probed at least every 100 ms without
   // keeping a core busy; the flags are seen after every message.
   QTimer wake;
   wake.start(kMediaProbeMs);
-  while (!g_state.wait_abort && !g_state.closing && !MediaPresent(root)) {
+  bool present = false;
+  while (!g_state.wait_abort && !g_state.closing && !wait_cancelled_) {
+    const char root[4] = {DriveComboBox_source->Drive(), ':', '\\', '\0'};
+    present = MediaPresent(root);
+    // A drive that can't get a medium (a fixed drive whose folder is missing) answers now or
+    // never.
+    if (present || !MediumCanArrive(root)) break;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     if (alive.isNull()) return false;
   }
-  --wait_depth_;
+  waiting_ = false;
 
   EndSourceMediaWait();
-  const bool answered = !g_state.wait_abort && !g_state.closing;
-  if (wait_depth_ == 0 && pending_result_ != 0) {
+  if (pending_result_ != 0) {
     const int result = pending_result_;
     pending_result_ = 0;
     QMetaObject::invokeMethod(
         this, [this, result] { done(result); }, Qt::QueuedConnection);
+    return false;
   }
-  return answered;
+  return present;
 }
 
 void TForm_option::EndSourceMediaWait() {
-  // A nested wait that ends leaves the display to the wait around it, which still runs.
-  if (wait_depth_ > 0) return;
   setWindowTitle(Text(kCaption));
   BitBtn1->setEnabled(true);
   Button_media_change->setEnabled(true);
 }
 
-void TForm_option::DriveComboBox_sourceChange() {
+void TForm_option::RunAfterSourceMedia(SourceStep step) {
+  // While a wait runs, the request it serves grows to the widest one asked for: a drive switch
+  // covers the folder's files, so a folder opened meanwhile does not undo a drive picked.
+  if (waiting_) {
+    if (step > next_step_) next_step_ = step;
+    return;
+  }
+  next_step_ = step;
   if (!WaitForSourceMedia()) return;
-  DirectoryListBox_source->SetDrive(DriveComboBox_source->Drive());
+  switch (next_step_) {
+    case SourceStep::kShowFiles:
+      FileListBox_source->SetDrive(DriveComboBox_source->Drive());
+      FileListBox_source->SetFolder(DirectoryListBox_source->Folder());
+      break;
+    case SourceStep::kReread:
+      // The lists re-read themselves in place: same places, handlers and enabled state; the
+      // drive list keeps its drive, the folder and file lists their folder.
+      DriveComboBox_source->Reload();
+      DirectoryListBox_source->Reload();
+      FileListBox_source->Reload();
+      break;
+    case SourceStep::kSwitchDrive:
+      DirectoryListBox_source->SetDrive(DriveComboBox_source->Drive());
+      break;
+  }
+}
+
+void TForm_option::DriveComboBox_sourceChange() {
+  RunAfterSourceMedia(SourceStep::kSwitchDrive);
 }
 
 void TForm_option::DirectoryListBox_sourceChange() {
-  if (!WaitForSourceMedia()) return;
-  FileListBox_source->SetDrive(DriveComboBox_source->Drive());
-  FileListBox_source->SetFolder(DirectoryListBox_source->Folder());
+  RunAfterSourceMedia(SourceStep::kShowFiles);
 }
 
 void TForm_option::Button_media_changeClick() {
@@ -329,12 +361,7 @@ void TForm_option::Button_media_changeClick() {
 }
 
 void TForm_option::RebuildSourceLists() {
-  if (!WaitForSourceMedia()) return;
-  // The lists re-read themselves in place: same places, handlers and enabled state; the drive
-  // list keeps its drive, the folder and file lists open at the process's current folder.
-  DriveComboBox_source->Reload();
-  DirectoryListBox_source->Reload();
-  FileListBox_source->Reload();
+  RunAfterSourceMedia(SourceStep::kReread);
 }
 
 void TForm_option::BitBtn1Click() {

@@ -5,7 +5,8 @@
 // One instance, Form_option, created at start-up after the main window and shown modally from
 // it; it stays alive, hidden, between showings, and its lists keep their state. The modal result
 // is kModalOk or kModalCancel (also for Escape and the close box). Every close passes
-// FormCloseQuery, which refuses while trial listening runs.
+// FormCloseQuery, which refuses while trial listening runs. A close asked for while the dialog
+// waits for a disc ends that wait, and the dialog closes once the wait has returned.
 //
 // User-interface thread only. It reads and writes g_state (catalogue, chosen folder, equalizer
 // settings, wait flags) and calls the decoder library directly.
@@ -39,7 +40,7 @@ class TForm_option : public QDialog {
   TForm_option& operator=(const TForm_option&) = delete;
 
   // Closes with the given modal result unless FormCloseQuery refuses. While a media wait runs,
-  // the close waits for the wait to end.
+  // it ends the wait and closes right after it.
   void done(int result) override;
   void accept() override;
   void reject() override;
@@ -61,7 +62,7 @@ class TForm_option : public QDialog {
   void Button_eq_saveClick();
 
   bool TrialListening() const { return trial_listening_; }
-  bool MediaWaitRunning() const { return wait_depth_ > 0; }
+  bool MediaWaitRunning() const { return waiting_; }
 
   QGroupBox* GroupBox1;
   DriveList* DriveComboBox_source;
@@ -104,11 +105,19 @@ class TForm_option : public QDialog {
   void SetTabOrder();
   void SetEqualizerEditable(bool editable);
 
+  // What a source handler does once the drive answers, widest last.
+  enum class SourceStep { kShowFiles, kReread, kSwitchDrive };
+  // Waits for the drive list's drive, then takes the step; while a wait runs, the step is left
+  // to that wait.
+  void RunAfterSourceMedia(SourceStep step);
+
   QSlider* bars_[10];
   bool bar_update_guard_ = false;
   bool trial_listening_ = false;  // the trial-listening button's state: on while "停止" shows
-  int wait_depth_ = 0;            // media waits running, nested ones included
-  int pending_result_ = 0;        // a close asked for during a media wait
+  bool waiting_ = false;          // the dialog's media wait runs (never more than one)
+  bool wait_cancelled_ = false;   // a close asked for during the wait ends it
+  int pending_result_ = 0;        // that close's result, carried out once the wait has returned
+  SourceStep next_step_ = SourceStep::kShowFiles;
   bool centred_ = false;
   char trial_path_[512] = {};
   vbmp3_info trial_info_ = {};

@@ -6,7 +6,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <vector>
 
 #include "catalogue/program_state.h"
@@ -97,19 +100,55 @@ TEST_F(OptionsDialogTest, CdWithoutMediumWaitsWithOkGreyUntilTheDiscAnswers) {
   EXPECT_STREQ(g_state.chosen_folder, "R:\\");
 }
 
-TEST_F(OptionsDialogTest, CancelWaitsForTheMediaWaitWhichClosingTheProgramEnds) {
+// An empty CD drive must never hold the dialog: キャンセル, Escape and the close box each end the
+// disc wait and close the dialog as Cancel does, with the lists where they were.
+TEST_F(OptionsDialogTest, EveryWayOutEndsTheDiscWaitAndClosesAsCancel) {
   TForm_option& d = *dialog_;
-  bool visible_after_cancel = false;
+  const std::function<void()> ways_out[] = {
+      [&] { d.BitBtn2->click(); },
+      [&] { QTest::keyClick(&d, Qt::Key_Escape); },
+      [&] { d.close(); },
+  };
+  for (std::size_t way = 0; way < std::size(ways_out); ++way) {
+    bool waiting = false;
+    const int result = test::ExecWith(d, [&] {
+      QTimer::singleShot(30, &d, [&] {
+        waiting = d.MediaWaitRunning() && d.windowTitle() == QString::fromUtf8("メディア認識待機中");
+        ways_out[way]();
+      });
+      d.DriveComboBox_source->SetDrive('R');  // returns once the wait has ended
+      EXPECT_STREQ(d.DirectoryListBox_source->Folder(), "Q:\\Music") << way;
+      EXPECT_EQ(d.windowTitle(), kCaption) << way;
+      EXPECT_TRUE(d.BitBtn1->isEnabled()) << way;
+    });
+    EXPECT_TRUE(waiting) << way;
+    EXPECT_EQ(result, kModalCancel) << way;
+    EXPECT_FALSE(d.isVisible()) << way;
+    EXPECT_FALSE(g_state.closing) << way;  // not ended by the watchdog
+    d.DriveComboBox_source->SetDrive('Q');  // answers at once
+  }
+}
+
+// Picking another drive while one is awaited replaces the wait: the dialog then follows the new
+// drive at once, and no second wait runs inside the first.
+TEST_F(OptionsDialogTest, PickingAnotherDriveReplacesTheRunningWait) {
+  TForm_option& d = *dialog_;
+  bool inner_returned_while_waiting = false;
   const int result = test::ExecWith(d, [&] {
-    QTimer::singleShot(30, [&] { d.BitBtn2->click(); });
-    QTimer::singleShot(80, [&] { visible_after_cancel = d.isVisible(); });
-    QTimer::singleShot(120, [] { g_state.closing = true; });
+    QTimer::singleShot(30, &d, [&] {
+      d.DriveComboBox_source->SetDrive('Q');
+      inner_returned_while_waiting = d.MediaWaitRunning();
+    });
+    // A wait that kept polling R would only end here.
+    QTimer::singleShot(3000, &d, [] { g_state.closing = true; });
     d.DriveComboBox_source->SetDrive('R');
-    EXPECT_STREQ(d.DirectoryListBox_source->Folder(), "Q:\\Music");  // abandoned: lists stay
+    EXPECT_FALSE(g_state.closing);
+    EXPECT_FALSE(d.MediaWaitRunning());
     EXPECT_EQ(d.windowTitle(), kCaption);
-    EXPECT_TRUE(d.BitBtn1->isEnabled());
+    EXPECT_EQ(d.DirectoryListBox_source->Folder()[0], 'Q');
+    d.BitBtn2->click();
   });
-  EXPECT_TRUE(visible_after_cancel);
+  EXPECT_TRUE(inner_returned_while_waiting);
   EXPECT_EQ(result, kModalCancel);
 }
 
