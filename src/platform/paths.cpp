@@ -233,4 +233,11 @@ bool SetCurrentFolder(const char* program_folder) {
   return ProgramPathToHost(program_folder, &host) && chdir(host.c_str()) == 0;
 }
 
+bool CanEnterFolder(const char* program_folder) {
+  std::string host;
+  struct stat st;
+  return ProgramPathToHost(program_folder, &host) && stat(host.c_str(), &st) == 0 &&
+         S_ISDIR(st.st_mode) && access(host.c_str(), X_OK) == 0;
+}
+
 }  // namespace veldan

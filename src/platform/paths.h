@@ -32,4 +32,8 @@ bool CurrentFolder(char* out, std::size_t out_size);
 // Moves the process's current folder to a program folder. False when it can't.
 bool SetCurrentFolder(const char* program_folder);
 
+// True when the program folder exists and could be entered, without moving the process's current
+// folder there (a current folder on a disc keeps the disc from being ejected).
+bool CanEnterFolder(const char* program_folder);
+
 }  // namespace veldan

@@ -45,8 +45,13 @@ void FileList::SetFolder(const char* folder) {
 }
 
 void FileList::Reload() {
+  // Like the folder list, it keeps its own folder once it has one.
   char folder[512];
-  if (!CurrentFolder(folder, sizeof folder)) folder[0] = '\0';
+  if (folder_[0] != '\0') {
+    std::memcpy(folder, folder_, sizeof folder);
+  } else if (!CurrentFolder(folder, sizeof folder)) {
+    folder[0] = '\0';
+  }
   SetFolder(folder);
 }
 

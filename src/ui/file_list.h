@@ -17,7 +17,7 @@ class FileList : public QListWidget {
   void SetDrive(char letter);
   // Shows the files of folder ("X:\..."); a folder that can't be read shows none.
   void SetFolder(const char* folder);
-  // Shows the process's current folder anew, as a new list would.
+  // Shows its folder anew; the first time the process's current folder, as a new list would.
   void Reload();
 
  private:

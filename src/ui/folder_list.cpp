@@ -91,14 +91,16 @@ bool FolderList::SetDrive(char letter) {
 }
 
 void FolderList::Reload() {
+  // A new list opens at the process's current folder; afterwards the list keeps its own folder,
+  // since it never moves the process there.
   char folder[512];
-  if (CurrentFolder(folder, sizeof folder) &&
+  if (folder_[0] == '\0' && CurrentFolder(folder, sizeof folder) &&
       NormaliseFolderText(folder, folder_, sizeof folder_)) {
     std::memcpy(drive_folders_[DriveSlot(folder_[0])], folder_, sizeof folder_);
     ShowFolder();
     return;
   }
-  // The process's folder is gone (a removed medium): stay on our own folder, or its drive's root.
+  // Our folder is gone (a removed medium): its drive's root, or the first drive's.
   char root[4];
   if (folder_[0] != '\0' && Open(folder_, false)) return;
   if (folder_[0] != '\0' &&
@@ -112,7 +114,8 @@ void FolderList::Reload() {
 bool FolderList::Open(const char* folder, bool notify) {
   char normal[512];
   if (!NormaliseFolderText(folder, normal, sizeof normal)) return false;
-  if (!SetCurrentFolder(normal)) return false;
+  // The process's current folder stays where it is: on a disc it would keep the disc busy.
+  if (!CanEnterFolder(normal)) return false;
   const bool changed = std::strcmp(normal, folder_) != 0;
   std::memcpy(folder_, normal, sizeof folder_);
   std::memcpy(drive_folders_[DriveSlot(folder_[0])], folder_, sizeof folder_);

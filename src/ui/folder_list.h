@@ -3,11 +3,12 @@
 // (a single click only highlights). It reports its current folder as program text, a drive root
 // as "X:\" and any other folder without a trailing separator.
 //
-// Its current folder and the process's current folder move together: a new list opens at the
-// process's current folder, and opening a folder makes it the process's current folder. Each
-// drive keeps the folder last opened on it, so switching to a drive returns there (the drive root
-// until then, the process's current folder for that folder's drive). Changed is raised whenever
-// the current folder changes, except when the list re-reads itself after a media change.
+// A new list opens at the process's current folder; from then on it keeps its folder itself and
+// never moves the process's current folder (which, on a disc, would keep the disc from being
+// ejected). Each drive keeps the folder last opened on it, so switching to a drive returns there
+// (the drive root until then, the process's current folder for that folder's drive). Changed is
+// raised whenever the current folder changes, except when the list re-reads itself after a media
+// change.
 //
 // User-interface thread only.
 #pragma once
@@ -29,7 +30,8 @@ class FolderList : public QListWidget {
   bool SetFolder(const char* folder);
   // Switches to the folder last opened on the drive, or to its root when that folder is gone.
   bool SetDrive(char letter);
-  // Reads the folders anew at the process's current folder, as a new list would; no Changed.
+  // Reads the folders anew at its own folder (its drive's root when that is gone); the first
+  // time at the process's current folder, as a new list would. No Changed.
   void Reload();
 
  signals:

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "platform/name_codec.h"
 #include "ui/temp_drives.h"
 
 namespace veldan {
@@ -38,7 +39,10 @@ class FolderListTest : public testing::Test {
   test::TempDrives drives_;
 };
 
-TEST_F(FolderListTest, OpensOnDoubleClickOnlyAndMovesTheProcessFolder) {
+// The list keeps its folder itself: the process's current folder stays where it was, so a disc
+// browsed in the list can still be ejected.
+TEST_F(FolderListTest, OpensOnDoubleClickOnlyAndLeavesTheProcessFolder) {
+  const QString started_in = QDir::currentPath();
   FolderList list;
   list.resize(153, 400);
   list.show();
@@ -52,7 +56,7 @@ TEST_F(FolderListTest, OpensOnDoubleClickOnlyAndMovesTheProcessFolder) {
   EXPECT_STREQ(list.Folder(), "Q:\\Music");
   DoubleClick(list, "Live");
   EXPECT_STREQ(list.Folder(), "Q:\\Music\\Live");
-  EXPECT_EQ(QDir::currentPath(), QDir(drives_.Q("Music/Live")).canonicalPath());
+  EXPECT_EQ(QDir::currentPath(), started_in);
 
   DoubleClick(list, "Q:\\");  // the root is reported with its separator
   EXPECT_STREQ(list.Folder(), "Q:\\");
@@ -62,7 +66,13 @@ TEST_F(FolderListTest, OpensOnDoubleClickOnlyAndMovesTheProcessFolder) {
   // Names go through the codec both ways: Björk has no Shift-JIS form and is escaped.
   DoubleClick(list, "Music");
   DoubleClick(list, QString::fromUtf8("Björk"));
-  EXPECT_EQ(QDir::currentPath(), QDir(drives_.Q(QString::fromUtf8("Music/Björk"))).canonicalPath());
+  const std::string bjork = "Q:\\Music\\" + HostNameToProgramText("Björk");
+  EXPECT_EQ(list.Folder(), bjork);
+  EXPECT_EQ(QDir::currentPath(), started_in);
+
+  // Re-reading after a medium change stays on the list's own folder, not the process's.
+  list.Reload();
+  EXPECT_EQ(list.Folder(), bjork);
 }
 
 TEST_F(FolderListTest, DriveSwitchReturnsToTheFolderLastOpenedThere) {
