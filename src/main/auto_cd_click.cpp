@@ -22,6 +22,10 @@ class DiscoveryWindow final : public AutoCdWindow {
                     QString::fromStdString(MediumPromptText(root)),
                     QMessageBox::Ok | QMessageBox::Cancel, owner_);
     box.setDefaultButton(QMessageBox::Ok);
+    // The text asks the user to press 「ｷｬﾝｾﾙ」: the buttons carry the words the text names,
+    // not the toolkit's own labels.
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("キャンセル"));
     return box.exec() == QMessageBox::Ok;
   }
 

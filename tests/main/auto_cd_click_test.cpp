@@ -90,6 +90,9 @@ TEST_F(AutoCdClickTest, EmptyDrivePromptsAndPlaysTheDiscOnceItArrives) {
     prompt = box->text();
     EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Ok));
     EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    // The buttons carry the words the text tells the user to press.
+    EXPECT_EQ(box->button(QMessageBox::Ok)->text(), "OK");
+    EXPECT_EQ(box->button(QMessageBox::Cancel)->text(), QString::fromUtf8("キャンセル"));
     QTimer::singleShot(300, window_.get(), [this] {
       EXPECT_EQ(Text(window_->Label_status), "Waiting CD");
       EXPECT_FALSE(window_->BitBtn_auto_cd->isEnabled());
