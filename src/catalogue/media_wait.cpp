@@ -20,10 +20,17 @@ bool IsDriveLetter(char c) {
 
 }  // namespace
 
+bool MediumCanArrive(const char* root) {
+  const DriveKind kind = DriveKindOf(root);
+  return kind == DriveKind::kCdRom || kind == DriveKind::kRemovable;
+}
+
 bool WaitUntilMediaPresent(const char* root) {
   // A close request made before this wait began must not end it (only one made during it), but
   // the closing flag is never cleared, so a program that is closing still gets out of every wait.
   g_state.wait_abort = false;
+  // Waiting for a drive that can never get a medium would hold the program before its window.
+  if (!MediumCanArrive(root)) return !WaitEnded() && MediaPresent(root);
   while (!WaitEnded()) {
     if (MediaPresent(root)) return true;
     CurrentCatalogueWindow().WaitForMessages(kMediaProbeIntervalMs);

@@ -20,7 +20,7 @@ class MediaWaitTest : public ::testing::Test {
   ~MediaWaitTest() override { std::filesystem::remove(disc_); }
 
   std::string disc_ = "/tmp/veldan_media_wait_" + std::to_string(::getpid());
-  TempTree tree_{'T', "M=cdrom:" + disc_};
+  TempTree tree_{'T', "M=cdrom:" + disc_ + ";F=fixed:" + disc_ + ";R=removable:" + disc_};
   RecordingWindow window_;
 };
 
@@ -43,6 +43,24 @@ TEST_F(MediaWaitTest, AbortAndClosingEndTheWait) {
   window_.on_wait = [](int) { g_state.closing = true; };
   EXPECT_FALSE(WaitUntilMediaPresent("M:\\"));
   EXPECT_FALSE(WaitForMedia("T:"));
+  EXPECT_EQ(window_.waits.size(), 1u);
+}
+
+// Only a CD-ROM or removable drive can get a medium later. A letter the drive table doesn't have
+// (a start on 'Q:\music') or a fixed drive whose folder is missing answers now or never, and
+// waiting for it would hold the program before its window ever showed.
+TEST_F(MediaWaitTest, DrivesThatCanGetNoMediumEndAtOnce) {
+  EXPECT_FALSE(WaitForMedia("Q:\\music"));
+  EXPECT_FALSE(WaitForMedia("F:\\"));
+  EXPECT_TRUE(window_.waits.empty());
+  EXPECT_FALSE(MediumCanArrive("Q:\\"));
+  EXPECT_FALSE(MediumCanArrive("F:\\"));
+  EXPECT_TRUE(MediumCanArrive("M:\\"));
+  EXPECT_TRUE(MediumCanArrive("R:\\"));
+
+  // A removable drive is waited for like a CD drive.
+  window_.on_wait = [this](int) { std::filesystem::create_directory(disc_); };
+  EXPECT_TRUE(WaitForMedia("R:\\x"));
   EXPECT_EQ(window_.waits.size(), 1u);
 }
 
