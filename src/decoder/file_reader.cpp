@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_access.h"
+
 namespace veldan {
 namespace {
 
@@ -18,10 +20,11 @@ constexpr off_t kReadAhead = 1024 * 1024;
 }  // namespace
 
 std::unique_ptr<FileReader> FileReader::Open(const std::string& host_path) {
-  int fd = ::open(host_path.c_str(), O_RDONLY | O_CLOEXEC);
+  // A pipe named like a track would block the open until a writer came.
+  int fd = OpenRegularFile(host_path);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
     ::close(fd);
     return nullptr;
   }

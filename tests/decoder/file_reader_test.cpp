@@ -1,6 +1,7 @@
 #include "decoder/file_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,6 +75,10 @@ TEST_F(FileReaderTest, ReadsAndSeeksFollowTheLogicalPosition) {
 TEST_F(FileReaderTest, RejectsWhatIsNoReadableFile) {
   EXPECT_FALSE(FileReader::Open(path_ + ".missing"));
   EXPECT_FALSE(FileReader::Open("/tmp"));
+  // A pipe named like a track: the open must not wait for a writer.
+  ASSERT_EQ(mkfifo((path_ + ".fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(FileReader::Open(path_ + ".fifo"));
+  std::remove((path_ + ".fifo").c_str());
   auto reader = FileReader::Open(path_);
   EXPECT_EQ(reader->Seek(-1, SEEK_SET), -1);
   EXPECT_EQ(reader->Seek(0, 42), -1);
