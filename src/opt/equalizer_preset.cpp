@@ -6,6 +6,7 @@
 
 #include "catalogue/program_state.h"
 #include "decoder/vbmp3.h"
+#include "platform/file_access.h"
 #include "platform/paths.h"
 
 namespace veldan {
@@ -66,12 +67,10 @@ void LoadEqualizerPreset(const char* program_folder) {
 bool SaveEqualizerPreset(const char* program_folder, const int32_t* setting) {
   std::string host_path;
   if (!PresetHostPath(program_folder, &host_path)) return false;
-  std::FILE* file = std::fopen(host_path.c_str(), "wb");
-  if (file == nullptr) return false;
   unsigned char bytes[kPresetFileSize];
   EncodePreset(setting, bytes);
-  const bool written = std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
-  return std::fclose(file) == 0 && written;
+  return WriteFileWhole(host_path,
+                        std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
 }
 
 }  // namespace veldan

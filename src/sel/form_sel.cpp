@@ -37,9 +37,10 @@ constexpr int kClientHeight = 188;
 constexpr int kListHeight = 161;
 
 // Description and pattern pairs as the file dialogs offer them. "*.*" means every file, which
-// on this host is "*" (a name without a dot is a file too).
+// on this host is "*" (a name without a dot is a file too). Play lists include the UTF-8 ".m3u8"
+// lists that other players write.
 constexpr const char* kListFileFilters[][2] = {
-    {"プレイリスト(*.m3u)", "*.m3u"},
+    {"プレイリスト(*.m3u)", "*.m3u *.m3u8"},
     {"テキストファイル(*.txt)", "*.txt"},
     {"全てのファイル(*.*)", "*"},
 };

@@ -11,6 +11,8 @@
 
 #include "catalogue/program_state.h"
 #include "fakes/vbmp3_fake.h"
+#include "platform/paths.h"
+#include "support/small_tmpfs.h"
 #include "ui/temp_drives.h"
 
 namespace veldan {
@@ -97,6 +99,23 @@ TEST_F(EqualizerPresetTest, SavesFortyLittleEndianBytesOverAnyOldFile) {
 
   LoadEqualizerPreset("Q:\\prog");
   EXPECT_EQ(Applied(), std::vector<int32_t>(setting, setting + 10));
+}
+
+// The preset is written whole or not at all: on a full disk the old setting survives.
+TEST_F(EqualizerPresetTest, SavingOnAFullDiskKeepsTheOldPreset) {
+  test::SmallTmpfs disk;
+  if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+  const QByteArray old(40, '\x11');
+  const QString preset = QString::fromStdString(disk.path()) + "/VELDANEQ.DEF";
+  test::TempDrives::MakeFile(preset, old);
+  disk.Fill();
+  char folder[kTextSize];
+  ASSERT_TRUE(HostPathToProgram(disk.path(), folder, sizeof folder));
+  const int32_t setting[10] = {120, 0, -120, 15, 5000, 0, 0, 0, 0, -10};
+  EXPECT_FALSE(SaveEqualizerPreset(folder, setting));
+  QFile file(preset);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), old);
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ TEST_F(SelDialogTest, SavingOffersTheDefaultListFileAndReplacesWithoutAsking) {
   EXPECT_EQ(offered_->acceptMode(), QFileDialog::AcceptSave);
   EXPECT_TRUE(offered_->testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_EQ(offered_->nameFilters(),
-            QStringList({QString::fromUtf8("プレイリスト(*.m3u) (*.m3u)"),
+            QStringList({QString::fromUtf8("プレイリスト(*.m3u) (*.m3u *.m3u8)"),
                          QString::fromUtf8("テキストファイル(*.txt) (*.txt)"),
                          QString::fromUtf8("全てのファイル(*.*) (*)")}));
   EXPECT_EQ(offered_->selectedNameFilter(), QString::fromUtf8("プレイリスト(*.m3u)"));

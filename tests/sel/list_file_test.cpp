@@ -13,7 +13,9 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/list_lines.h"
 #include "catalogue/program_state.h"
+#include "platform/name_codec.h"
 #include "platform/paths.h"
+#include "support/small_tmpfs.h"
 
 namespace veldan {
 namespace {
@@ -88,6 +90,48 @@ TEST_F(ListFileTest, ASearchedCatalogueReadsBackTheSameByListLoadingAndBySearch)
   SetCatalogue({"C:\\other.mp3"});
   BuildCatalogue(ProgramPath("lists").c_str());
   EXPECT_EQ(Catalogue(), built);
+}
+
+// A list saved under a name ending ".m3u8" is for other players: UTF-8 host paths, LF line ends.
+// VELDAN reads it back as the same entries.
+TEST_F(ListFileTest, AnM3u8ListHoldsHostPathsInUtf8) {
+  Touch("music/Björk.mp3");
+  Touch("music/日本.mp3");
+  const std::vector<std::string> entries = {ProgramPath("music/Björk.mp3"),
+                                            ProgramPath("music/日本.mp3")};
+  SetCatalogue(entries);
+  ASSERT_TRUE(SaveCatalogueAsList(ProgramPath("other.m3u8").c_str()));
+  const std::string music = (dir_ / "music").string();
+  EXPECT_EQ(ReadBytes("other.m3u8"), music + "/Björk.mp3\n" + music + "/日本.mp3\n");
+
+  SetCatalogue({"C:\\other.mp3"});
+  ASSERT_TRUE(ReplaceCatalogueFromList(ProgramPath("other.m3u8").c_str()));
+  EXPECT_EQ(Catalogue(), entries);
+}
+
+// On a full disk the old list must survive whole: the new one is written beside it first.
+TEST_F(ListFileTest, SavingOnAFullDiskLeavesTheOldListAsItWas) {
+  test::SmallTmpfs disk;
+  if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+  std::string old_list;
+  for (int i = 0; i < 50; ++i) old_list += "C:\\old\\" + std::to_string(i) + ".mp3\r\n";
+  const std::string target = disk.path() + "/Filelist.m3u";
+  std::ofstream(target, std::ios::binary) << old_list;
+  disk.Fill();
+
+  std::vector<std::string> entries;
+  for (int i = 0; i < kCatalogueCapacity; ++i) {
+    entries.push_back("C:\\Music\\Album " + std::to_string(i / 12) + "\\" + std::to_string(i) +
+                      " a rather long track name.mp3");
+  }
+  SetCatalogue(entries);
+  char program_path[kTextSize];
+  ASSERT_TRUE(HostPathToProgram(target, program_path, sizeof program_path));
+  EXPECT_FALSE(SaveCatalogueAsList(program_path));
+  std::ifstream in(target, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), old_list);
+  EXPECT_EQ(std::distance(fs::directory_iterator(disk.path()), fs::directory_iterator()), 2)
+      << "the temporary file is left behind";
 }
 
 }  // namespace
