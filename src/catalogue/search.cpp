@@ -16,15 +16,17 @@ namespace {
 int64_t g_folders_listed = 0;
 
 // The last byte of a sort key comes from the name's last byte: as it is, raised to a capital, or
-// folded from a full-width digit or letter (trail bytes 0x52, 0x74, 0x95). A name whose last byte
-// can give neither '3' nor 'U' is neither a track nor a list, and needs no key.
+// folded from a full-width digit or letter (trail bytes 0x52, 0x57, 0x74, 0x95). A name whose
+// last byte can give neither '3', 'U' nor '8' is neither a track nor a list, and needs no key.
 bool MayEndInTrackExtension(const char* name, std::size_t length) {
   if (length <= 4) return false;
   switch (static_cast<unsigned char>(name[length - 1])) {
     case '3':
     case 'U':
     case 'u':
+    case '8':
     case 0x52:
+    case 0x57:
     case 0x74:
     case 0x95:
       return true;
@@ -56,6 +58,7 @@ NameKind ClassifyName(const char* name) {
   const char* tail = key + key_length - 4;
   if (std::memcmp(tail, ".MP3", 4) == 0) return NameKind::kTrack;
   if (std::memcmp(tail, ".M3U", 4) == 0) return NameKind::kPlayList;
+  if (key_length > 5 && std::memcmp(tail - 1, ".M3U8", 5) == 0) return NameKind::kPlayList;
   return NameKind::kOther;
 }
 
@@ -95,7 +98,7 @@ int32_t SearchFolder(const char* folder, int depth) {
     if (list == nullptr) continue;
     // A list stands for the whole folder: what the folder added before it goes.
     catalogue.count = folder_start;
-    if (AppendListLines(list) > 0) list_taken = true;
+    if (AppendListLines(list, ListSourceOf(path)) > 0) list_taken = true;
     std::fclose(list);
   }
   listing.Close();

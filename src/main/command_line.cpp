@@ -1,8 +1,7 @@
 #include "main/command_line.h"
 
-#include <cstring>
-
 #include "catalogue/catalogue.h"
+#include "catalogue/list_line_path.h"
 #include "catalogue/list_lines.h"
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
@@ -29,17 +28,9 @@ void TakeFoldersFromCommandLine(const char* argument, char* argument_text) {
   CutToParentFolder(g_state.program_folder);
 }
 
-bool IsPlayListName(const char* text) {
-  char key[kTextSize];
-  if (!CopyText(key, sizeof key, text)) return false;
-  MakeSortKey(key);
-  const std::size_t length = std::strlen(key);
-  return length > 4 && std::memcmp(key + length - 4, ".M3U", 4) == 0;
-}
-
 void ApplyCommandLineArgument(const char* argument_text) {
   if (argument_text[0] == '\0') return;
-  if (IsPlayListName(argument_text)) {
+  if (IsListFileName(argument_text)) {
     // A list that does not open leaves the catalogue that the search of its folder built.
     ReplaceCatalogueFromList(argument_text);
     return;

@@ -11,10 +11,6 @@ namespace veldan {
 // or a program path.
 void TakeFoldersFromCommandLine(const char* argument, char* argument_text);
 
-// True when the program text names a play list: its sort key is longer than four bytes and ends
-// in ".M3U".
-bool IsPlayListName(const char* text);
-
 // After the first build: a play list argument replaces the catalogue with its lines; a track
 // argument becomes the current entry when the catalogue holds it.
 void ApplyCommandLineArgument(const char* argument_text);

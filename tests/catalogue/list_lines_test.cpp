@@ -26,9 +26,9 @@ Lines Read(std::string content, bool load) {
   std::FILE* file = fmemopen(content.data(), content.size() - 1, "r");
   if (file == nullptr) file = std::fopen("/dev/null", "r");
   if (load) {
-    ReplaceCatalogueFromFile(file);
+    ReplaceCatalogueFromFile(file, ListSource{});
   } else {
-    EXPECT_EQ(AppendListLines(file), g_state.catalogue.count);
+    EXPECT_EQ(AppendListLines(file, ListSource{}), g_state.catalogue.count);
   }
   EXPECT_EQ(std::fgetc(file), EOF);  // read to its end
   std::fclose(file);
@@ -59,8 +59,10 @@ TEST(ListLinesTest, BothRules) {
       // After 510 bytes and the CR, the LF alone is no entry.
       {std::string(510, 'x') + "\r\n", {std::string(510, 'x')}, {std::string(510, 'x')}},
       {"X:\\a\0junk\nX:\\b\n\0\n"s, {"X:\\a", "X:\\b"}, {"X:\\a", "X:\\b"}},  // NUL ends a text
-      // A CR alone ends no line.
-      {"a\rb\r", {"a"}, {"a\rb"}},
+      // A CR alone ends a line too (old Mac lists); CR LF stays one break.
+      {"a\rb\r", {"a", "b"}, {"a", "b"}},
+      {"X:\\1.mp3\rX:\\2.mp3\r\nX:\\3.mp3\r\r\n", {"X:\\1.mp3", "X:\\2.mp3", "X:\\3.mp3"},
+       {"X:\\1.mp3", "X:\\2.mp3", "X:\\3.mp3"}},
       {" rel\\a.mp3 \n", {" rel\\a.mp3 "}, {" rel\\a.mp3 "}},  // taken literally
       {"", {}, {}},
   };
@@ -82,7 +84,7 @@ TEST(ListLinesTest, FiveHundredEntriesAtMost) {
   g_state.catalogue.count = 499;
   char three[] = "X:\\a.mp3\nX:\\b.mp3\nX:\\c.mp3\n";
   std::FILE* file = fmemopen(three, sizeof three - 1, "r");
-  EXPECT_EQ(AppendListLines(file), 1);
+  EXPECT_EQ(AppendListLines(file, ListSource{}), 1);
   std::fclose(file);
   EXPECT_EQ(g_state.catalogue.count, 500);
   EXPECT_STREQ(g_state.catalogue.entries[499], "X:\\a.mp3");

@@ -39,6 +39,10 @@ TEST(ClassifyNameTest, ExtensionOfTheFoldedName) {
       {"LIST.M3U", kList},
       {"l.\x82\x8D\x82\x52\x82\x95", kList},  // l.ｍ３ｕ
       {"l.m3\x82\x74", kList},                // l.m3Ｕ
+      {"list.m3u8", kList},                   // UTF-8 lists of other players
+      {"l.M3U\x82\x57", kList},               // l.M3U８
+      {".m3u8", kOther},
+      {"l.m3u9", kOther},
       // Four bytes or fewer after folding match nothing.
       {".mp3", kOther},
       {".m3u", kOther},

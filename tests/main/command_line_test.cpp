@@ -6,6 +6,7 @@
 #include <string>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/list_line_path.h"
 #include "catalogue/program_state.h"
 #include "support/recording_window.h"
 #include "support/temp_tree.h"
@@ -90,8 +91,10 @@ TEST(PlayListName, FoldsCaseAndWidth) {
       {"T:\\a.\x82\x8D\x82\x52\x82\x95", true},  // full-width ｍ３ｕ
       {"T:\\a.mp3", false},          {".m3u", false},
       {"T:\\am3u", false},           {"", false},
+      {"T:\\a.M3U8", true},         {"T:\\a.m3u\x82\x57", true},  // full-width ８
+      {".m3u8", false},              {"T:\\a.m3u9", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsPlayListName(c.text), c.list) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(IsListFileName(c.text), c.list) << c.text;
 }
 
 }  // namespace

@@ -30,9 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "r");
     if (file == nullptr) return 0;
     if (load) {
-      ReplaceCatalogueFromFile(file);
+      ReplaceCatalogueFromFile(file, ListSource{});
     } else {
-      AppendListLines(file);
+      AppendListLines(file, ListSource{});
     }
     if (std::fgetc(file) != EOF) std::abort();  // every list is read to its end
     std::fclose(file);

@@ -1,0 +1,236 @@
+// List lines as catalogue entries: host paths, relative lines and UTF-8 text.
+#include "catalogue/list_line_path.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+#include "platform/cp932_table.h"
+#include "platform/name_codec.h"
+#include "platform/paths.h"
+#include "platform/sjis.h"
+
+namespace veldan {
+namespace {
+
+constexpr int kMaxDepth = 256;
+
+bool HasDrive(const char* text) {
+  const char c = text[0];
+  return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && text[1] == ':';
+}
+
+bool HasNonAscii(const char* text) {
+  for (; *text != '\0'; ++text) {
+    if (static_cast<unsigned char>(*text) >= 0x80) return true;
+  }
+  return false;
+}
+
+// Sort key of a bare name, or empty when it does not fit.
+std::string KeyOf(const char* name) {
+  char key[kTextSize];
+  if (!CopyText(key, sizeof key, name)) return {};
+  MakeSortKey(key);
+  return key;
+}
+
+bool KeyEndsWith(const std::string& key, std::string_view ending) {
+  return key.size() > ending.size() &&
+         key.compare(key.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+// Builds "X:" + "\" + component ... into a 512-byte buffer, with ".." taking back the last
+// component but never the drive.
+class EntryWriter {
+ public:
+  explicit EntryWriter(char* out) : out_(out) {}
+
+  void Drive(const char* text) {
+    out_[0] = text[0];
+    out_[1] = ':';
+    length_ = 2;
+    depth_ = 0;
+    out_[length_] = '\0';
+  }
+
+  // Adds the components of text: separators are '\' and '/', never inside a two-byte character
+  // of program text; utf8 components are host names and go through the name codec.
+  void Components(std::string_view text, bool utf8) {
+    std::size_t start = 0;
+    std::size_t i = 0;
+    while (i <= text.size()) {
+      if (i == text.size() || sjis::IsSeparator(text[i])) {
+        Component(text.substr(start, i - start), utf8);
+        start = ++i;
+        continue;
+      }
+      i += utf8 ? 1 : sjis::CharLength(text.data(), i, text.size());
+    }
+  }
+
+  bool ok() const { return ok_; }
+
+ private:
+  void Component(std::string_view comp, bool utf8) {
+    if (!ok_ || comp.empty() || comp == ".") return;
+    if (comp == "..") {
+      if (depth_ > 0) length_ = starts_[--depth_];
+      out_[length_] = '\0';
+      return;
+    }
+    if (depth_ == kMaxDepth || length_ + 2 > static_cast<std::size_t>(kTextSize - 1)) {
+      ok_ = false;
+      return;
+    }
+    starts_[depth_++] = length_;
+    out_[length_++] = '\\';
+    std::size_t written;
+    if (utf8) {
+      written = HostNameToProgramText(comp, out_ + length_, kTextSize - length_);
+    } else if (comp.size() < kTextSize - length_) {
+      std::memcpy(out_ + length_, comp.data(), comp.size());
+      written = comp.size();
+    } else {
+      written = kTextTooLong;
+    }
+    if (written == kTextTooLong) {
+      ok_ = false;
+      return;
+    }
+    length_ += written;
+    out_[length_] = '\0';
+  }
+
+  char* out_;
+  std::size_t length_ = 0;
+  std::size_t starts_[kMaxDepth];
+  int depth_ = 0;
+  bool ok_ = true;
+};
+
+// The entry a line names when its text is read in one encoding. False when it can't be formed.
+bool FormEntry(const char* line, const ListSource& source, bool utf8, char* out) {
+  EntryWriter writer(out);
+  if (HasDrive(line)) {
+    // VELDAN's own lines: exactly the program text they hold.
+    if (!utf8) return CopyText(out, kTextSize, line);
+    writer.Drive(line);
+    writer.Components(line + 2, true);
+    return writer.ok();
+  }
+  // Without the list's folder there is nothing to resolve against: the line stays relative.
+  if (!HasDrive(source.folder)) return !utf8 && CopyText(out, kTextSize, line);
+  writer.Drive(source.folder);
+  if (!sjis::IsSeparator(line[0])) writer.Components(source.folder + 2, false);
+  writer.Components(line, utf8);
+  return writer.ok();
+}
+
+bool ProgramFileExists(const char* program_path) {
+  std::string host;
+  return ProgramPathToHost(program_path, &host) && ::access(host.c_str(), F_OK) == 0;
+}
+
+}  // namespace
+
+bool IsListFileName(const char* name) {
+  const std::string key = KeyOf(name);
+  return KeyEndsWith(key, ".M3U") || KeyEndsWith(key, ".M3U8");
+}
+
+bool IsUtf8ListFileName(const char* name) {
+  return KeyEndsWith(KeyOf(name), ".M3U8");
+}
+
+ListSource ListSourceOf(const char* program_path) {
+  ListSource source;
+  if (CopyText(source.folder, sizeof source.folder, program_path)) {
+    CutToParentFolder(source.folder);
+  }
+  source.utf8 = IsUtf8ListFileName(program_path);
+  return source;
+}
+
+bool IsValidUtf8(const char* text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    const unsigned char b = *p;
+    int extra;
+    uint32_t value;
+    if (b < 0x80) {
+      ++p;
+      continue;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      extra = 1;
+      value = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      extra = 2;
+      value = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      extra = 3;
+      value = b & 0x07;
+    } else {
+      return false;
+    }
+    for (int k = 1; k <= extra; ++k) {
+      if ((p[k] & 0xC0) != 0x80) return false;
+      value = (value << 6) | (p[k] & 0x3F);
+    }
+    const uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+    if (value < smallest[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+      return false;
+    }
+    p += extra + 1;
+  }
+  return true;
+}
+
+bool IsValidCp932(const char* text) {
+  const cp932::Tables& tables = cp932::Get();
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    const unsigned char b = *p;
+    if (b < 0x80) {
+      ++p;
+      continue;
+    }
+    const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    if (!lead) {
+      if (tables.decode_single[b] == 0) return false;
+      ++p;
+      continue;
+    }
+    const unsigned char trail = p[1];
+    if (!sjis::IsTrail(trail)) return false;
+    const bool escape_area = b >= 0xF0 && b <= 0xF9;
+    if (!escape_area && tables.decode_double[b - 0x80][trail - 0x40] == 0) return false;
+    p += 2;
+  }
+  return true;
+}
+
+void ResolveListLine(const char* line, const ListSource& source, char* out) {
+  if (line[0] == '/') {
+    if (!HostPathToProgram(line, out, kTextSize)) CopyText(out, kTextSize, line);
+    return;
+  }
+  bool utf8 = source.utf8;
+  if (!utf8 && HasNonAscii(line) && IsValidUtf8(line)) {
+    if (!IsValidCp932(line)) {
+      utf8 = true;
+    } else {
+      // Both readings are text: a Latin letter in UTF-8 reads as two half-width katakana. The
+      // Shift-JIS reading, as VELDAN's own lists hold it, wins unless only the other names a file.
+      char as_utf8[kTextSize];
+      utf8 = FormEntry(line, source, false, out) && !ProgramFileExists(out) &&
+             FormEntry(line, source, true, as_utf8) && ProgramFileExists(as_utf8);
+    }
+  }
+  if (!FormEntry(line, source, utf8, out)) CopyText(out, kTextSize, line);
+}
+
+}  // namespace veldan
