@@ -167,6 +167,11 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // Enables or disables Play, Auto CD and Option together.
   void SetStartButtonsEnabled(bool enabled);
   bool CurrentEntryReadable() const;
+  // True when the current entry's missing file may mean a swapped disc: it lies on the starting
+  // folder's drive, that drive is a CD drive, and no rebuild has happened since a track played.
+  bool MediumMayHaveChanged() const;
+  // Counts an entry that did not open; ends continuous play once nothing could ever play.
+  void CountFailedOpening();
   // The opening itself; callers hold opening_track_.
   void OpenTrack();
   void CarryOutPendingSeek();
@@ -183,6 +188,13 @@ class TForm_main : public QWidget, public CatalogueWindow {
   int32_t last_polled_state_ = VBMP3_STOPPED;
   // On while a track is chosen and opened; a poll or opening that comes meanwhile stands back.
   bool opening_track_ = false;
+
+  // The failure budget: entries that failed to open in a row since a track last played, the
+  // last of them, and whether play was given up; a rebuild for a changed medium since then.
+  int32_t failed_in_a_row_ = 0;
+  int32_t last_failed_index_ = -1;
+  bool play_given_up_ = false;
+  bool rebuilt_since_play_ = false;
 
   int32_t seek_target_ = 0;
   bool seek_dragging_ = false;

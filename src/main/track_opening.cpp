@@ -2,7 +2,8 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <cstdio>
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 
@@ -13,6 +14,8 @@
 #include "main/main_window.h"
 #include "main/time_text.h"
 #include "main/track_titles.h"
+#include "platform/drives.h"
+#include "platform/file_access.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 
@@ -21,6 +24,12 @@ namespace {
 
 std::string_view BoundedText(const char* text, size_t capacity) {
   return std::string_view(text, strnlen(text, capacity - 1));
+}
+
+char DriveLetterOf(const char* path) {
+  char c = path[0];
+  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+  return c >= 'A' && c <= 'Z' && path[1] == ':' ? c : '\0';
 }
 
 }  // namespace
@@ -58,10 +67,36 @@ bool TForm_main::CurrentEntryReadable() const {
   if (catalogue.current < 0 || catalogue.current >= catalogue.count) return false;
   std::string host_path;
   if (!ProgramPathToHost(catalogue.entries[catalogue.current], &host_path)) return false;
-  std::FILE* file = std::fopen(host_path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
+  // Only a regular file counts: a named pipe would block the open until a writer came.
+  const int fd = OpenRegularFile(host_path);
+  if (fd < 0) return false;
+  ::close(fd);
   return true;
+}
+
+bool TForm_main::MediumMayHaveChanged() const {
+  if (rebuilt_since_play_) return false;
+  const TrackCatalogue& catalogue = g_state.catalogue;
+  const char letter = DriveLetterOf(g_state.starting_folder);
+  if (letter == '\0' || DriveLetterOf(catalogue.entries[catalogue.current]) != letter) return false;
+  const char root[4] = {letter, ':', '\\', '\0'};
+  if (DriveKindOf(root) != DriveKind::kCdRom) return false;
+  // A drive whose root is the host's root would rebuild by searching the whole computer.
+  std::string host_root;
+  return ProgramPathToHost(root, &host_root) && host_root != "/";
+}
+
+void TForm_main::CountFailedOpening() {
+  const int32_t index = g_state.catalogue.current;
+  const bool same_again = index == last_failed_index_;
+  last_failed_index_ = index;
+  ++failed_in_a_row_;
+  // Every entry has failed in turn, or the same entry comes round again (Repeat, or an album of
+  // one under the lock): cycling on would never play anything.
+  if (failed_in_a_row_ >= g_state.catalogue.count || same_again) {
+    g_state.continuous_play = false;
+    play_given_up_ = true;
+  }
 }
 
 void TForm_main::OpenCurrentTrack() {
@@ -83,8 +118,12 @@ void TForm_main::OpenTrack() {
   // A wait ended because the window is closing: nothing more is to be played.
   if (!WaitForMedia(g_state.starting_folder) && g_state.closing) return;
 
-  if (!CurrentEntryReadable()) {
-    // The file has gone: the medium counts as changed, and the new one is searched from its root.
+  if (!CurrentEntryReadable() && MediumMayHaveChanged()) {
+    // A file on a CD has gone: the disc counts as swapped, and the new one is searched from its
+    // root. Only once until a track plays, so a disc of missing files can't rebuild for ever.
+    rebuilt_since_play_ = true;
+    failed_in_a_row_ = 0;
+    last_failed_index_ = -1;
     if (strnlen(g_state.starting_folder, kTextSize) > 2) g_state.starting_folder[2] = '\0';
     ShowStartingFolderInTitle();
     QCoreApplication::processEvents();
@@ -98,16 +137,31 @@ void TForm_main::OpenTrack() {
     return;
   }
   ShowTrackTitles();
+  // Anywhere else a file that has gone is skipped as an undecodable one is: the decoder stays
+  // stopped and the next poll moves on in the current play order.
+  if (!CurrentEntryReadable()) {
+    CountFailedOpening();
+    return;
+  }
 
   char path[kTextSize];
   CopyText(path, sizeof path, BoundedText(catalogue.entries[catalogue.current], kTextSize));
   vbmp3_close();
   vbmp3_info opened{};
-  if (vbmp3_open(path, &opened) == 0) return;
+  if (vbmp3_open(path, &opened) == 0) {
+    CountFailedOpening();
+    return;
+  }
   track_info_ = opened;
   track_info_.title[sizeof track_info_.title - 1] = '\0';
   track_info_.artist[sizeof track_info_.artist - 1] = '\0';
-  if (vbmp3_play() == 0) return;
+  if (vbmp3_play() == 0) {
+    CountFailedOpening();
+    return;
+  }
+  failed_in_a_row_ = 0;
+  last_failed_index_ = -1;
+  rebuilt_since_play_ = false;
 
   ShowPlayStatus();
   if (track_info_.title[0] != '\0') {
@@ -130,11 +184,15 @@ void TForm_main::OpenTrack() {
 }
 
 void TForm_main::StartPlayback() {
+  // Each start gets a fresh failure budget: a catalogue of missing files is tried once round.
+  failed_in_a_row_ = 0;
+  last_failed_index_ = -1;
+  play_given_up_ = false;
   OpenCurrentTrack();
   // An empty catalogue has stopped play inside the opening; the buttons stay as they are.
   if (g_state.catalogue.count <= 0) return;
   SetStartButtonsEnabled(false);
-  g_state.continuous_play = true;
+  if (!play_given_up_) g_state.continuous_play = true;
 }
 
 void TForm_main::ShowPlayStatus() {
