@@ -174,26 +174,33 @@ struct DirListing::Impl {
 
   bool FindExact() {
     const std::string_view wanted(pattern, pattern_len);
-    // The name as given is the usual case and costs one lookup; only a name in other letter
-    // case needs the folder read.
-    char host_name[NAME_MAX * 4 + 1];
-    const std::size_t len = ProgramTextToHostName(wanted, host_name, sizeof host_name);
-    if (len != kTextTooLong && len > 0 && std::memchr(host_name, '/', len) == nullptr) {
-      const Kind kind = Classify(host_name, DT_UNKNOWN);
-      if (kind != Kind::kSkip && TakeName(host_name, &exact_item)) {
-        exact_item.is_folder = kind == Kind::kFolder;
-        return true;
-      }
-    }
+    // The item comes with the name the folder holds: on a case-folding file system (FAT and
+    // exFAT sticks, ISO 9660 without extensions) the name as typed opens too, but only the
+    // folder's own spelling matches what a search of the folder made. The same bytes win over
+    // another letter case.
+    bool found = false;
+    DirItem candidate;
     while (const dirent64* e = ReadEntry()) {
-      if (!TakeName(e->d_name, &exact_item)) continue;
-      if (!EqualIgnoringCase(wanted, exact_item.name)) continue;
+      if (!TakeName(e->d_name, &candidate)) continue;
+      if (!EqualIgnoringCase(wanted, candidate.name)) continue;
       const Kind kind = Classify(e->d_name, e->d_type);
       if (kind == Kind::kSkip) continue;
+      const bool same_bytes = std::string_view(candidate.name) == wanted;
+      if (found && !same_bytes) continue;
+      exact_item = candidate;
       exact_item.is_folder = kind == Kind::kFolder;
-      return true;
+      found = true;
+      if (same_bytes) return true;
     }
-    return false;
+    if (found) return true;
+    // A name that opens although the folder does not list it (a short alias on a FAT stick).
+    char host_name[NAME_MAX * 4 + 1];
+    const std::size_t len = ProgramTextToHostName(wanted, host_name, sizeof host_name);
+    if (len == kTextTooLong || len == 0 || std::memchr(host_name, '/', len) != nullptr) return false;
+    const Kind kind = Classify(host_name, DT_UNKNOWN);
+    if (kind == Kind::kSkip || !TakeName(host_name, &exact_item)) return false;
+    exact_item.is_folder = kind == Kind::kFolder;
+    return true;
   }
 };
 

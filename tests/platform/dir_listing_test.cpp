@@ -113,6 +113,19 @@ TEST_F(DirListingTest, WildcardsAndExactNames) {
   EXPECT_FALSE(listing.Next(&item));
 }
 
+// A track named in another letter case comes back with the folder's own spelling, and the same
+// bytes win when the folder holds the name in two cases (a case-sensitive file system).
+TEST_F(DirListingTest, ExactNamesTakeTheFoldersSpelling) {
+  tree_.File("cd/Mixed Case.mp3");
+  tree_.File("cd/Twice.mp3");
+  tree_.File("cd/TWICE.mp3");
+  EXPECT_EQ(List("Q:\\mixed case.MP3"),
+            (std::map<std::string, bool>{{"Mixed Case.mp3", false}}));
+  EXPECT_EQ(List("Q:\\TWICE.mp3"), (std::map<std::string, bool>{{"TWICE.mp3", false}}));
+  EXPECT_EQ(List("Q:\\Twice.mp3"), (std::map<std::string, bool>{{"Twice.mp3", false}}));
+  EXPECT_EQ(List("Q:\\twice.mp3").size(), 1u);
+}
+
 TEST_F(DirListingTest, FoldersThatCannotBeListed) {
   DirListing listing;
   EXPECT_FALSE(listing.Open("Q:\\missing\\*.*"));
