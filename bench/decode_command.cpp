@@ -20,7 +20,7 @@ int RunDecode(int argc, char** argv) {
   }
   const bool eq = argc == 3;
   auto start = std::chrono::steady_clock::now();
-  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(argv[1], true);
+  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(argv[1]);
   if (!stream) {
     std::fprintf(stderr, "decode: %s does not open as MP3\n", argv[1]);
     return 1;

@@ -75,6 +75,14 @@ ssize_t FileReader::Read(void* dst, std::size_t count) {
   return static_cast<ssize_t>(copied);
 }
 
+ssize_t FileReader::ReadAt(void* dst, std::size_t count, off_t offset) const {
+  ssize_t n;
+  do {
+    n = ::pread(fd_, dst, count, offset);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
 off_t FileReader::Seek(off_t offset, int whence) {
   off_t base;
   switch (whence) {

@@ -31,6 +31,8 @@ class FileReader {
   ssize_t Read(void* dst, std::size_t count);
   // Like lseek(2) on the logical position; -1 for a target before the start or a bad whence.
   off_t Seek(off_t offset, int whence);
+  // Like pread(2): reads at offset without moving the logical position; -1 on a read error.
+  ssize_t ReadAt(void* dst, std::size_t count, off_t offset) const;
   // Size of the file when it was opened.
   off_t size() const { return size_; }
 

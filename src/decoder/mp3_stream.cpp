@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "decoder/file_reader.h"
 #include "decoder/track_tags.h"
@@ -22,6 +23,84 @@ mpg123_ssize_t ReadFromReader(void* reader, void* dst, std::size_t count) {
 
 off_t SeekInReader(void* reader, off_t offset, int whence) {
   return static_cast<FileReader*>(reader)->Seek(offset, whence);
+}
+
+// How much of the audio's start the length estimate looks at: a few seconds at any bit rate.
+constexpr std::size_t kSurveyBytes = 64 * 1024;
+constexpr int kSurveyFrames = 200;
+
+struct FrameHeader {
+  int bitrate = 0;  // kbit/s
+  int size = 0;     // bytes, header included
+  int samples = 0;  // per channel
+};
+
+// Reads an MPEG audio frame header (layers I-III, MPEG 1, 2 and 2.5). False for anything else,
+// free-format frames included (their size is not in the header).
+bool ParseFrameHeader(const unsigned char* b, FrameHeader* out) {
+  static constexpr int kBitrates[2][3][15] = {
+      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  static constexpr int kRates[3] = {44100, 48000, 32000};
+  if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return false;
+  const int version = (b[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
+  const int layer = 4 - ((b[1] >> 1) & 3);  // 1..3; 4 is reserved
+  const int bitrate_index = b[2] >> 4;
+  const int rate_index = (b[2] >> 2) & 3;
+  if (version == 1 || layer == 4 || bitrate_index == 0 || bitrate_index == 15 || rate_index == 3)
+    return false;
+  const bool mpeg1 = version == 3;
+  const int rate = kRates[rate_index] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+  const int padding = (b[2] >> 1) & 1;
+  out->bitrate = kBitrates[mpeg1 ? 0 : 1][layer - 1][bitrate_index];
+  const int bits_per_second = out->bitrate * 1000;
+  if (layer == 1) {
+    out->size = (12 * bits_per_second / rate + padding) * 4;
+    out->samples = 384;
+  } else {
+    const bool half = layer == 3 && !mpeg1;
+    out->size = (half ? 72 : 144) * bits_per_second / rate + padding;
+    out->samples = half ? 576 : 1152;
+  }
+  return out->size > 4;
+}
+
+// What the first frames of the audio say: how many there were, their bytes, and whether their bit
+// rates differ (a variable bit rate file without a header that says so).
+struct FrameSurvey {
+  int frames = 0;
+  int64_t bytes = 0;
+  int samples_per_frame = 0;
+  bool varies = false;
+};
+
+FrameSurvey SurveyFrames(const FileReader& reader, off_t audio_start) {
+  FrameSurvey survey;
+  std::vector<unsigned char> block(kSurveyBytes);
+  const ssize_t got = reader.ReadAt(block.data(), block.size(), audio_start);
+  if (got <= 0) return survey;
+  const auto end = static_cast<std::size_t>(got);
+  std::size_t pos = 0;
+  int first_bitrate = 0;
+  FrameHeader frame;
+  while (survey.frames < kSurveyFrames && pos + 4 <= end && ParseFrameHeader(&block[pos], &frame)) {
+    if (pos + static_cast<std::size_t>(frame.size) > end) break;
+    if (survey.frames == 0) {
+      first_bitrate = frame.bitrate;
+      survey.samples_per_frame = frame.samples;
+    } else if (frame.samples != survey.samples_per_frame) {
+      break;  // another stream: what follows is not this track's audio
+    }
+    survey.varies = survey.varies || frame.bitrate != first_bitrate;
+    survey.bytes += frame.size;
+    ++survey.frames;
+    pos += static_cast<std::size_t>(frame.size);
+  }
+  return survey;
 }
 
 std::string_view MpgText(const mpg123_string* s) {
@@ -54,7 +133,7 @@ struct Mp3Stream::Impl {
 Mp3Stream::Mp3Stream(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Mp3Stream::~Mp3Stream() = default;
 
-std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path, bool may_scan) {
+std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path) {
   [[maybe_unused]] static const bool initialized = (mpg123_init(), true);
 
   auto impl = std::make_unique<Impl>();
@@ -104,27 +183,35 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path, bool ma
   facts.artist = TagText(v2 ? v2->artist : nullptr, v1 ? v1->artist : nullptr, sizeof v1->artist);
 
   // The length is exact when a Xing/LAME header tells it (every VBR header does, and a LAME
-  // header records the encoder delay). Otherwise it is a guess from the first frame's bit rate,
-  // badly wrong for VBR, unless a scan over the whole file counts the frames.
+  // header records the encoder delay). Otherwise it is estimated from the average size of the
+  // first frames and the size of the file, which is close for a constant bit rate and fair for a
+  // variable one; reading the whole file to count its frames would take seconds off a hard disk.
   long encoder_delay = -1;
   double unused = 0;
   mpg123_getstate(h, MPG123_ENC_DELAY, &encoder_delay, &unused);
-  bool told = frame.vbr != MPG123_CBR || encoder_delay >= 0;
-  off_t audio_start = mpg123_framepos(h);
-  bool scanned = !told && may_scan && mpg123_scan(h) == MPG123_OK;
+  const bool told = frame.vbr != MPG123_CBR || encoder_delay >= 0;
+  const off_t audio_start = mpg123_framepos(h) > 0 ? mpg123_framepos(h) : 0;
+  const off_t audio_bytes =
+      stream->impl_->reader->size() - audio_start - (v1 != nullptr ? 128 : 0);
   off_t samples = mpg123_length(h);
+  FrameSurvey survey;
+  if (!told) {
+    survey = SurveyFrames(*stream->impl_->reader, audio_start);
+    if (survey.frames >= 2 && audio_bytes > 0) {
+      const double frame_bytes = static_cast<double>(survey.bytes) / survey.frames;
+      samples = static_cast<off_t>(std::llround(static_cast<double>(audio_bytes) / frame_bytes)) *
+                survey.samples_per_frame;
+    }
+  }
   stream->length_frames_ = samples >= 0 ? samples : -1;
   if (samples >= 0)
     facts.length = static_cast<int>(std::llround(static_cast<double>(samples) / rate));
 
   // The header's bit rate is the first frame's; for VBR the average over the audio is shown.
   facts.bitrate = frame.bitrate;
-  off_t audio_bytes = stream->impl_->reader->size() - (audio_start > 0 ? audio_start : 0) -
-                      (v1 != nullptr ? 128 : 0);
   if (samples > 0 && audio_bytes > 0) {
     double average = audio_bytes * 8.0 * rate / static_cast<double>(samples) / 1000.0;
-    bool variable = frame.vbr != MPG123_CBR || frame.bitrate <= 0 ||
-                    (scanned && std::abs(average - frame.bitrate) > 0.03 * frame.bitrate);
+    bool variable = frame.vbr != MPG123_CBR || frame.bitrate <= 0 || survey.varies;
     if (variable && average < 1e6) facts.bitrate = static_cast<int>(std::lround(average));
   }
   return stream;

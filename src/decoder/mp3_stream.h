@@ -29,10 +29,11 @@ struct TrackFacts {
 
 class Mp3Stream {
  public:
-  // Opens host_path. may_scan allows reading the whole file once to measure the exact length of
-  // a file whose header does not tell it (fine on a hard disk, too slow on a disc). Null when the
-  // file can't be read or holds no MP3 audio.
-  static std::unique_ptr<Mp3Stream> Open(const std::string& host_path, bool may_scan);
+  // Opens host_path, reading only its start: the length comes from a Xing/LAME header, or else is
+  // estimated from the first frames and the file size (never a read of the whole file, which
+  // takes seconds on a disc, a stick or a network share). Null when the file can't be read or
+  // holds no MP3 audio.
+  static std::unique_ptr<Mp3Stream> Open(const std::string& host_path);
   ~Mp3Stream();
   Mp3Stream(const Mp3Stream&) = delete;
   Mp3Stream& operator=(const Mp3Stream&) = delete;

@@ -95,14 +95,7 @@ bool Player::Open(const char* program_path, vbmp3_info* info) {
   if (program_path == nullptr || info == nullptr || strnlen(program_path, 512) >= 512) return false;
   std::string host_path;
   if (!ProgramPathToHost(program_path, &host_path)) return false;
-  // Counting the frames of a file without a length header reads all of it: quick on a hard
-  // disk, seconds on a disc, so only fixed drives do it.
-  bool may_scan = false;
-  if (program_path[0] != '\0' && program_path[1] == ':') {
-    const char root[4] = {program_path[0], ':', '\\', '\0'};
-    may_scan = DriveKindOf(root) == DriveKind::kFixed;
-  }
-  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(host_path, may_scan);
+  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(host_path);
   if (!stream) return false;
 
   const TrackFacts& facts = stream->facts();

@@ -29,7 +29,7 @@ std::string ProgramPath(const std::string& host_path) {
 
 std::vector<float> DecodeAll(const std::string& host_path, int* channels, int* rate) {
   std::vector<float> all;
-  auto stream = Mp3Stream::Open(host_path, true);
+  auto stream = Mp3Stream::Open(host_path);
   if (!stream) return all;
   if (channels != nullptr) *channels = stream->channels();
   if (rate != nullptr) *rate = stream->rate();
