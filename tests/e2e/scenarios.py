@@ -131,6 +131,36 @@ def list_argument(s):
 
 
 @scenario()
+def relative_list(s):
+    """A folder whose list names its tracks relative to itself, started from another folder,
+    plays those tracks in turn; a missing file never sets off a search of the drive (C: is a
+    temporary folder here, standing in for the whole computer)."""
+    s.put("c/Album/01.mp3", A, "short")
+    s.put("c/Album/02.mp3", B)
+    with open(s.path("c", "Album", "list.m3u"), "wb") as f:
+        f.write(b"01.mp3\r\n02.mp3\r\n")
+    os.makedirs(s.path("elsewhere"))
+    s.start([s.path("c", "Album")], drives=f"C=fixed:{s.path('c')}", cwd=s.path("elsewhere"))
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [C:\\Album]", f"title is {s.title(wid)!r}")
+    s.wait_tone(A)
+    s.wait_tone(B)
+    check(s.title(wid) == "VELDAN [C:\\Album]", f"title is {s.title(wid)!r}, not the album")
+    close_ok(s, wid)
+
+
+@scenario()
+def unknown_drive_argument(s):
+    """Started on a drive letter the drive table doesn't have, it waits for nothing: the window
+    appears, titled with the folder, and nothing plays."""
+    s.start(["Q:\\music"], drives=f"T=fixed:{s.path()}")
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [Q:]", f"title is {s.title(wid)!r}")
+    s.stays_silent(1.0)
+    close_ok(s, wid)
+
+
+@scenario()
 def files_and_albums(s):
     """With the album lock off: NextFile and PreFile step by one file, NextAlbum goes to the
     first file of the next album and PreAlbum to the first file of the previous album (not of
