@@ -1,4 +1,5 @@
-// Fuzzes the list-line reader with both line rules on arbitrary file content.
+// Fuzzes the list-line reader with both line rules on arbitrary file content, for a list of
+// unknown place and for Shift-JIS and UTF-8 lists in a folder (lines resolved against it).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -25,18 +26,24 @@ void CheckEntries() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace veldan;
   if (size == 0) return 0;
-  for (bool load : {false, true}) {
-    ResetProgramState();
-    std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "r");
-    if (file == nullptr) return 0;
-    if (load) {
-      ReplaceCatalogueFromFile(file, ListSource{});
-    } else {
-      AppendListLines(file, ListSource{});
+  ListSource sources[3];
+  std::strcpy(sources[1].folder, "X:\\Album\\\x95\x5C");
+  sources[2] = sources[1];
+  sources[2].utf8 = true;
+  for (const ListSource& source : sources) {
+    for (bool load : {false, true}) {
+      ResetProgramState();
+      std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "r");
+      if (file == nullptr) return 0;
+      if (load) {
+        ReplaceCatalogueFromFile(file, source);
+      } else {
+        AppendListLines(file, source);
+      }
+      if (std::fgetc(file) != EOF) std::abort();  // every list is read to its end
+      std::fclose(file);
+      CheckEntries();
     }
-    if (std::fgetc(file) != EOF) std::abort();  // every list is read to its end
-    std::fclose(file);
-    CheckEntries();
   }
   return 0;
 }
