@@ -140,6 +140,9 @@ void TForm_main::OpenTrack() {
   // Anywhere else a file that has gone is skipped as an undecodable one is: the decoder stays
   // stopped and the next poll moves on in the current play order.
   if (!CurrentEntryReadable()) {
+    // Closed as after a file that does not decode: the last track's file (on a disc, too) is
+    // not held open while play moves on.
+    vbmp3_close();
     CountFailedOpening();
     return;
   }
