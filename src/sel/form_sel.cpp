@@ -52,12 +52,16 @@ QStringList ListFileNameFilters() {
   return filters;
 }
 
-void PrepareListFileDialog(QFileDialog* dialog) {
+QFileDialog* NewListFileDialog(QWidget* parent, const char* name, QFileDialog::AcceptMode mode) {
+  auto* dialog = new QFileDialog(parent);
+  dialog->setObjectName(name);
   // HideNameFilterDetails shows each description alone, as written above.
   dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
   dialog->setFileMode(QFileDialog::AnyFile);
   dialog->setNameFilters(ListFileNameFilters());
   dialog->selectNameFilter(dialog->nameFilters().first());
+  dialog->setAcceptMode(mode);
+  return dialog;
 }
 
 QString RunModalFileDialog(QFileDialog& dialog) {
@@ -217,10 +221,7 @@ bool TForm_sel::RunFileDialog(QFileDialog& dialog, char* out) {
 // what the user did in it (its view, its size) for the next time, as it always did.
 QFileDialog& TForm_sel::SaveDialog() {
   if (SaveDialog1 == nullptr) {
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setObjectName("SaveDialog1");
-    PrepareListFileDialog(SaveDialog1);
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1 = NewListFileDialog(this, "SaveDialog1", QFileDialog::AcceptSave);
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
     SaveDialog1->setDefaultSuffix(QString());
   }
@@ -228,12 +229,9 @@ QFileDialog& TForm_sel::SaveDialog() {
 }
 
 QFileDialog& TForm_sel::OpenDialog() {
+  // AnyFile in open mode also accepts a typed name of a file that does not exist.
   if (OpenDialog1 == nullptr) {
-    OpenDialog1 = new QFileDialog(this);
-    OpenDialog1->setObjectName("OpenDialog1");
-    PrepareListFileDialog(OpenDialog1);
-    // AnyFile in open mode also accepts a typed name of a file that does not exist.
-    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1 = NewListFileDialog(this, "OpenDialog1", QFileDialog::AcceptOpen);
   }
   return *OpenDialog1;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <initializer_list>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -38,6 +39,21 @@ void ProcessInPieces(Equalizer& eq, std::vector<float>& s, int channels, unsigne
     std::size_t n = std::min<std::size_t>(frames - done, 1 + rng() % (rng() % 2 ? 9 : 2000));
     eq.Process(s.data() + done * channels, n);
     done += n;
+  }
+}
+
+// Each buffer through an equalizer of its own with the given gains, cut into pieces its own way.
+struct Stream {
+  std::vector<float>* samples;
+  int channels;
+};
+void EqualizeEach(const int32_t* gains, int rate, std::initializer_list<Stream> streams,
+                  unsigned seed) {
+  for (const Stream& stream : streams) {
+    Equalizer eq;
+    eq.SetGains(gains);
+    eq.Prepare(rate, stream.channels);
+    ProcessInPieces(eq, *stream.samples, stream.channels, seed++);
   }
 }
 
@@ -103,14 +119,7 @@ TEST(EqualizerTest, MonoAndStereoPipelinesEqualThePlainCascade) {
       }
       const auto want_stereo = PlainCascade(stereo, 2, rate, settings[i]);
       const auto want_left = PlainCascade(left, 1, rate, settings[i]);
-      Equalizer eq2, eqL, eqR;
-      for (Equalizer* eq : {&eq2, &eqL, &eqR}) eq->SetGains(settings[i].data());
-      eq2.Prepare(rate, 2);
-      eqL.Prepare(rate, 1);
-      eqR.Prepare(rate, 1);
-      ProcessInPieces(eq2, stereo, 2, 1);
-      ProcessInPieces(eqL, left, 1, 2);
-      ProcessInPieces(eqR, right, 1, 3);
+      EqualizeEach(settings[i].data(), rate, {{&stereo, 2}, {&left, 1}, {&right, 1}}, 1);
       for (std::size_t f = 0; f < left.size(); ++f) {
         ASSERT_NEAR(left[f], want_left[f], 1e-6) << rate << " Hz, setting " << i << " frame " << f;
         ASSERT_NEAR(stereo[2 * f], want_stereo[2 * f], 1e-6)
@@ -264,14 +273,7 @@ TEST(EqualizerTest, LimiterReleaseIsTheSameInMonoAndStereo) {
   std::vector<float> both(2 * mono.size()), one(2 * mono.size(), 0.0f);
   for (std::size_t f = 0; f < mono.size(); ++f)
     both[2 * f] = both[2 * f + 1] = one[2 * f] = mono[f];
-  Equalizer eq1, eq2, eq_one;
-  for (Equalizer* eq : {&eq1, &eq2, &eq_one}) eq->SetGains(boost);
-  eq1.Prepare(kRate, 1);
-  eq2.Prepare(kRate, 2);
-  eq_one.Prepare(kRate, 2);
-  ProcessInPieces(eq1, mono, 1, 4);
-  ProcessInPieces(eq2, both, 2, 5);
-  ProcessInPieces(eq_one, one, 2, 6);
+  EqualizeEach(boost, kRate, {{&mono, 1}, {&both, 2}, {&one, 2}}, 4);
   float loudest = 0;
   for (std::size_t f = 0; f < mono.size(); ++f) {
     ASSERT_NEAR(both[2 * f], mono[f], 1e-6) << "frame " << f;

@@ -104,6 +104,19 @@ class DialogBuildingTest : public MainWindowTest {
     }
     return view;
   }
+  // Shows each dialog modally and returns what they showed.
+  static std::string ShownViews(TForm_option& option, TForm_sel& selection) {
+    std::string options, list;
+    ExecWith(option, [&] {
+      options = OptionsView(option);
+      option.reject();
+    });
+    ExecWith(selection, [&] {
+      list = SelectionView(selection);
+      selection.done(2);
+    });
+    return options + "\n---\n" + list;
+  }
 };
 
 TEST_F(DialogBuildingTest, NoDialogIsBuiltBeforeItIsNeeded) {
@@ -205,15 +218,7 @@ TEST_F(DialogBuildingTest, ADialogBuiltLateShowsWhatOneBuiltEarlyShows) {
   auto early_sel = std::make_unique<TForm_sel>(window_.get());
   ChangeTrack();
 
-  std::string early_options, early_list;
-  ExecWith(*early_option, [&] {
-    early_options = OptionsView(*early_option);
-    early_option->reject();
-  });
-  ExecWith(*early_sel, [&] {
-    early_list = SelectionView(*early_sel);
-    early_sel->done(2);
-  });
+  const std::string early = ShownViews(*early_option, *early_sel);
   early_option.reset();
   early_sel.reset();
 
@@ -222,18 +227,9 @@ TEST_F(DialogBuildingTest, ADialogBuiltLateShowsWhatOneBuiltEarlyShows) {
   window_->EnsureDialog(TForm_main::Dialog::kSel);
   ASSERT_NE(Form_option, nullptr);
   ASSERT_NE(Form_sel, nullptr);
-  std::string late_options, late_list;
-  ExecWith(*Form_option, [&] {
-    late_options = OptionsView(*Form_option);
-    Form_option->reject();
-  });
-  ExecWith(*Form_sel, [&] {
-    late_list = SelectionView(*Form_sel);
-    Form_sel->done(2);
-  });
-  EXPECT_EQ(late_options, early_options);
-  EXPECT_EQ(late_list, early_list);
-  EXPECT_NE(late_list.find("selected 1"), std::string::npos);
+  const std::string late = ShownViews(*Form_option, *Form_sel);
+  EXPECT_EQ(late, early);
+  EXPECT_NE(late.find("selected 1"), std::string::npos);
 }
 
 }  // namespace
