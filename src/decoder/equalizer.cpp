@@ -51,6 +51,7 @@ struct ActiveBand {
 // last steps of a block, where the pipeline fills and drains, run band by band in scalar code on
 // the same state. The result is exactly the plain cascade, without delay.
 typedef float V4 __attribute__((vector_size(16)));
+typedef int V4i __attribute__((vector_size(16)));  // lane-wise comparison results
 
 constexpr int kLanes = 4;
 // Stereo needs ten bands of two lanes; mono at most twelve (ten and two pass-through partners).
@@ -194,6 +195,10 @@ std::size_t FirstLoudFrame(const float* samples, std::size_t from, std::size_t f
   return frames;
 }
 
+V4 Magnitude(V4 v) {
+  return v < 0.0f ? -v : v;
+}
+
 template <int C>
 float LimitFrames(float* samples, std::size_t frames, float reduction, float keep) {
   // keep^1..keep^4: the reduction of the next four frames when no new peak comes.
@@ -208,18 +213,16 @@ float LimitFrames(float* samples, std::size_t frames, float reduction, float kee
       // Four frames' gains at once. Where any of them would meet a new peak, or the release
       // would end inside them, the frames go one by one instead.
       const V4 gain = 1.0f - reduction * shift;
-      V4 peak;
-      if (C == 1) {
-        peak = Load(samples + f);
+      // A comparison with a value that is no number is false, so such a frame goes one by one.
+      V4i held;
+      if constexpr (C == 1) {
+        held = Magnitude(Load(samples + f)) * gain <= kLimitLevel;
       } else {
+        // Frames f..f+3 as left and right lanes.
         const V4 lo = Load(samples + 2 * f), hi = Load(samples + 2 * f + 4);
-        const V4 l = __builtin_shufflevector(lo, hi, 0, 2, 4, 6);
-        const V4 r = __builtin_shufflevector(lo, hi, 1, 3, 5, 7);
-        const V4 al = l < 0.0f ? -l : l, ar = r < 0.0f ? -r : r;
-        peak = al > ar ? al : ar;
+        held = (Magnitude(__builtin_shufflevector(lo, hi, 0, 2, 4, 6)) * gain <= kLimitLevel) &
+               (Magnitude(__builtin_shufflevector(lo, hi, 1, 3, 5, 7)) * gain <= kLimitLevel);
       }
-      if (C == 1) peak = peak < 0.0f ? -peak : peak;
-      const auto held = peak * gain <= kLimitLevel;
       if (held[0] && held[1] && held[2] && held[3]) {
         for (int j = 0; j < kLanes; ++j) {
           for (int c = 0; c < C; ++c) samples[(f + j) * C + c] *= gain[j];
