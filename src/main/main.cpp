@@ -1,5 +1,7 @@
-// The program's entry: the application titled "VELDAN", the five windows in their order, and the
-// message loop. Closing the main window ends the program with exit code 0.
+// The program's entry: the application titled "VELDAN", the main window with its start-up work,
+// and the message loop. The four dialogs are built when first needed (dialog_building.cpp), so
+// the window shows as soon as start-up is done. Closing the main window ends the program with
+// exit code 0.
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
@@ -8,10 +10,6 @@
 
 #include "catalogue/program_state.h"
 #include "main/main_window.h"
-#include "dsel/form_drive_sel.h"
-#include "opt/options_dialog.h"
-#include "sel/form_sel.h"
-#include "ver/form_version.h"
 
 namespace {
 
@@ -51,13 +49,10 @@ int main(int argc, char** argv) {
   // The main window's start-up work runs before the dialogs exist and may use none of them.
   veldan::TForm_main main_window;
   main_window.FormCreate(argc >= 2 ? argv[1] : nullptr);
-  veldan::TForm_option option_dialog(&main_window);
-  veldan::TForm_version version_box(&main_window);
-  veldan::TForm_sel selection_dialog(&main_window);
-  veldan::TForm_drive_sel drive_dialog(&main_window);
 
   // A close that came while start-up waited for a disc has already shut the decoder down.
   if (veldan::g_state.closing) return 0;
+  main_window.BuildDialogsOnDemand();
   main_window.show();
   app.exec();
   return 0;

@@ -106,6 +106,15 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // The close request: play off, every wait ended for good, the decoder shut down. Never refuses.
   void FormCloseQuery();
 
+  // --- The dialogs (dialog_building.cpp) ---
+
+  enum class Dialog { kOption, kVersion, kSel, kDriveSel };
+  // From now on each dialog is built, as a child of this window, when the program first needs
+  // it. Until then (window tests that bring dialogs of their own) EnsureDialog builds nothing.
+  void BuildDialogsOnDemand();
+  // Builds the dialog unless it exists (its program-wide pointer is set) or building is off.
+  void EnsureDialog(Dialog which);
+
   // --- Handlers ---
 
   void Timer1Timer();
@@ -201,6 +210,8 @@ class TForm_main : public QWidget, public CatalogueWindow {
   bool seek_pending_ = false;
   bool press_guard_ = false;
   bool move_guard_ = false;
+
+  bool dialogs_on_demand_ = false;
 };
 
 // The one main window; set while it exists.
