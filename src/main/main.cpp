@@ -8,6 +8,7 @@
 
 #include "catalogue/program_state.h"
 #include "main/main_window.h"
+#include "main/mpris.h"
 #include "dsel/form_drive_sel.h"
 #include "opt/options_dialog.h"
 #include "sel/form_sel.h"
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
 
   // A close that came while start-up waited for a disc has already shut the decoder down.
   if (veldan::g_state.closing) return 0;
+  // Remote control from the desktop; without a session bus the player simply goes without.
+  veldan::MprisService mpris(&main_window);
+  mpris.Register(QDBusConnection::sessionBus());
   main_window.show();
   app.exec();
   return 0;

@@ -122,6 +122,8 @@ TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
   BuildTimerAndMenu();
   ConnectHandlers();
   SetFocusOrder();
+  BindKeys();
+  NameControls();
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect available = screen->availableGeometry();
