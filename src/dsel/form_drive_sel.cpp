@@ -39,6 +39,7 @@ TForm_drive_sel::TForm_drive_sel(QWidget* parent) : QDialog(parent) {
   Form_drive_sel = this;
   setObjectName("Form_drive_sel");
   setWindowTitle(QString::fromUtf8("再生したいドライブを選択してください"));
+  setAccessibleName(QStringLiteral("Choose the drive to play"));
   setFont(DesignFont(kProportionalGothic, 12));
   resize(kClientWidth, kClientHeight);
   move(192, 107);

@@ -12,6 +12,7 @@
 #include "dsel/form_drive_sel.h"
 #include "opt/options_dialog.h"
 #include "sel/form_sel.h"
+#include "ui/program_icon.h"
 #include "ver/form_version.h"
 
 namespace {
@@ -46,6 +47,9 @@ void CloseOnTerminateSignals(QApplication& app) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDAN"));
+  // Every window carries VELDAN's icon; the desktop matches the windows to veldan.desktop.
+  QApplication::setWindowIcon(veldan::ProgramIcon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("veldan"));
   CloseOnTerminateSignals(app);
 
   veldan::ResetProgramState();

@@ -72,7 +72,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, QRect geometry, const
   auto* button = new QPushButton(Utf8(caption), parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setGeometry(geometry);
-  button->setIcon(QIcon(DrawButtonPicture(picture)));
+  button->setIcon(ButtonPictureIcon(picture));
   button->setIconSize(QSize(kButtonPictureWidth, kButtonPictureHeight));
   // A right-to-left button lays its icon out after the text; the captions are Latin text, which
   // keeps its own reading order.

@@ -17,8 +17,7 @@ namespace veldan {
 
 void TForm_main::DrawSeekBar(int32_t position) {
   seek_target_ = position;
-  PaintSeekBar(&Image_time_locate->Canvas(), position, track_info_.length);
-  Image_time_locate->update();
+  Image_time_locate->Paint(position, track_info_.length);
   if (QAccessible::isActive()) {
     QAccessibleValueChangeEvent event(Image_time_locate, position);
     QAccessible::updateAccessibility(&event);

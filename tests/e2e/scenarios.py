@@ -105,6 +105,27 @@ def transport(s):
 
 
 @scenario()
+def remote_control(s):
+    """Controlled over the session bus as a desktop's media keys and playerctl do: PlayPause
+    silences the track and plays it on, Next plays the next file, and the bus names what plays."""
+    s.session_bus()
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.wait_player_status("Playing")
+    s.playerctl("play-pause")
+    s.wait_silence()
+    s.wait_player_status("Paused")
+    s.playerctl("play-pause")
+    s.wait_tone(A)
+    s.playerctl("next")
+    s.wait_tone(B)
+    title = s.playerctl("metadata", "xesam:title")
+    album = s.playerctl("metadata", "xesam:album")
+    check((title, album) == ("02", "Album"), f"the bus says {title!r} of {album!r}")
+    close_ok(s, wid)
+
+
+@scenario()
 def track_argument(s):
     """Started on a track, it searches the track's folder and starts at that track."""
     s.start([s.path("t", "Album", "02.mp3")], drives=album_tree(s))
