@@ -20,6 +20,7 @@
 #include "ui/button_pictures.h"
 #include "ui/check_box_metrics.h"
 #include "ui/design_font.h"
+#include "ui/picture_button_style.h"
 
 namespace veldan {
 
@@ -78,6 +79,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, QRect geometry, const
   // keeps its own reading order.
   if (side == PictureSide::kRight) button->setLayoutDirection(Qt::RightToLeft);
   button->setToolTip(Utf8(hint));
+  // Option and Select are too narrow for the toolkit's own layout of caption and picture.
+  UsePictureButtonStyle(button, geometry.width() < 60);
   return button;
 }
 
