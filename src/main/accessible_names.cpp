@@ -16,8 +16,6 @@
 namespace veldan {
 namespace {
 
-constexpr int32_t kSeekStepSeconds = 5;
-
 QString Trimmed(const std::string& text) {
   return QString::fromStdString(text).trimmed();
 }

@@ -12,8 +12,6 @@
 namespace veldan {
 namespace {
 
-constexpr int32_t kSeekStepSeconds = 5;
-
 template <typename Action>
 void Bind(QWidget* window, QKeyCombination key, Action action) {
   auto* shortcut = new QShortcut(QKeySequence(key), window);

@@ -32,6 +32,9 @@ namespace veldan {
 class BevelPanel;
 class SeekBarImage;
 
+// How far the seek keys and the seek bar's accessible steps move play.
+inline constexpr int32_t kSeekStepSeconds = 5;
+
 class TForm_main : public QWidget, public CatalogueWindow {
   Q_OBJECT
 

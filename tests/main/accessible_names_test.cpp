@@ -20,12 +20,6 @@ class AccessibleNamesTest : public MainWindowTest {
     MainWindowTest::SetUp();
     BuildCatalogueOf({"A/1.mp3", "B/2.mp3"});
   }
-  void PlayTrackOf(int32_t length, int32_t position) {
-    fake::SetTrackInfo(fake::MakeTrackInfo("", "", 2, 128, 44100, length));
-    StartPlaying();
-    fake::SetDecoderPosition(position);
-    fake::ClearCallLog();
-  }
 };
 
 TEST_F(AccessibleNamesTest, EveryControlHasATrimmedEnglishNameAndTheAlbumButtonsFollowTheLock) {
@@ -54,7 +48,7 @@ TEST_F(AccessibleNamesTest, SeekBarIsASliderOverTheTrackThatSeeksWhenSet) {
   ASSERT_NE(value, nullptr);
   EXPECT_EQ(value->currentValue().toInt(), 0);
 
-  PlayTrackOf(100, 10);
+  PlayTrackAt(100, 10);
   EXPECT_EQ(value->currentValue().toInt(), 10);
   EXPECT_EQ(value->maximumValue().toInt(), 100);
   EXPECT_EQ(bar->text(QAccessible::Value), QStringLiteral("0:00:10 of 0:01:40"));

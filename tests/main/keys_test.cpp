@@ -26,12 +26,6 @@ class KeysTest : public MainWindowTest {
     // No text: media keys have no character for QTest to look up.
     QTest::sendKeyEvent(QTest::Click, target, key, QString(), modifiers);
   }
-  void PlayTrackOf(int32_t length, int32_t position) {
-    fake::SetTrackInfo(fake::MakeTrackInfo("", "", 2, 128, 44100, length));
-    StartPlaying();
-    fake::SetDecoderPosition(position);
-    fake::ClearCallLog();
-  }
 };
 
 TEST_F(KeysTest, SpaceTogglesPlayAndPauseWhicheverControlHasTheFocus) {
@@ -87,7 +81,7 @@ TEST_F(KeysTest, ArrowsSeekFiveSecondsWithinTheTrackOnlyWhileATrackIsOpen) {
   Key(Qt::Key_Right);
   EXPECT_TRUE(fake::CallLog().empty());
 
-  PlayTrackOf(100, 30);
+  PlayTrackAt(100, 30);
   Key(Qt::Key_Right);
   EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"seek 35", "restart"}));
   EXPECT_EQ(Text(window_->Label_time), "0:00:35 ");
@@ -109,7 +103,7 @@ TEST_F(KeysTest, ArrowsSeekFiveSecondsWithinTheTrackOnlyWhileATrackIsOpen) {
 
   // A track of unknown length has nowhere to seek to.
   FreshCatalogueOf({"x.mp3", "y.mp3"});
-  PlayTrackOf(-1, 10);
+  PlayTrackAt(-1, 10);
   Key(Qt::Key_Right);
   EXPECT_TRUE(fake::CallLog().empty());
 }
