@@ -10,6 +10,8 @@
 
 #include "catalogue/program_state.h"
 #include "main/main_window.h"
+#include "main/mpris.h"
+#include "ui/program_icon.h"
 
 namespace {
 
@@ -43,6 +45,9 @@ void CloseOnTerminateSignals(QApplication& app) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDAN"));
+  // Every window carries VELDAN's icon; the desktop matches the windows to veldan.desktop.
+  QApplication::setWindowIcon(veldan::ProgramIcon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("veldan"));
   CloseOnTerminateSignals(app);
 
   veldan::ResetProgramState();
@@ -53,6 +58,9 @@ int main(int argc, char** argv) {
   // A close that came while start-up waited for a disc has already shut the decoder down.
   if (veldan::g_state.closing) return 0;
   main_window.BuildDialogsOnDemand();
+  // Remote control from the desktop; without a session bus the player simply goes without.
+  veldan::MprisService mpris(&main_window);
+  mpris.Register(QDBusConnection::sessionBus());
   main_window.show();
   app.exec();
   return 0;

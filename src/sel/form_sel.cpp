@@ -95,6 +95,7 @@ TForm_sel::TForm_sel(QWidget* parent) : QDialog(parent), run_file_dialog_(RunMod
   Form_sel = this;
   setObjectName("Form_sel");
   setWindowTitle(QString::fromUtf8("検索されたファイルのダイレクト選択"));
+  setAccessibleName(QStringLiteral("Select a track"));
   setFont(DesignFont(kProportionalGothic, 12));
   resize(kClientWidth, kClientHeight);
   setMinimumSize(kClientWidth, kClientHeight);
