@@ -22,6 +22,9 @@ constexpr Command kCommands[] = {
 #ifdef VELDAN_BENCH_PLAY
     {"play", veldan::bench::RunPlay, "play FILE SECONDS"},
 #endif
+#ifdef VELDAN_BENCH_GAPLESS
+    {"gapless", veldan::bench::RunGapless, "gapless PART..."},
+#endif
 #ifdef VELDAN_BENCH_MICRO
     {"micro", veldan::bench::RunMicro, "micro [--benchmark_filter=...]"},
 #endif
