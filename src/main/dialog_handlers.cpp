@@ -13,6 +13,8 @@ namespace veldan {
 void TForm_main::BitBtn_selClick() {
   if (Form_sel == nullptr) return;
   const int result = Form_sel->exec();
+  // A pick or a loaded list changes what comes next.
+  DropQueuedTrack();
   if (!HandOnSelection(result, Form_sel->ChosenIndex(), CheckBox_album_lock->isChecked())) {
     ShowTrackTitles();
   }

@@ -24,6 +24,8 @@ class MainWindowHost : public OptionsDialogHost {
 void TForm_main::BitBtn_optionsClick() {
   MainWindowHost host(this);
   RunOptionsDialog(host);
+  // A rebuilt catalogue, a changed medium or trial listening: what was queued no longer fits.
+  DropQueuedTrack();
 }
 
 }  // namespace veldan

@@ -46,7 +46,10 @@ void TForm_main::Image_time_locateMouseUp(Qt::MouseButton /*button*/,
 }
 
 void TForm_main::CarryOutPendingSeek() {
-  vbmp3_seek(seek_target_);
+  // Catching up with a join repaints the bar; the seek still goes where the user let go.
+  const int32_t target = seek_target_;
+  DropQueuedTrack();
+  vbmp3_seek(target);
   // A track the user paused stays paused at its new place.
   if (!user_paused_) vbmp3_restart();
   seek_dragging_ = false;

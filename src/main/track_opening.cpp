@@ -108,7 +108,10 @@ void TForm_main::OpenTrack() {
   track_info_.title[sizeof track_info_.title - 1] = '\0';
   track_info_.artist[sizeof track_info_.artist - 1] = '\0';
   if (vbmp3_play() == 0) return;
+  ShowOpenedTrack();
+}
 
+void TForm_main::ShowOpenedTrack() {
   ShowPlayStatus();
   if (track_info_.title[0] != '\0') {
     ShowProgramText(Label_song,
