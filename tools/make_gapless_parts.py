@@ -9,7 +9,9 @@ that leaves both out joins the parts back into the recording, sample for sample.
 
 Writes OUTDIR/part01.mp3 ... and OUTDIR/lengths.txt (each part's length in frames, one a line).
 
-Usage: make_gapless_parts.py OUTDIR [--parts N] [--seconds S] [--tone HZ] [--rate HZ]
+With --tone-only both channels hold the steady tone (a recording that must sound unbroken).
+
+Usage: make_gapless_parts.py OUTDIR [--parts N] [--seconds S] [--tone HZ] [--tone-only]
 """
 
 import argparse
@@ -24,8 +26,8 @@ from make_fixtures import encode  # noqa: E402
 MP3_FRAME = 1152
 
 
-def recording(rate, seconds, tone_hz, level_db=-6.0):
-    """Interleaved 16-bit stereo: a 60 Hz to 6 kHz sweep left, tone_hz right."""
+def recording(rate, seconds, tone_hz, tone_only=False, level_db=-6.0):
+    """Interleaved 16-bit stereo: a 60 Hz to 6 kHz sweep left (or tone_hz), tone_hz right."""
     amplitude = 32767 * 10 ** (level_db / 20)
     total = int(round(rate * seconds))
     low, high = 60.0, 6000.0
@@ -37,7 +39,7 @@ def recording(rate, seconds, tone_hz, level_db=-6.0):
         # so that the first sample is not zero.
         sweep = 2 * math.pi * low * (math.exp(k * t) - 1) / k + math.pi / 4
         steady = 2 * math.pi * tone_hz * t + math.pi / 3
-        out[2 * i] = int(round(amplitude * math.sin(sweep)))
+        out[2 * i] = int(round(amplitude * math.sin(steady if tone_only else sweep)))
         out[2 * i + 1] = int(round(amplitude * math.sin(steady)))
     return out
 
@@ -62,12 +64,13 @@ def main(argv):
     parser.add_argument("--seconds", type=float, default=10.0)
     parser.add_argument("--tone", type=float, default=440.0)
     parser.add_argument("--rate", type=int, default=44100)
+    parser.add_argument("--tone-only", action="store_true")
     args = parser.parse_args(argv)
     if args.parts < 1 or args.seconds <= 0:
         parser.error("need at least one part and a positive length")
 
     os.makedirs(args.outdir, exist_ok=True)
-    samples = recording(args.rate, args.seconds, args.tone)
+    samples = recording(args.rate, args.seconds, args.tone, args.tone_only)
     frames = len(samples) // 2
     points = cut_points(frames, args.parts)
     lengths = []
