@@ -354,13 +354,14 @@ def gapless(s):
     s.wait_tone(A)
     began = time.monotonic()
     part = GAPLESS_SECONDS / 3
-    titles = []
-    for n in range(3):
-        # Halfway through each part, well clear of the 250 ms poll after its join.
-        time.sleep(max(0.0, began + (n + 0.4) * part - time.monotonic()))
-        titles.append(song_title_pixels(s, wid))
-    check(titles[0] != titles[1] and titles[1] != titles[2],
-          "the song title did not change at every join")
+    # The song title as it changes, read again and again (a screenshot takes a while on a busy
+    # machine) until the three parts have played.
+    titles = [song_title_pixels(s, wid)]
+    while time.monotonic() < began + 3 * part - 0.3:
+        shown = song_title_pixels(s, wid)
+        if shown != titles[-1]:
+            titles.append(shown)
+    check(len(titles) >= 3, f"the song title showed {len(titles)} texts in three parts")
     time.sleep(max(0.0, began + 3 * part + 0.5 - time.monotonic()))
     close_ok(s, wid)
 
