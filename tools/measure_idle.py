@@ -43,8 +43,14 @@ def wakeups(pid):
 
 def measure(pid, seconds, label):
     cpu0, wake0 = cpu_seconds(pid), wakeups(pid)
-    time.sleep(seconds)
-    cpu1, wake1 = cpu_seconds(pid), wakeups(pid)
+    # Read every 100 ms, so that a thread that ends meanwhile (the sound device's, when the
+    # device closes) is counted up to its end.
+    wake1 = dict(wake0)
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        time.sleep(0.1)
+        wake1.update(wakeups(pid))
+    cpu1 = cpu_seconds(pid)
     total = 0
     per_thread = []
     for tid, (name, count) in sorted(wake1.items()):

@@ -37,6 +37,7 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "decoder/mp3_stream.h"
@@ -55,8 +56,13 @@ constexpr uint32_t kEpochMask = (uint32_t{1} << (64 - kPositionBits)) - 1;
 // Set in queued_segment_ by the callback when the queued segment has begun to sound.
 constexpr uint32_t kClaimed = uint32_t{1} << 31;
 // A device that has not played for this long is closed, so the sound server can let its sink
-// sleep; a paused or stopped device stays open that long so that play resumes at once.
+// sleep (SDL keeps a paused device's thread writing silence). Paused, or stopped with a track
+// still open (a track change), it stays open that long so that play resumes at once; with no
+// track open (the Stop button) nothing is about to play, and a short grace only spares a close
+// and reopen when a track is opened right away.
 constexpr auto kIdleClose = std::chrono::seconds(3);
+constexpr auto kIdleCloseWithoutTrack = std::chrono::milliseconds(300);
+constexpr auto kBoundedWait = std::chrono::milliseconds(500);
 
 uint64_t PackHeard(uint32_t epoch, int64_t frame) {
   return (uint64_t{epoch & kEpochMask} << kPositionBits) |
@@ -69,14 +75,16 @@ int64_t NowNs() {
       .count();
 }
 
-// Waits for a post, at most half a second while the device is open (a missed post then costs
-// a short delay, not a hang, and the idle device gets closed on time); with the device closed
-// and nothing to do, until the next post, so an idle player does not wake at all.
-void WaitForPost(sem_t* sem, bool bounded) {
-  if (bounded) {
+// Waits for a post, at most for limit (a missed post then costs a short delay, not a hang, and
+// an idle device gets closed on time); with no limit, until the next post, so that an idle
+// player does not wake at all.
+void WaitForPost(sem_t* sem, std::optional<std::chrono::nanoseconds> limit) {
+  if (limit) {
     timespec deadline;
     clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_nsec += 500'000'000;
+    const int64_t ns = std::max<int64_t>(limit->count(), 1'000'000);
+    deadline.tv_sec += static_cast<time_t>(ns / 1'000'000'000);
+    deadline.tv_nsec += static_cast<long>(ns % 1'000'000'000);
     if (deadline.tv_nsec >= 1'000'000'000) {
       deadline.tv_nsec -= 1'000'000'000;
       deadline.tv_sec += 1;
@@ -338,6 +346,9 @@ void Player::DecodeLoop() {
   bool need_device = false;  // the device is not yet known to suit the track and to run
   int64_t position = 0;
   auto idle_since = std::chrono::steady_clock::now();
+  auto idle_limit = [&]() -> std::chrono::nanoseconds {
+    return track ? std::chrono::nanoseconds(kIdleClose) : kIdleCloseWithoutTrack;
+  };
 
   // Opens (or keeps) the device for the track and lets it run unless paused. Called once the
   // first chunk is in the ring, so the device's first callback already finds sound.
@@ -366,11 +377,18 @@ void Player::DecodeLoop() {
       start_device();
     }
     const auto now = std::chrono::steady_clock::now();
-    if (output.running()) {
-      idle_since = now;
-    } else if (output.is_open() && now - idle_since >= kIdleClose) {
+    if (output.running()) idle_since = now;
+    if (!output.running() && output.is_open() && now >= idle_since + idle_limit()) {
       output.Close();
     }
+  };
+  // How long the decode thread may sleep: bounded while the device is open (to close it on
+  // time, and against a missed post), without limit once everything rests.
+  auto wait_limit = [&]() -> std::optional<std::chrono::nanoseconds> {
+    if (!output.is_open()) return std::nullopt;
+    if (output.running()) return kBoundedWait;
+    const auto left = idle_since + idle_limit() - std::chrono::steady_clock::now();
+    return std::min<std::chrono::nanoseconds>(kBoundedWait, left);
   };
   auto same_format = [](const Mp3Stream& a, const Mp3Stream& b) {
     return a.rate() == b.rate() && a.channels() == b.channels();
@@ -510,7 +528,7 @@ void Player::DecodeLoop() {
       std::lock_guard<std::mutex> lock(request_lock_);
       more = request_new_ || queued_new_ || quit_;
     }
-    if (!more) WaitForPost(&wake_, output.is_open());
+    if (!more) WaitForPost(&wake_, wait_limit());
   }
   track.reset();
   next.reset();

@@ -207,6 +207,10 @@ class TForm_main : public QWidget, public CatalogueWindow {
   bool queue_tried_ = false;
 
   int32_t seek_target_ = 0;
+  // What the bar shows now, so that drawing the same picture again costs nothing.
+  bool bar_painted_ = false;
+  int32_t painted_position_ = 0;
+  int32_t painted_length_ = 0;
   bool seek_dragging_ = false;
   bool seek_pending_ = false;
   bool press_guard_ = false;

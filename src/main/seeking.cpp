@@ -15,8 +15,15 @@ namespace veldan {
 
 void TForm_main::DrawSeekBar(int32_t position) {
   seek_target_ = position;
-  PaintSeekBar(&Image_time_locate->Canvas(), position, track_info_.length);
-  Image_time_locate->update();
+  // The idle poll draws the same empty bar four times a second; painting only what changed
+  // lets a stopped player (and the X server) sleep between polls.
+  if (!bar_painted_ || position != painted_position_ || track_info_.length != painted_length_) {
+    PaintSeekBar(&Image_time_locate->Canvas(), position, track_info_.length);
+    Image_time_locate->update();
+    bar_painted_ = true;
+    painted_position_ = position;
+    painted_length_ = track_info_.length;
+  }
   QCoreApplication::processEvents();
 }
 
