@@ -1,5 +1,5 @@
-// The player behind the vbmp3 operations: one open track, its decode thread, the ring buffer,
-// the equalizer and the sound device.
+// The player behind the vbmp3 operations: one open track (and one queued to follow it without a
+// gap), its decode thread, the ring buffer, the equalizer and the sound device.
 //
 // All methods except SetEqualizer are called from the program's user-interface thread, one at
 // a time; none of them waits for the decoder or the device (vbmp3_open reads the start of the

@@ -123,7 +123,7 @@ TEST_F(GaplessTest, QueuedTrackReplacedBeforeTheJoinPlaysTheReplacement) {
   ASSERT_NE(vbmp3_queue(Part(2).c_str()), 0);
   vbmp3_info info{};
   ASSERT_TRUE(WaitForJoin(&info, 10000));
-  // Part 2 is 1.5 s, the ring about one: past its first second part 3 is decoded ahead.
+  // part02 is 1.5 s, the ring about one: past its first second part03 is decoded ahead.
   ASSERT_NE(vbmp3_queue(Part(3).c_str()), 0);
   ASSERT_TRUE(WaitForPosition(1, 10000));
   ASSERT_NE(vbmp3_queue(Part(1).c_str()), 0);
@@ -196,7 +196,7 @@ TEST_F(GaplessTest, BadQueuedFilesLeaveTheCurrentTrackToEndNormally) {
   ASSERT_TRUE(WaitForJoin(&info, 10000));
   ASSERT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
   vbmp3_free();
-  // The device rests between the two plays of part 1; the silence it gives then is left out.
+  // The device rests between the two plays of part01; the silence it gives then is left out.
   ExpectHeard(WithoutGaps(capture_.Samples(), 2), WithoutGaps(Joined({1, 1, 2}), 2));
 }
 
