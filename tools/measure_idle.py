@@ -3,9 +3,10 @@
 
 Starts the real program under a private Xvfb with SDL's disk driver (as the end-to-end scenarios
 do) on a folder of one tone track, lets it play for a few seconds, presses Stop, and then reads
-/proc/PID/stat (user + system time) and voluntary_ctxt_switches of every thread in
-/proc/PID/task over the next SECONDS (default 20), once right after the stop and once more,
-starting SETTLE seconds later (default 5), for the state the program settles in.
+/proc/PID/stat (user + system time), each thread's schedstat run time (finer than stat's 10 ms
+ticks) and voluntary_ctxt_switches of every thread in /proc/PID/task over the next SECONDS
+(default 20), once right after the stop and once more, starting SETTLE seconds later (default 5),
+for the state the program settles in.
 
 Usage: measure_idle.py VELDAN TRACKS_DIR [--seconds S] [--settle S]
 (TRACKS_DIR: the end-to-end tone tracks, build/e2e_tracks.)
@@ -28,6 +29,18 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime
 
 
+def run_ns(pid):
+    """Nanoseconds every live thread has run (schedstat: finer than the 10 ms ticks of stat)."""
+    total = 0
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
+                total += int(f.read().split()[0])
+        except (OSError, ValueError, IndexError):
+            pass
+    return total
+
+
 def wakeups(pid):
     """Voluntary context switches per thread, by thread id and name."""
     out = {}
@@ -42,7 +55,7 @@ def wakeups(pid):
 
 
 def measure(pid, seconds, label):
-    cpu0, wake0 = cpu_seconds(pid), wakeups(pid)
+    cpu0, ns0, wake0 = cpu_seconds(pid), run_ns(pid), wakeups(pid)
     # Read every 100 ms, so that a thread that ends meanwhile (the sound device's, when the
     # device closes) is counted up to its end.
     wake1 = dict(wake0)
@@ -50,14 +63,15 @@ def measure(pid, seconds, label):
     while time.monotonic() < end:
         time.sleep(0.1)
         wake1.update(wakeups(pid))
-    cpu1 = cpu_seconds(pid)
+    cpu1, ns1 = cpu_seconds(pid), run_ns(pid)
     total = 0
     per_thread = []
     for tid, (name, count) in sorted(wake1.items()):
         before = wake0.get(tid, (name, 0))[1]
         total += count - before
         per_thread.append(f"{name}[{tid}] {(count - before) / seconds:.1f}/s")
-    print(f"{label}: cpu {1000 * (cpu1 - cpu0):.0f} ms in {seconds:.0f} s, "
+    print(f"{label}: cpu {1000 * (cpu1 - cpu0):.0f} ms in {seconds:.0f} s "
+          f"(live threads ran {(ns1 - ns0) / 1e6:.1f} ms), "
           f"{total / seconds:.1f} wake-ups/s ({', '.join(per_thread)})")
 
 
