@@ -25,6 +25,9 @@ constexpr Command kCommands[] = {
 #ifdef VELDAN_BENCH_STARTUP
     {"startup", veldan::bench::RunStartup, "startup TREE [--runs N] [-- PROGRAM ARGS...]"},
 #endif
+#ifdef VELDAN_BENCH_GAPLESS
+    {"gapless", veldan::bench::RunGapless, "gapless PART..."},
+#endif
 #ifdef VELDAN_BENCH_MICRO
     {"micro", veldan::bench::RunMicro, "micro [--benchmark_filter=...]"},
 #endif

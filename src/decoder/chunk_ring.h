@@ -7,7 +7,8 @@
 //
 // Every chunk carries the epoch of the play request it was decoded for (each play, seek and
 // stop starts a new epoch), so the callback can drop sound that a later request made stale
-// without the two threads ever flushing the ring together.
+// without the two threads ever flushing the ring together, and the segment: which of the tracks
+// joined without a gap within that epoch it belongs to.
 #pragma once
 
 #include <array>
@@ -20,6 +21,7 @@ namespace veldan {
 struct SoundChunk {
   static constexpr std::size_t kFrames = 1024;
   uint32_t epoch = 0;
+  uint32_t segment = 0;     // the track within the epoch (one per gapless join)
   bool end = false;         // marks the end of the track instead of carrying sound
   int64_t first_frame = 0;  // track position of samples[0]
   uint32_t frames = 0;      // frames in samples

@@ -142,7 +142,9 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path) {
   mpg123_handle* h = impl->handle = mpg123_new(nullptr, nullptr);
   if (h == nullptr) return nullptr;
   // Fuzzy seeking lands a second or two early while claiming to be exact; it stays off.
-  mpg123_param2(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+  // Gapless decoding leaves out the encoder's delay and padding that the LAME header records,
+  // so tracks cut from one recording join sample for sample.
+  mpg123_param2(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
   mpg123_param2(h, MPG123_REMOVE_FLAGS, MPG123_FUZZY, 0.0);
   mpg123_format_none(h);
   const long* rates = nullptr;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace veldan {
 
@@ -44,6 +45,9 @@ class Mp3Stream {
   int channels() const { return channels_; }
   // Length in frames, -1 when not known.
   int64_t length_frames() const { return length_frames_; }
+  // What the desktop calls the sound while this track plays (UTF-8); empty unless set.
+  const std::string& name() const { return name_; }
+  void set_name(std::string name) { name_ = std::move(name); }
 
   // Moves to a frame (a target past a known end is the end). Returns the frame decoding goes on
   // from, or -1 when the stream can't seek (then it has ended).
@@ -63,6 +67,7 @@ class Mp3Stream {
   int rate_ = 0;
   int channels_ = 0;
   int64_t length_frames_ = -1;
+  std::string name_;
   bool ended_ = false;
   bool untouched_ = true;  // nothing decoded or sought since opening
   int failures_ = 0;       // decode errors since the last good frame

@@ -1,23 +1,32 @@
 // Design note: three threads meet here.
 //
 // - The user-interface thread calls the public methods. It alone owns the open track's handle
-//   on our side (open_track_), the mode the program sees (mode_) and the epoch counter. Every
-//   play, seek, stop and close starts a new epoch and posts a Request under request_lock_; it
-//   never waits for the other threads.
-// - The decode thread (DecodeLoop) takes the latest Request, owns the stream while it decodes
-//   it, owns the sound device (SoundOutput: opening, reopening on a format change, starting and
-//   stopping its callbacks) and fills the ring with chunks stamped with the request's epoch.
+//   on our side (open_track_), the queued track's, the mode the program sees (mode_) and the
+//   serial counter. Every play, seek, stop and close starts a new epoch and posts a Request
+//   under request_lock_; queueing a track posts a QueuedRequest. It never waits for the others.
+// - The decode thread (DecodeLoop) takes the latest requests, owns the streams while it decodes
+//   them, owns the sound device (SoundOutput: opening it at the first play, reopening it on a
+//   format change, pausing it, closing it after a while without play) and fills the ring with
+//   chunks stamped with the request's epoch and the segment they belong to.
 // - SDL's audio thread runs Fill: it takes chunks of the wanted epoch from the ring, drops
 //   chunks of older epochs unplayed (that is how a seek or stop discards sound decoded before
 //   it), runs the equalizer and reports what was heard through atomics. It takes no lock.
 //
+// Segments: within an epoch the open track is one segment (numbered like the epoch) and every
+// track joined on without a gap is another, numbered when it was queued. The decode thread goes
+// on into the queued track as soon as the current one is decoded, behind the current one's end
+// marker; the callback, reaching that marker, plays the queued segment on only if it is still
+// the queued one, and claims it with one compare-exchange on queued_segment_. The user-interface
+// thread learns of the join from that claim. Chunks of a queued track that was dropped or
+// replaced meanwhile are skipped like stale epochs.
+//
 // Lock order: request_lock_ is the only lock and nothing is called while holding it. The decode
 // thread sleeps on the semaphore wake_, posted by a new request and by the callback when the
-// ring has room again or the end of a track has been heard.
+// ring has room again or the end of a segment has been heard.
 //
-// Stale results: the position the program sees is the callback's (epoch, frame) pair only when
-// the epoch is the current one; until the first chunk of a new epoch is heard it is the epoch's
-// start. The end of a track counts only when the end marker of the current epoch was heard.
+// Stale results: the position the program sees is the callback's (segment, frame) pair only
+// when the segment is the open track's; until its first chunk is heard it is the epoch's start.
+// The end of a track counts only when the end marker of the current epoch was heard.
 
 #include "decoder/player.h"
 
@@ -28,12 +37,13 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "decoder/mp3_stream.h"
 #include "decoder/sound_output.h"
 #include "decoder/track_tags.h"
-#include "platform/drives.h"
+#include "platform/name_codec.h"
 #include "platform/paths.h"
 
 namespace veldan {
@@ -42,6 +52,16 @@ namespace {
 constexpr int kPositionBits = 40;
 constexpr uint64_t kPositionMask = (uint64_t{1} << kPositionBits) - 1;
 constexpr uint32_t kEpochMask = (uint32_t{1} << (64 - kPositionBits)) - 1;
+// Set in queued_segment_ by the callback when the queued segment has begun to sound.
+constexpr uint32_t kClaimed = uint32_t{1} << 31;
+// A device that has not played for this long is closed, so the sound server can let its sink
+// sleep (SDL keeps a paused device's thread writing silence). Paused, or stopped with a track
+// still open (a track change), it stays open that long so that play resumes at once; with no
+// track open (the Stop button) nothing is about to play, and a short grace only spares a close
+// and reopen when a track is opened right away.
+constexpr auto kIdleClose = std::chrono::seconds(3);
+constexpr auto kIdleCloseWithoutTrack = std::chrono::milliseconds(300);
+constexpr auto kBoundedWait = std::chrono::milliseconds(500);
 
 uint64_t PackHeard(uint32_t epoch, int64_t frame) {
   return (uint64_t{epoch & kEpochMask} << kPositionBits) |
@@ -54,19 +74,55 @@ int64_t NowNs() {
       .count();
 }
 
-// Waits for a post, at most half a second (a missed post then costs a short delay, not a hang).
-void WaitForPost(sem_t* sem) {
-  timespec deadline;
-  clock_gettime(CLOCK_MONOTONIC, &deadline);
-  deadline.tv_nsec += 500'000'000;
-  if (deadline.tv_nsec >= 1'000'000'000) {
-    deadline.tv_nsec -= 1'000'000'000;
-    deadline.tv_sec += 1;
-  }
-  while (sem_clockwait(sem, CLOCK_MONOTONIC, &deadline) != 0 && errno == EINTR) {
+// Waits for a post, at most for limit (a missed post then costs a short delay, not a hang, and
+// an idle device gets closed on time); with no limit, until the next post, so that an idle
+// player does not wake at all.
+void WaitForPost(sem_t* sem, std::optional<std::chrono::nanoseconds> limit) {
+  if (limit) {
+    timespec deadline;
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    const int64_t ns = std::max<int64_t>(limit->count(), 1'000'000);
+    deadline.tv_sec += static_cast<time_t>(ns / 1'000'000'000);
+    deadline.tv_nsec += static_cast<long>(ns % 1'000'000'000);
+    if (deadline.tv_nsec >= 1'000'000'000) {
+      deadline.tv_nsec -= 1'000'000'000;
+      deadline.tv_sec += 1;
+    }
+    while (sem_clockwait(sem, CLOCK_MONOTONIC, &deadline) != 0 && errno == EINTR) {
+    }
+  } else {
+    while (sem_wait(sem) != 0 && errno == EINTR) {
+    }
   }
   while (sem_trywait(sem) == 0) {
   }
+}
+
+// The name the desktop shows for the sound: the title, else the file name.
+std::string StreamName(const Mp3Stream& stream, const std::string& host_path) {
+  if (!stream.facts().title.empty()) return ProgramTextToDisplay(stream.facts().title);
+  std::size_t slash = host_path.find_last_of('/');
+  return slash == std::string::npos ? host_path : host_path.substr(slash + 1);
+}
+
+// Opens a track given as program text for Open or Queue and fills its record.
+std::unique_ptr<Mp3Stream> OpenTrack(const char* program_path, vbmp3_info* info) {
+  if (program_path == nullptr || strnlen(program_path, 512) >= 512) return nullptr;
+  std::string host_path;
+  if (!ProgramPathToHost(program_path, &host_path)) return nullptr;
+  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(host_path);
+  if (!stream) return nullptr;
+
+  const TrackFacts& facts = stream->facts();
+  std::memset(info, 0, sizeof *info);
+  CopyProgramText(info->title, sizeof info->title, facts.title);
+  CopyProgramText(info->artist, sizeof info->artist, facts.artist);
+  info->channels = facts.channels;
+  info->bitrate = facts.bitrate;
+  info->sample_rate = facts.sample_rate;
+  info->length = facts.length;
+  stream->set_name(StreamName(*stream, host_path));
+  return stream;
 }
 
 }  // namespace
@@ -92,29 +148,42 @@ void Player::SetEqualizer(const int32_t* tenths_db) {
 
 bool Player::Open(const char* program_path, vbmp3_info* info) {
   Close();
-  if (program_path == nullptr || info == nullptr || strnlen(program_path, 512) >= 512) return false;
-  std::string host_path;
-  if (!ProgramPathToHost(program_path, &host_path)) return false;
-  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(host_path);
+  if (info == nullptr) return false;
+  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, info);
   if (!stream) return false;
-
-  const TrackFacts& facts = stream->facts();
-  std::memset(info, 0, sizeof *info);
-  CopyProgramText(info->title, sizeof info->title, facts.title);
-  CopyProgramText(info->artist, sizeof info->artist, facts.artist);
-  info->channels = facts.channels;
-  info->bitrate = facts.bitrate;
-  info->sample_rate = facts.sample_rate;
-  info->length = facts.length;
-
   rate_ = stream->rate();
   length_frames_ = stream->length_frames();
   open_track_ = std::move(stream);
   return true;
 }
 
+bool Player::Queue(const char* program_path) {
+  Sync();
+  DropQueued();
+  if (program_path == nullptr || program_path[0] == '\0') return false;
+  if (mode_ == VBMP3_STOPPED || !open_track_) return false;
+  vbmp3_info info;
+  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, &info);
+  if (!stream) return false;
+  queued_track_ = std::move(stream);
+  queued_info_ = info;
+  queued_segment_id_ = NextSerial();
+  queued_segment_.store(queued_segment_id_, std::memory_order_seq_cst);
+  PostQueued(queued_track_, queued_segment_id_);
+  return true;
+}
+
+bool Player::QueuedStarted(vbmp3_info* info) {
+  Sync();
+  if (!started_ || info == nullptr) return false;
+  started_ = false;
+  *info = started_info_;
+  return true;
+}
+
 void Player::Close() {
   Stop();
+  started_ = false;
   if (open_track_) {
     open_track_.reset();
     Post(false, 0);  // the decode thread lets go of the stream
@@ -122,6 +191,7 @@ void Player::Close() {
 }
 
 bool Player::Play() {
+  Sync();
   if (!open_track_) return false;
   play_time_ns_.store(NowNs(), std::memory_order_relaxed);
   mode_ = VBMP3_PLAYING;
@@ -131,7 +201,7 @@ bool Player::Play() {
 }
 
 void Player::Stop() {
-  NoteEnd();
+  Sync();
   if (mode_ == VBMP3_STOPPED) return;
   mode_ = VBMP3_STOPPED;
   Post(false, 0);
@@ -139,21 +209,23 @@ void Player::Stop() {
 }
 
 void Player::Pause() {
-  NoteEnd();
+  Sync();
   if (mode_ != VBMP3_PLAYING) return;
   mode_ = VBMP3_PAUSED;
   paused_.store(true, std::memory_order_release);
+  sem_post(&wake_);  // the decode thread lets the device rest
 }
 
 void Player::Restart() {
-  NoteEnd();
+  Sync();
   if (mode_ != VBMP3_PAUSED) return;
   mode_ = VBMP3_PLAYING;
   paused_.store(false, std::memory_order_release);
+  sem_post(&wake_);
 }
 
 void Player::Seek(int32_t seconds) {
-  NoteEnd();
+  Sync();
   if (mode_ == VBMP3_STOPPED) return;
   int64_t frame = int64_t{std::max<int32_t>(seconds, 0)} * rate_;
   // A seek past the end would be taken; the end is as far as it goes.
@@ -162,11 +234,11 @@ void Player::Seek(int32_t seconds) {
 }
 
 int Player::State(int32_t* position) {
-  NoteEnd();
+  Sync();
   int64_t frame = 0;
   if (mode_ != VBMP3_STOPPED) {
     uint64_t heard = heard_.load(std::memory_order_acquire);
-    frame = (heard >> kPositionBits) == (epoch_ & kEpochMask)
+    frame = (heard >> kPositionBits) == segment_
                 ? static_cast<int64_t>(heard & kPositionMask)
                 : start_frame_;
   }
@@ -184,54 +256,141 @@ double Player::FirstSoundDelayMs() const {
   return sounded >= played && played != 0 ? (sounded - played) / 1e6 : -1.0;
 }
 
-void Player::NoteEnd() {
+void Player::Sync() {
+  if (queued_track_ &&
+      queued_segment_.load(std::memory_order_seq_cst) == (queued_segment_id_ | kClaimed)) {
+    // The queued track is heard: it is the open track now, its position counted from its start.
+    open_track_ = std::move(queued_track_);
+    rate_ = open_track_->rate();
+    length_frames_ = open_track_->length_frames();
+    segment_ = queued_segment_id_;
+    start_frame_ = 0;
+    started_ = true;
+    started_info_ = queued_info_;
+    queued_segment_id_ = 0;
+    queued_segment_.store(0, std::memory_order_seq_cst);
+  }
   if (mode_ != VBMP3_STOPPED && ended_epoch_.load(std::memory_order_acquire) == epoch_) {
     mode_ = VBMP3_STOPPED;
   }
 }
 
+void Player::DropQueued() {
+  if (!queued_track_) return;
+  uint32_t expected = queued_segment_id_;
+  if (!queued_segment_.compare_exchange_strong(expected, 0, std::memory_order_seq_cst)) {
+    // Claimed a moment ago: the join has been heard, so the queued track plays already.
+    Sync();
+    return;
+  }
+  queued_track_.reset();
+  queued_segment_id_ = 0;
+  PostQueued(nullptr, 0);
+}
+
+uint32_t Player::NextSerial() {
+  serial_ = (serial_ + 1) & kEpochMask;
+  if (serial_ == 0) serial_ = 1;  // 0 means "no segment"
+  return serial_;
+}
+
 void Player::Post(bool run, int64_t start_frame) {
-  ++epoch_;
+  DropQueued();
+  epoch_ = NextSerial();
+  segment_ = epoch_;
   start_frame_ = start_frame;
   wanted_epoch_.store(epoch_, std::memory_order_release);
   {
     std::lock_guard<std::mutex> lock(request_lock_);
     request_ = Request{open_track_, epoch_, start_frame, run};
     request_new_ = true;
+    queued_request_ = QueuedRequest{};
+    queued_new_ = false;
+  }
+  sem_post(&wake_);
+}
+
+void Player::PostQueued(std::shared_ptr<Mp3Stream> track, uint32_t segment) {
+  {
+    std::lock_guard<std::mutex> lock(request_lock_);
+    queued_request_ = QueuedRequest{std::move(track), segment, segment_};
+    queued_new_ = true;
   }
   sem_post(&wake_);
 }
 
 void Player::DecodeLoop() {
   SoundOutput output(FillSound, this);
-  // The device is opened ahead, in the format most tracks have, so the first play waits neither
-  // for the sound system nor for finding out that it has no device.
-  bool opened = false;
-  if (output.Use(44100, 2, &opened)) equalizer_.Prepare(44100, 2);
+  // The sound system is started ahead, so the first play waits neither for it nor for finding
+  // out that there is no device; the device itself opens with the first sound.
+  output.StartSystem();
   std::shared_ptr<Mp3Stream> track;
   uint32_t epoch = 0;
+  uint32_t segment = 0;       // the segment being decoded
+  uint32_t prev_segment = 0;  // the one it was joined on to; 0 when it began the epoch
+  std::shared_ptr<Mp3Stream> prev_track;  // that segment's stream
+  std::shared_ptr<Mp3Stream> next;  // queued to follow segment
+  uint32_t next_segment = 0;
+  bool playing = false;      // the epoch plays and its end has not been heard
   bool decoding = false;     // chunks of sound still to come
   bool ending = false;       // the end marker still to be pushed
+  bool finished = true;      // the segment's end marker is in the ring
   bool need_device = false;  // the device is not yet known to suit the track and to run
   int64_t position = 0;
+  auto idle_since = std::chrono::steady_clock::now();
+  auto idle_limit = [&]() -> std::chrono::nanoseconds {
+    return track ? std::chrono::nanoseconds(kIdleClose) : kIdleCloseWithoutTrack;
+  };
 
-  // Opens (or keeps) the device for the track and lets it run. Called once the first chunk is
-  // in the ring, so the device's first callback already finds sound.
+  // Opens (or keeps) the device for the track and lets it run unless paused. Called once the
+  // first chunk is in the ring, so the device's first callback already finds sound.
   auto start_device = [&] {
     need_device = false;
+    if (!track) return;
     bool reopened = false;
-    if (!output.Use(track->rate(), track->channels(), &reopened)) {
+    if (!output.Use(track->rate(), track->channels(), track->name(), &reopened)) {
       decoding = ending = false;  // no sound at all: the track ends at once
+      finished = true;
+      next.reset();
       ended_epoch_.store(epoch, std::memory_order_release);
       return;
     }
     if (reopened) equalizer_.Prepare(track->rate(), track->channels());
-    output.SetRunning(true);
+    if (!paused_.load(std::memory_order_acquire)) output.SetRunning(true);
+  };
+  // The device runs only while a track plays and is not paused, and closes once it has rested
+  // for a while.
+  auto manage_device = [&] {
+    if (playing && ended_epoch_.load(std::memory_order_acquire) == epoch) playing = false;
+    const bool paused = paused_.load(std::memory_order_acquire);
+    if (output.running() && (paused || !playing)) {
+      output.SetRunning(false);
+    } else if (playing && !paused && !need_device && !output.running()) {
+      start_device();
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (output.running()) idle_since = now;
+    if (!output.running() && output.is_open() && now >= idle_since + idle_limit()) {
+      output.Close();
+    }
+  };
+  // How long the decode thread may sleep: bounded while the device is open (to close it on
+  // time, and against a missed post), without limit once everything rests.
+  auto wait_limit = [&]() -> std::optional<std::chrono::nanoseconds> {
+    if (!output.is_open()) return std::nullopt;
+    if (output.running()) return kBoundedWait;
+    const auto left = idle_since + idle_limit() - std::chrono::steady_clock::now();
+    return std::min<std::chrono::nanoseconds>(kBoundedWait, left);
+  };
+  auto same_format = [](const Mp3Stream& a, const Mp3Stream& b) {
+    return a.rate() == b.rate() && a.channels() == b.channels();
   };
 
   for (;;) {
     Request request;
+    QueuedRequest queued;
     bool fresh = false;
+    bool fresh_queue = false;
     {
       std::lock_guard<std::mutex> lock(request_lock_);
       if (quit_) break;
@@ -240,31 +399,90 @@ void Player::DecodeLoop() {
         request_new_ = false;
         fresh = true;
       }
+      if (queued_new_) {
+        queued = queued_request_;
+        queued_new_ = false;
+        fresh_queue = true;
+      }
     }
     if (fresh) {
       track = std::move(request.track);  // an older stream is closed here, on this thread
+      next.reset();
+      next_segment = 0;
       if (request.epoch != epoch) {
         epoch = request.epoch;
-        bool run = request.run && track;
-        decoding = run;
+        segment = epoch;
+        prev_segment = 0;
+        prev_track.reset();
+        playing = request.run && track;
+        decoding = playing;
         ending = false;
-        need_device = run;
-        if (run) {
+        finished = !playing;
+        need_device = playing;
+        if (playing) {
           position = track->SeekFrame(request.start_frame);
           if (position < 0) {
+            position = 0;
             decoding = false;
             ending = true;
           }
-        } else {
-          output.SetRunning(false);
         }
       }
     }
+    if (fresh_queue) {
+      if (queued.follows == segment) {
+        next = std::move(queued.track);
+        next_segment = queued.segment;
+      } else if (prev_segment != 0 && queued.follows == prev_segment) {
+        // The track decoded ahead was dropped or replaced before it was heard; its chunks in
+        // the ring are skipped by the callback.
+        next.reset();
+        next_segment = 0;
+        if (queued.track && prev_track && same_format(*prev_track, *queued.track)) {
+          track = std::move(queued.track);
+          segment = queued.segment;
+          position = 0;
+          decoding = true;
+          ending = finished = false;
+        } else {
+          // Nothing follows any more, or the replacement waits for the device like any track
+          // in another format: go back to just after the previous segment's end.
+          segment = prev_segment;
+          prev_segment = 0;
+          track = std::move(prev_track);
+          decoding = ending = false;
+          finished = true;
+          if (queued.track) {
+            next = std::move(queued.track);
+            next_segment = queued.segment;
+          }
+        }
+      }
+    }
+    manage_device();
 
-    while (decoding || ending) {
+    for (;;) {
       {
         std::lock_guard<std::mutex> lock(request_lock_);
-        if (request_new_ || quit_) break;
+        if (request_new_ || queued_new_ || quit_) break;
+      }
+      if (finished) {
+        if (!next || !track) break;
+        if (!same_format(*track, *next)) {
+          // The device must be reopened for the next track, which only happens once the
+          // callback has played everything before it.
+          if (drained_segment_.load(std::memory_order_acquire) != segment) break;
+          need_device = true;
+        }
+        prev_segment = segment;
+        prev_track = std::move(track);
+        segment = next_segment;
+        track = std::move(next);
+        next_segment = 0;
+        position = 0;
+        decoding = true;
+        ending = finished = false;
+        continue;
       }
       SoundChunk* chunk = ring_.Back();
       if (chunk == nullptr) {
@@ -273,6 +491,7 @@ void Player::DecodeLoop() {
         break;
       }
       chunk->epoch = epoch;
+      chunk->segment = segment;
       chunk->taken = 0;
       chunk->first_frame = position;
       if (decoding) {
@@ -289,24 +508,23 @@ void Player::DecodeLoop() {
         chunk->end = true;
         chunk->frames = 0;
         ending = false;
+        finished = true;
       }
       ring_.Push();
       if (need_device) start_device();
     }
-    // Once the end has been heard the device rests until the next play.
-    if (!decoding && !ending && !need_device && output.running() &&
-        ended_epoch_.load(std::memory_order_acquire) == epoch) {
-      output.SetRunning(false);
-    }
+    manage_device();
 
     bool more = false;
     {
       std::lock_guard<std::mutex> lock(request_lock_);
-      more = request_new_ || quit_;
+      more = request_new_ || queued_new_ || quit_;
     }
-    if (!more) WaitForPost(&wake_);
+    if (!more) WaitForPost(&wake_, wait_limit());
   }
   track.reset();
+  next.reset();
+  prev_track.reset();
 }
 
 void Player::FillSound(void* self, float* samples, int frames, int channels) {
@@ -316,11 +534,22 @@ void Player::FillSound(void* self, float* samples, int frames, int channels) {
 void Player::Fill(float* samples, int frames, int channels) {
   const uint32_t wanted = wanted_epoch_.load(std::memory_order_acquire);
   const bool paused = paused_.load(std::memory_order_acquire);
+  if (wanted != callback_epoch_) {
+    callback_epoch_ = wanted;
+    playing_segment_ = wanted;  // an epoch begins with its own segment
+    join_target_ = 0;
+  }
   int done = 0;
   bool freed = false;
+  bool wake = false;
   bool ended = false;
   bool heard = false;
   int64_t heard_frame = 0;
+  auto end_here = [&] {
+    join_target_ = 0;
+    ended = true;
+    ended_epoch_.store(wanted, std::memory_order_release);
+  };
   while (done < frames) {
     SoundChunk* chunk = ring_.Front();
     if (chunk == nullptr) break;
@@ -330,10 +559,46 @@ void Player::Fill(float* samples, int frames, int channels) {
       continue;
     }
     if (paused) break;
+    if (join_target_ != 0) {
+      // Past the end of the playing segment: the queued one follows if it is still queued.
+      uint32_t queued = queued_segment_.load(std::memory_order_seq_cst);
+      if (queued == 0 || (queued & kClaimed) != 0) {  // dropped before it was heard
+        end_here();
+        break;
+      }
+      join_target_ = queued;
+      if (chunk->segment != queued) {  // a queued track that was replaced
+        ring_.Pop();
+        freed = true;
+        continue;
+      }
+      if (chunk->end) {  // it holds no sound: the playing track ends as it would have
+        end_here();
+        break;
+      }
+      if (!queued_segment_.compare_exchange_strong(queued, queued | kClaimed,
+                                                   std::memory_order_seq_cst)) {
+        continue;  // dropped or replaced this instant; look again
+      }
+      playing_segment_ = queued;
+      join_target_ = 0;
+      wake = true;
+    }
+    if (chunk->segment != playing_segment_) {  // a queued track that was dropped
+      ring_.Pop();
+      freed = true;
+      continue;
+    }
     if (chunk->end) {
       ring_.Pop();
-      ended = true;
-      ended_epoch_.store(wanted, std::memory_order_release);
+      wake = true;
+      drained_segment_.store(playing_segment_, std::memory_order_release);
+      uint32_t queued = queued_segment_.load(std::memory_order_seq_cst);
+      if (queued != 0 && (queued & kClaimed) == 0) {
+        join_target_ = queued;
+        continue;
+      }
+      end_here();
       break;
     }
     int n = std::min(static_cast<int>(chunk->frames - chunk->taken), frames - done);
@@ -351,7 +616,7 @@ void Player::Fill(float* samples, int frames, int channels) {
   std::memset(samples + done * channels, 0, sizeof(float) * (frames - done) * channels);
 
   if (heard) {
-    heard_.store(PackHeard(wanted, heard_frame), std::memory_order_release);
+    heard_.store(PackHeard(playing_segment_, heard_frame), std::memory_order_release);
     if (wanted != sounding_epoch_) {
       sounding_epoch_ = wanted;
       int64_t now = NowNs();
@@ -362,7 +627,7 @@ void Player::Fill(float* samples, int frames, int channels) {
     }
   }
   equalizer_.Process(samples, static_cast<std::size_t>(frames));
-  if (ended || (freed && ring_.Size() <= ChunkRing::kChunks / 2)) sem_post(&wake_);
+  if (ended || wake || (freed && ring_.Size() <= ChunkRing::kChunks / 2)) sem_post(&wake_);
 }
 
 }  // namespace veldan

@@ -1,5 +1,5 @@
-// The player behind the vbmp3 operations: one open track, its decode thread, the ring buffer,
-// the equalizer and the sound device.
+// The player behind the vbmp3 operations: one open track (and one queued to follow it without a
+// gap), its decode thread, the ring buffer, the equalizer and the sound device.
 //
 // All methods except SetEqualizer are called from the program's user-interface thread, one at
 // a time; none of them waits for the decoder or the device (vbmp3_open reads the start of the
@@ -35,6 +35,10 @@ class Player {
 
   // Opens a track given as program text and fills info; closes the previous one first.
   bool Open(const char* program_path, vbmp3_info* info);
+  // Opens a track ahead to follow the open one without a gap; null or empty drops the queued one.
+  bool Queue(const char* program_path);
+  // Once, after the queued track's first sample was heard: true, with its record.
+  bool QueuedStarted(vbmp3_info* info);
   void Close();
   bool Play();
   void Stop();
@@ -57,8 +61,19 @@ class Player {
     bool run = false;  // decode from start_frame; false: stopped
   };
 
+  // The queued track as the decode thread learns of it: it follows segment `follows`.
+  struct QueuedRequest {
+    std::shared_ptr<Mp3Stream> track;
+    uint32_t segment = 0;
+    uint32_t follows = 0;
+  };
+
+  uint32_t NextSerial();
   void Post(bool run, int64_t start_frame);
-  void NoteEnd();
+  void PostQueued(std::shared_ptr<Mp3Stream> track, uint32_t segment);
+  void DropQueued();
+  // Catches up with what the sound callback has done: a join heard, the end heard.
+  void Sync();
   void DecodeLoop();
   static void FillSound(void* self, float* samples, int frames, int channels);
   void Fill(float* samples, int frames, int channels);
@@ -68,13 +83,22 @@ class Player {
   int rate_ = 0;
   int64_t length_frames_ = -1;
   int mode_ = VBMP3_STOPPED;
-  uint32_t epoch_ = 0;
+  uint32_t serial_ = 0;      // numbers epochs and queued segments alike
+  uint32_t epoch_ = 0;       // the last play, seek, stop or close
+  uint32_t segment_ = 0;     // the segment the open track is heard as
   int64_t start_frame_ = 0;  // where the current epoch began
+  std::shared_ptr<Mp3Stream> queued_track_;  // null when nothing is queued
+  uint32_t queued_segment_id_ = 0;
+  vbmp3_info queued_info_{};
+  bool started_ = false;  // a join was heard and not yet reported
+  vbmp3_info started_info_{};
 
   // Shared between the user-interface and the decode thread.
   std::mutex request_lock_;
   Request request_;           // guarded by request_lock_
   bool request_new_ = false;  // guarded by request_lock_
+  QueuedRequest queued_request_;  // guarded by request_lock_
+  bool queued_new_ = false;       // guarded by request_lock_
   bool quit_ = false;         // guarded by request_lock_
   sem_t wake_;                // posted by every thread; the decode thread waits on it
 
@@ -83,11 +107,19 @@ class Player {
   Equalizer equalizer_;                     // gains from any thread, filtering in callback
   std::atomic<uint32_t> wanted_epoch_{0};   // written by the UI thread
   std::atomic<bool> paused_{false};         // written by the UI thread
-  std::atomic<uint64_t> heard_{0};          // callback: epoch << 40 | frames heard
+  std::atomic<uint64_t> heard_{0};          // callback: segment << 40 | frames heard
+  // The queued track's segment, 0 for none: the UI thread writes it, the callback claims it at
+  // the join by setting kClaimed (one compare-exchange, so a drop and a join never both win).
+  std::atomic<uint32_t> queued_segment_{0};
+  std::atomic<uint32_t> drained_segment_{0};  // callback: the last segment whose end it passed
   std::atomic<uint32_t> ended_epoch_{~0u};  // callback (or decode thread): track ended
   std::atomic<int64_t> play_time_ns_{0};    // written by the UI thread
   std::atomic<int64_t> first_sound_ns_{0};  // written by the callback
-  uint32_t sounding_epoch_ = ~0u;           // callback only
+  // Callback only.
+  uint32_t sounding_epoch_ = ~0u;
+  uint32_t callback_epoch_ = 0;  // the epoch the two values below belong to
+  uint32_t playing_segment_ = 0;
+  uint32_t join_target_ = 0;  // past the playing segment's end, waiting for this queued one
 
   std::thread decoder_;  // last: starts after everything above exists
 };

@@ -32,6 +32,10 @@ void SoundOutput::StartAudio() {
   if (!audio_started_ && !StartDriver(false)) StartDriver(true);
 }
 
+void SoundOutput::StartSystem() {
+  StartAudio();
+}
+
 bool SoundOutput::StartDriver(bool dummy) {
   if (audio_started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   // The hint outranks SDL_AUDIODRIVER only for this one start; afterwards the environment
@@ -43,7 +47,12 @@ bool SoundOutput::StartDriver(bool dummy) {
   return audio_started_;
 }
 
-bool SoundOutput::OpenDevice(int rate, int channels) {
+bool SoundOutput::OpenDevice(int rate, int channels, const std::string& name) {
+  // What the desktop's sound settings show for the stream; read by SDL when the device opens.
+  SDL_SetHint(SDL_HINT_APP_NAME, "VELDAN");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "VELDAN");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, name.empty() ? "VELDAN" : name.c_str());
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "music");
   SDL_AudioSpec want;
   std::memset(&want, 0, sizeof want);
   want.freq = rate;
@@ -67,7 +76,11 @@ void SoundOutput::CloseDevice() {
   running_ = false;
 }
 
-bool SoundOutput::Use(int rate, int channels, bool* reopened) {
+void SoundOutput::Close() {
+  CloseDevice();
+}
+
+bool SoundOutput::Use(int rate, int channels, const std::string& name, bool* reopened) {
   *reopened = false;
   if (device_ != 0 && rate == rate_ && channels == channels_) return true;
   *reopened = true;
@@ -76,9 +89,9 @@ bool SoundOutput::Use(int rate, int channels, bool* reopened) {
   // both failures lead to the dummy driver.
   StartAudio();
   if (!audio_started_) return false;
-  if (OpenDevice(rate, channels)) return true;
+  if (OpenDevice(rate, channels, name)) return true;
   if (on_dummy_ || !StartDriver(true)) return false;
-  return OpenDevice(rate, channels);
+  return OpenDevice(rate, channels, name);
 }
 
 void SoundOutput::SetRunning(bool running) {

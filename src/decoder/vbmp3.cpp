@@ -65,6 +65,14 @@ int vbmp3_seek(int32_t seconds) {
   return 1;
 }
 
+int vbmp3_queue(const char* path) {
+  return g_player && g_player->Queue(path) ? 1 : 0;
+}
+
+int vbmp3_queuedStarted(vbmp3_info* info) {
+  return g_player && g_player->QueuedStarted(info) ? 1 : 0;
+}
+
 int vbmp3_getState(int32_t* position) {
   if (!g_player) {
     if (position != nullptr) *position = 0;

@@ -76,6 +76,24 @@ int vbmp3_seek(int32_t seconds);
  * sample has been taken. */
 int vbmp3_getState(int32_t* position);
 
+/* Gapless play: the track that follows the open one without a gap.
+ *
+ * Opens the track at path ahead (it reads the start of the file, as vbmp3_open does) as the one
+ * to follow the open track: when the open track's last sample has been heard, the queued track's
+ * first sample follows in the same device buffer, the encoder's delay and padding left out of
+ * both. A queued track in another format (rate or channels) follows after the device has been
+ * reopened, with a short gap. Replaces any track queued before; a null or empty path only drops
+ * it. Returns nonzero when the track is queued; zero when nothing plays or is paused, or when
+ * the file can't be read or holds no MP3 audio (nothing is queued then, and the open track ends
+ * as it would have). vbmp3_open, vbmp3_close, vbmp3_play, vbmp3_stop and vbmp3_seek drop the
+ * queued track. Same thread rule as every other call. */
+int vbmp3_queue(const char* path);
+/* Reports once that the queued track has become the open one: nonzero after its first sample has
+ * been heard, with *info filled as vbmp3_open fills it; zero otherwise (*info untouched). From
+ * that moment on vbmp3_getState, vbmp3_seek, vbmp3_play and the rest act on it, and a track
+ * queued now follows it. Same thread rule as every other call. */
+int vbmp3_queuedStarted(vbmp3_info* info);
+
 #ifdef __cplusplus
 }
 #endif

@@ -43,6 +43,7 @@ class DiscoveryWindow final : public AutoCdWindow {
 void TForm_main::BitBtn_auto_cdClick() {
   int32_t position = 0;
   if (vbmp3_getState(&position) != VBMP3_STOPPED) return;
+  DropQueuedTrack();  // the disc's tracks replace whatever was to follow
   SetStatus("Searching ", kColourYellow);
   PumpMessages();
   Timer1->stop();

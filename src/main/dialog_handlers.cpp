@@ -14,6 +14,8 @@ void TForm_main::BitBtn_selClick() {
   EnsureDialog(Dialog::kSel);
   if (Form_sel == nullptr) return;
   const int result = Form_sel->exec();
+  // A pick or a loaded list changes what comes next.
+  DropQueuedTrack();
   if (!HandOnSelection(result, Form_sel->ChosenIndex(), CheckBox_album_lock->isChecked())) {
     ShowTrackTitles();
   }

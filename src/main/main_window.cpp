@@ -246,6 +246,9 @@ void TForm_main::ConnectHandlers() {
   connect(BitBtn_next_album, &QPushButton::clicked, this, &TForm_main::BitBtn_next_albumClick);
   connect(BitBtn_pre_album, &QPushButton::clicked, this, &TForm_main::BitBtn_pre_albumClick);
   connect(CheckBox_album_lock, &QCheckBox::toggled, this, &TForm_main::CheckBox_album_lockClick);
+  // Repeat and Random change what follows the playing track, so a queued one no longer fits.
+  connect(CheckBox_repeat, &QCheckBox::toggled, this, &TForm_main::DropQueuedTrack);
+  connect(CheckBox_random, &QCheckBox::toggled, this, &TForm_main::DropQueuedTrack);
   connect(BitBtn_auto_cd, &QPushButton::clicked, this, &TForm_main::BitBtn_auto_cdClick);
   connect(BitBtn_options, &QPushButton::clicked, this, &TForm_main::BitBtn_optionsClick);
   connect(BitBtn_sel, &QPushButton::clicked, this, &TForm_main::BitBtn_selClick);

@@ -92,6 +92,16 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void OpenCurrentTrack();
   // OpenCurrentTrack, then Play, Auto CD and Option disabled and continuous play on.
   void StartPlayback();
+
+  // --- The track that follows without a gap ---
+
+  // Forgets the track queued to follow the current one, so that the poll queues what follows
+  // under the rules as they are now. A join the listener has already heard is caught up with
+  // first, so the window agrees with what plays. Every handler that changes what comes next
+  // calls it (track changes, Stop, the mode boxes, the seek, the dialogs).
+  void DropQueuedTrack();
+  // The catalogue index queued to follow, -1 when none.
+  int32_t QueuedIndex() const { return queued_index_; }
   // The window title "VELDAN [" + starting folder + "]".
   void ShowStartingFolderInTitle();
 
@@ -217,6 +227,13 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void CountFailedOpening();
   // The opening itself; callers hold opening_track_.
   void OpenTrack();
+  // What an opened track shows: status, titles from its tags, format, total time.
+  void ShowOpenedTrack();
+  // While playing: asks the decoder to open ahead the track the end-of-track step would open.
+  void QueueNextTrack();
+  // The queued track has started: the end-of-track step's bookkeeping, without opening it.
+  void TakeQueuedTrack(const vbmp3_info& info);
+  void ForgetQueuedTrack();
   void CarryOutPendingSeek();
 
   vbmp3_info track_info_{};
@@ -239,7 +256,16 @@ class TForm_main : public QWidget, public CatalogueWindow {
   bool play_given_up_ = false;
   bool rebuilt_since_play_ = false;
 
+  // The gapless queue: the index and path handed to vbmp3_queue; tried once per track.
+  int32_t queued_index_ = -1;
+  char queued_path_[512] = {};
+  bool queue_tried_ = false;
+
   int32_t seek_target_ = 0;
+  // What the bar shows now, so that drawing the same picture again costs nothing.
+  bool bar_painted_ = false;
+  int32_t painted_position_ = 0;
+  int32_t painted_length_ = 0;
   bool seek_dragging_ = false;
   bool seek_pending_ = false;
   bool press_guard_ = false;

@@ -25,6 +25,8 @@ void TForm_main::BitBtn_optionsClick() {
   EnsureDialog(Dialog::kOption);
   MainWindowHost host(this);
   RunOptionsDialog(host);
+  // A rebuilt catalogue, a changed medium or trial listening: what was queued no longer fits.
+  DropQueuedTrack();
 }
 
 }  // namespace veldan

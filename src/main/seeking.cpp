@@ -17,10 +17,17 @@ namespace veldan {
 
 void TForm_main::DrawSeekBar(int32_t position) {
   seek_target_ = position;
-  Image_time_locate->Paint(position, track_info_.length);
-  if (QAccessible::isActive()) {
-    QAccessibleValueChangeEvent event(Image_time_locate, position);
-    QAccessible::updateAccessibility(&event);
+  // The idle poll draws the same empty bar four times a second; painting only what changed
+  // lets a stopped player (and the X server) sleep between polls.
+  if (!bar_painted_ || position != painted_position_ || track_info_.length != painted_length_) {
+    Image_time_locate->Paint(position, track_info_.length);
+    bar_painted_ = true;
+    painted_position_ = position;
+    painted_length_ = track_info_.length;
+    if (QAccessible::isActive()) {
+      QAccessibleValueChangeEvent event(Image_time_locate, position);
+      QAccessible::updateAccessibility(&event);
+    }
   }
   QCoreApplication::processEvents();
 }
@@ -51,12 +58,15 @@ void TForm_main::Image_time_locateMouseUp(Qt::MouseButton /*button*/,
 }
 
 void TForm_main::CarryOutPendingSeek() {
-  vbmp3_seek(seek_target_);
+  // Catching up with a join repaints the bar; the seek still goes where the user let go.
+  const int32_t target = seek_target_;
+  DropQueuedTrack();
+  vbmp3_seek(target);
   // A track the user paused stays paused at its new place.
   if (!user_paused_) vbmp3_restart();
   seek_dragging_ = false;
   seek_pending_ = false;
-  emit Seeked(seek_target_);
+  emit Seeked(target);
 }
 
 int32_t TForm_main::PlayingPosition() const {
@@ -72,6 +82,8 @@ bool TForm_main::SeekTo(int32_t seconds) {
   const int32_t length = track_info_.length;
   if (length <= 0) return false;
   seconds = std::clamp(seconds, 0, length);
+  // What follows the track is decided anew after the seek, as after the seek bar's.
+  DropQueuedTrack();
   vbmp3_seek(seconds);
   if (!user_paused_) vbmp3_restart();
   emit Seeked(seconds);

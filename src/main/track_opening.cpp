@@ -165,7 +165,10 @@ void TForm_main::OpenTrack() {
   failed_in_a_row_ = 0;
   last_failed_index_ = -1;
   rebuilt_since_play_ = false;
+  ShowOpenedTrack();
+}
 
+void TForm_main::ShowOpenedTrack() {
   ShowPlayStatus();
   if (track_info_.title[0] != '\0') {
     ShowProgramText(Label_song,

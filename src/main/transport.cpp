@@ -1,8 +1,10 @@
 // The transport buttons, the album lock and the 250 ms status poll of the main window.
 //
 // The decoder plays on its own and is only ever asked; the poll is the one place where play moves
-// on to another track. A button that changes the track while play runs puts the current index one
-// step before the wanted track and stops the decoder, and the next poll's advance lands on it.
+// on to another track: at the end of a track, or when the track queued to follow has started
+// (gapless_queue.cpp). A button that changes the track while play runs drops the queued track,
+// puts the current index one step before the wanted track and stops the decoder, and the next
+// poll's advance lands on it.
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -22,11 +24,17 @@ void TForm_main::Timer1Timer() {
 
   if (seek_pending_ && !press_guard_ && !move_guard_) CarryOutPendingSeek();
 
+  // A join comes before the state: the joined track may have ended already, and its end is then
+  // the end-of-track step's as usual.
+  vbmp3_info started{};
+  if (vbmp3_queuedStarted(&started) != 0 && queued_index_ >= 0) TakeQueuedTrack(started);
+
   int32_t position = 0;
   const int32_t state = vbmp3_getState(&position);
   last_polled_state_ = state;
 
   TrackCatalogue& catalogue = g_state.catalogue;
+  if (state == VBMP3_STOPPED) ForgetQueuedTrack();
   if (state == VBMP3_STOPPED && g_state.continuous_play) {
     // From here to the opened track counts as one opening: painting the bar already lets
     // messages run, and a Play pressed then must not open a track of its own before this one.
@@ -49,6 +57,7 @@ void TForm_main::Timer1Timer() {
     ShowPlayStatus();
     DrawSeekBar(position);
     BitBtn_play->setEnabled(false);
+    QueueNextTrack();
   } else if (state == VBMP3_PAUSED) {
     if (user_paused_) {
       SetStatus("Pause ", kColourYellow);
@@ -76,6 +85,7 @@ void TForm_main::BitBtn_playClick() {
 }
 
 void TForm_main::BitBtn_stopClick() {
+  DropQueuedTrack();
   g_state.continuous_play = false;
   vbmp3_stop();
   vbmp3_close();
@@ -87,6 +97,7 @@ void TForm_main::BitBtn_pauseClick() {
 }
 
 void TForm_main::BitBtn_next_fileClick() {
+  DropQueuedTrack();
   TrackCatalogue& catalogue = g_state.catalogue;
   if (catalogue.count < 2) return;
   if (g_state.continuous_play) {
@@ -99,6 +110,7 @@ void TForm_main::BitBtn_next_fileClick() {
 }
 
 void TForm_main::BitBtn_pre_fileClick() {
+  DropQueuedTrack();
   TrackCatalogue& catalogue = g_state.catalogue;
   if (catalogue.count < 2) return;
   const bool lock = CheckBox_album_lock->isChecked();
@@ -112,6 +124,7 @@ void TForm_main::BitBtn_pre_fileClick() {
 }
 
 void TForm_main::BitBtn_next_albumClick() {
+  DropQueuedTrack();
   TrackCatalogue& catalogue = g_state.catalogue;
   if (catalogue.count < 2) return;
   const bool lock = CheckBox_album_lock->isChecked();
@@ -132,6 +145,7 @@ void TForm_main::BitBtn_next_albumClick() {
 }
 
 void TForm_main::BitBtn_pre_albumClick() {
+  DropQueuedTrack();
   TrackCatalogue& catalogue = g_state.catalogue;
   if (catalogue.count < 2) return;
   const bool lock = CheckBox_album_lock->isChecked();
@@ -147,6 +161,7 @@ void TForm_main::BitBtn_pre_albumClick() {
 }
 
 void TForm_main::CheckBox_album_lockClick() {
+  DropQueuedTrack();
   if (CheckBox_album_lock->isChecked()) {
     BitBtn_next_album->setText(QStringLiteral("LastFile "));
     BitBtn_pre_album->setText(QStringLiteral("TopFile "));

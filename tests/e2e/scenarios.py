@@ -9,6 +9,7 @@ needs. --have lists the program's parts that the build holds (opt, sel, data, ..
 
 import argparse
 import configparser
+import math
 import os
 import shutil
 import signal
@@ -16,7 +17,7 @@ import subprocess
 import sys
 import time
 
-from veldan_e2e import (HELP_TITLE, MAIN_CLIENT_SIZE, MEDIUM_PROMPT_TITLE, OPTION_CONTROLS,
+from veldan_e2e import (GAPLESS_SECONDS, HELP_TITLE, RATE, MAIN_CLIENT_SIZE, MEDIUM_PROMPT_TITLE, OPTION_CONTROLS,
                         OPTION_TITLE, SCREEN_SIZE, SELECT_TITLE, SKIP, TONES, Failure, Session,
                         check, select_item)
 
@@ -394,6 +395,61 @@ def install(s):
     viewer = s.window(title=HELP_TITLE)
     check(link_pixels(s, viewer) > 200, "the help viewer shows no contents page")
     close_ok(s, wid)
+
+
+@scenario()
+def gapless(s):
+    """Three parts cut from one tone play as one unbroken tone, and the song title moves on at
+    each join."""
+    for n in (1, 2, 3):
+        dest = s.path("t", "Live", f"0{n}.mp3")
+        os.makedirs(os.path.dirname(dest), exist_ok=True)
+        shutil.copyfile(os.path.join(s.tracks, "gapless", f"part0{n}.mp3"), dest)
+    s.start([s.path("t", "Live")], drives=f"T=fixed:{s.path('t')}")
+    wid = s.main_window()
+    s.wait_tone(A)
+    began = time.monotonic()
+    part = GAPLESS_SECONDS / 3
+    # The song title as it changes, read again and again (a screenshot takes a while on a busy
+    # machine) until the three parts have played.
+    titles = [song_title_pixels(s, wid)]
+    while time.monotonic() < began + 3 * part - 0.3:
+        shown = song_title_pixels(s, wid)
+        if shown != titles[-1]:
+            titles.append(shown)
+    check(len(titles) >= 3, f"the song title showed {len(titles)} texts in three parts")
+    time.sleep(max(0.0, began + 3 * part + 0.5 - time.monotonic()))
+    close_ok(s, wid)
+
+    # From the first sound on, the three parts' length of sound holds no silence and no dip:
+    # every 5 ms stretch stays within 3 dB of the tone's level.
+    import array
+    floats = array.array("f")
+    with open(s.path("sound.raw"), "rb") as f:
+        floats.frombytes(f.read())
+    mono = [(floats[i] + floats[i + 1]) / 2 for i in range(0, len(floats) - 1, 2)]
+    first = next((i for i, v in enumerate(mono) if v != 0.0), None)
+    check(first is not None, "nothing was heard")
+    length = int(GAPLESS_SECONDS * RATE)
+    check(len(mono) - first >= length, "the parts were not heard to their end")
+    window = RATE // 200
+    levels = []
+    for start in range(first + window, first + length - window, window):
+        chunk = mono[start:start + window]
+        levels.append(math.sqrt(sum(v * v for v in chunk) / len(chunk)))
+    loudest = max(levels)
+    quietest = min(levels)
+    check(quietest > loudest * 10 ** (-3 / 20),
+          f"the tone dips to {20 * math.log10(quietest / loudest + 1e-12):.1f} dB between parts")
+
+
+def song_title_pixels(s, wid):
+    """The pixels of Label_song (Panel2 at 8,8 holds it at 8,24, 377 x 15)."""
+    width, _, rgb = s.screenshot(wid)
+    rows = []
+    for y in range(32, 47):
+        rows.append(rgb[(y * width + 16) * 3:(y * width + 16 + 377) * 3])
+    return b"".join(rows)
 
 
 def link_pixels(s, wid):

@@ -32,6 +32,9 @@ TONES = [400, 500, 630, 750, 900, 1060, 1250, 1400]
 SHORT_SECONDS = 3
 LONG_SECONDS = 20
 
+# The three gapless parts together.
+GAPLESS_SECONDS = 6
+
 RATE = 44100
 CHANNELS = 2
 FRAME_BYTES = CHANNELS * 4  # the device is opened with 32-bit float samples
@@ -52,6 +55,10 @@ def make_tracks(out_dir):
         for length, seconds in (("short", SHORT_SECONDS), ("long", LONG_SECONDS)):
             make_fixtures.make_tone(os.path.join(out_dir, track_name(freq, length)), freq=freq,
                                     seconds=seconds)
+    # One steady tone of the first frequency cut into three parts inside MP3 frames.
+    import make_gapless_parts  # noqa: E402
+    make_gapless_parts.main([os.path.join(out_dir, "gapless"), "--parts", "3", "--seconds",
+                             str(GAPLESS_SECONDS), "--tone", str(TONES[0]), "--tone-only"])
 
 
 # ----------------------------------------------------------------------------- layout

@@ -16,6 +16,9 @@ struct FakeDecoder {
   bool open = false;
   std::string open_path;
   vbmp3_info open_info{};
+  std::string queued_path;
+  vbmp3_info queued_info{};
+  bool started = false;
   vbmp3_info default_info{};
   std::map<std::string, vbmp3_info> info_by_path;
   std::set<std::string> failing_paths;
@@ -83,6 +86,20 @@ void SetTrackInfo(const vbmp3_info& info) {
 void SetTrackInfoFor(const std::string& path, const vbmp3_info& info) {
   Decoder().info_by_path[path] = info;
 }
+std::string QueuedPath() {
+  return Decoder().queued_path;
+}
+bool StartQueuedTrack() {
+  FakeDecoder& d = Decoder();
+  if (d.queued_path.empty()) return false;
+  d.open_path = d.queued_path;
+  d.open_info = d.queued_info;
+  d.queued_path.clear();
+  d.state = VBMP3_PLAYING;
+  d.position = 0;
+  d.started = true;
+  return true;
+}
 bool TrackOpen() {
   return Decoder().open;
 }
@@ -99,12 +116,13 @@ void ClearCallLog() {
   Decoder().calls.clear();
 }
 
-std::vector<std::string> CallLog(bool with_get_state) {
+std::vector<std::string> CallLog(bool with_get_state, bool with_queue) {
   std::vector<std::string> log;
   for (const DecoderCall& call : Decoder().calls) {
     if (call.name == "getState" && !with_get_state) continue;
-    if (call.name == "open") {
-      log.push_back("open " + call.path);
+    if ((call.name == "queue" || call.name == "queuedStarted") && !with_queue) continue;
+    if (call.name == "open" || call.name == "queue") {
+      log.push_back(call.name + " " + call.path);
     } else if (call.name == "seek") {
       log.push_back("seek " + std::to_string(call.value));
     } else {
@@ -119,6 +137,22 @@ std::vector<std::string> CallLog(bool with_get_state) {
 using veldan::fake::Decoder;
 using veldan::fake::FakeDecoder;
 using veldan::fake::Log;
+
+namespace {
+
+// What the real library does on open, close, play, stop and seek: the queued track is dropped.
+void DropQueued() {
+  Decoder().queued_path.clear();
+}
+
+// Looks up the record an open of path would fill.
+vbmp3_info InfoFor(const std::string& path) {
+  FakeDecoder& d = Decoder();
+  const auto found = d.info_by_path.find(path);
+  return found != d.info_by_path.end() ? found->second : d.default_info;
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -142,13 +176,14 @@ int vbmp3_open(const char* path, vbmp3_info* info) {
   FakeDecoder& d = Decoder();
   const std::string text(path, strnlen(path, 512));
   Log("open", text);
+  DropQueued();
+  d.started = false;
   d.open = false;
   d.open_path.clear();
   d.state = VBMP3_STOPPED;
   d.position = 0;
   if (d.open_result == 0 || d.failing_paths.count(text) != 0) return 0;
-  const auto found = d.info_by_path.find(text);
-  d.open_info = found != d.info_by_path.end() ? found->second : d.default_info;
+  d.open_info = InfoFor(text);
   *info = d.open_info;
   d.open = true;
   d.open_path = text;
@@ -158,6 +193,8 @@ int vbmp3_open(const char* path, vbmp3_info* info) {
 int vbmp3_close(void) {
   FakeDecoder& d = Decoder();
   Log("close");
+  DropQueued();
+  d.started = false;
   d.open = false;
   d.open_path.clear();
   d.state = VBMP3_STOPPED;
@@ -167,6 +204,7 @@ int vbmp3_close(void) {
 int vbmp3_play(void) {
   FakeDecoder& d = Decoder();
   Log("play");
+  DropQueued();
   if (!d.open || d.play_result == 0) return 0;
   d.state = VBMP3_PLAYING;
   d.position = 0;
@@ -175,6 +213,7 @@ int vbmp3_play(void) {
 
 int vbmp3_stop(void) {
   Log("stop");
+  DropQueued();
   Decoder().state = VBMP3_STOPPED;
   return 1;
 }
@@ -196,10 +235,32 @@ int vbmp3_restart(void) {
 int vbmp3_seek(int32_t seconds) {
   FakeDecoder& d = Decoder();
   Log("seek", {}, seconds);
+  DropQueued();
   if (!d.open) return 0;
   int32_t target = std::max(seconds, 0);
   if (d.open_info.length >= 0) target = std::min(target, d.open_info.length);
   d.position = target;
+  return 1;
+}
+
+int vbmp3_queue(const char* path) {
+  FakeDecoder& d = Decoder();
+  const std::string text = path != nullptr ? std::string(path, strnlen(path, 512)) : std::string();
+  Log("queue", text);
+  DropQueued();
+  if (text.empty() || !d.open || d.state == VBMP3_STOPPED) return 0;
+  if (d.open_result == 0 || d.failing_paths.count(text) != 0) return 0;
+  d.queued_path = text;
+  d.queued_info = InfoFor(text);
+  return 1;
+}
+
+int vbmp3_queuedStarted(vbmp3_info* info) {
+  FakeDecoder& d = Decoder();
+  Log("queuedStarted");
+  if (!d.started) return 0;
+  d.started = false;
+  *info = d.open_info;
   return 1;
 }
 

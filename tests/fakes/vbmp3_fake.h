@@ -46,6 +46,12 @@ void SetTrackInfoFor(const std::string& path, const vbmp3_info& info);
 vbmp3_info MakeTrackInfo(const char* title, const char* artist, int32_t channels, int32_t bitrate,
                          int32_t sample_rate, int32_t length);
 
+// The path queued to follow the open track, empty when none is.
+std::string QueuedPath();
+// The queued track starts as the real library's join does: it becomes the open track, playing
+// from 0, and the next queuedStarted call reports it. False when nothing was queued.
+bool StartQueuedTrack();
+
 bool TrackOpen();
 // The path of the track open now, empty when none is.
 std::string OpenPath();
@@ -53,9 +59,10 @@ std::string OpenPath();
 std::vector<int32_t> LastEqualizer();
 
 const std::vector<DecoderCall>& DecoderCalls();
-// The log as short texts ("open D:\a.mp3", "play", "seek 50"), getState calls left out unless
-// asked for: a poll calls it every time and it changes nothing.
-std::vector<std::string> CallLog(bool with_get_state = false);
+// The log as short texts ("open D:\a.mp3", "play", "seek 50", "queue D:\b.mp3"), getState
+// calls left out unless asked for (a poll calls it every time and it changes nothing), and the
+// gapless queue's calls (queue, queuedStarted) left out unless asked for.
+std::vector<std::string> CallLog(bool with_get_state = false, bool with_queue = false);
 void ClearCallLog();
 
 }  // namespace veldan::fake
