@@ -5,6 +5,7 @@
 #include "catalogue/list_lines.h"
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
+#include "platform/install_layout.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 
@@ -20,12 +21,20 @@ void TakeFoldersFromCommandLine(const char* argument, char* argument_text) {
   if (argument != nullptr && !ArgumentToProgramPath(argument, argument_text, kTextSize)) {
     argument_text[0] = '\0';
   }
-  // An argument too long to map starts from the program folder, as if there were none.
+  CopyText(g_state.program_folder, sizeof g_state.program_folder, own_file);
+  CutToParentFolder(g_state.program_folder);
+  // An argument too long to map starts as if there were none: a portable copy in its own folder,
+  // an installed one where the user last played (its bin/ folder holds no music).
+  if (argument_text[0] == '\0' && IsInstalledCopy(g_state.program_folder) &&
+      InstalledStartingFolder(g_state.starting_folder, sizeof g_state.starting_folder)) {
+    return;
+  }
   const char* start = argument_text[0] != '\0' ? argument_text : own_file;
   CopyText(g_state.starting_folder, sizeof g_state.starting_folder, start);
-  CopyText(g_state.program_folder, sizeof g_state.program_folder, own_file);
   CutToParentFolder(g_state.starting_folder);
-  CutToParentFolder(g_state.program_folder);
+  if (argument_text[0] != '\0') {
+    RememberStartingFolder(g_state.program_folder, g_state.starting_folder);
+  }
 }
 
 void ApplyCommandLineArgument(const char* argument_text) {

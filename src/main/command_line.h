@@ -8,7 +8,8 @@ namespace veldan {
 // Sets g_state.starting_folder and g_state.program_folder from the argument (null when there is
 // none) and the program's own file, and keeps the argument's program text in argument_text
 // (512 bytes; empty without an argument). The argument may be a host path, absolute or relative,
-// or a program path.
+// or a program path. An installed copy started without one begins in the folder the user last
+// started from, or in the music folder; one started with one remembers its starting folder.
 void TakeFoldersFromCommandLine(const char* argument, char* argument_text);
 
 // After the first build: a play list argument replaces the catalogue with its lines; a track
