@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "catalogue/program_state.h"
+#include "main/command_line.h"
 #include "main/main_window.h"
 #include "dsel/form_drive_sel.h"
 #include "opt/options_dialog.h"
@@ -43,14 +44,19 @@ void CloseOnTerminateSignals(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --help and --version answer before the window system starts, so also without a display.
+  if (const int code = veldan::AnswerInformationOptions(argc, argv); code >= 0) return code;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDAN"));
+  // The application has taken its own options (-platform, -style, ...) out of argv by now.
+  const char* argument = nullptr;
+  if (const int code = veldan::ReadStartingArgument(argc, argv, &argument); code >= 0) return code;
   CloseOnTerminateSignals(app);
 
   veldan::ResetProgramState();
   // The main window's start-up work runs before the dialogs exist and may use none of them.
   veldan::TForm_main main_window;
-  main_window.FormCreate(argc >= 2 ? argv[1] : nullptr);
+  main_window.FormCreate(argument);
   veldan::TForm_option option_dialog(&main_window);
   veldan::TForm_version version_box(&main_window);
   veldan::TForm_sel selection_dialog(&main_window);

@@ -31,7 +31,9 @@ bool IsRegularFile(const std::string& host) {
   return stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string HostOf(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string HostOf(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
 
 // The folder above an installed copy's "bin", or empty for a portable copy.
 std::string InstallPrefix(const char* program_folder) {
@@ -84,7 +86,9 @@ std::string MusicFolderHost() {
 
 }  // namespace
 
-bool IsInstalledCopy(const char* program_folder) { return !InstallPrefix(program_folder).empty(); }
+bool IsInstalledCopy(const char* program_folder) {
+  return !InstallPrefix(program_folder).empty();
+}
 
 bool InstalledHelpFile(const char* program_folder, char* out, std::size_t out_size) {
   const std::string prefix = InstallPrefix(program_folder);

@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
