@@ -7,5 +7,6 @@ int RunScan(int argc, char** argv);    // scan FOLDER
 int RunDecode(int argc, char** argv);  // decode FILE [--eq]
 int RunPlay(int argc, char** argv);    // play FILE SECONDS
 int RunMicro(int argc, char** argv);   // micro [Google Benchmark flags]
+int RunStartup(int argc, char** argv);  // startup TREE [--runs N] [-- PROGRAM ARGS...]
 
 }  // namespace veldan::bench

@@ -1,4 +1,4 @@
-// veldan-bench COMMAND ...: measures VELDAN's hot paths without a window.
+// veldan-bench COMMAND ...: measures VELDAN's hot paths, and its start-up in a real window.
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +21,9 @@ constexpr Command kCommands[] = {
 #endif
 #ifdef VELDAN_BENCH_PLAY
     {"play", veldan::bench::RunPlay, "play FILE SECONDS"},
+#endif
+#ifdef VELDAN_BENCH_STARTUP
+    {"startup", veldan::bench::RunStartup, "startup TREE [--runs N] [-- PROGRAM ARGS...]"},
 #endif
 #ifdef VELDAN_BENCH_MICRO
     {"micro", veldan::bench::RunMicro, "micro [--benchmark_filter=...]"},

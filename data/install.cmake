@@ -1,6 +1,6 @@
 # What `cmake --install` puts where besides the help file (data/CMakeLists.txt puts that into
 # share/veldan/, which is how the program knows it is installed): the program, and the desktop
-# entry and the icon where desktops look for them.
+# entry, the AppStream metainfo, the manual page and the icon where desktops and man look for them.
 include(GNUInstallDirs)
 
 if(TARGET veldan)
@@ -8,5 +8,14 @@ if(TARGET veldan)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/data/veldan.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/data/io.github.veldan.veldan.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_SOURCE_DIR}/data/veldan.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/data/veldan.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Rendered sizes for desktops that do not draw SVG icons.
+foreach(size 32 64 128 256)
+  install(FILES ${CMAKE_SOURCE_DIR}/data/icons/veldan-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME veldan.png)
+endforeach()

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic lame sox python3 libx11-dev
   xvfb xauth xdotool x11-utils imagemagick
+  dbus-daemon playerctl desktop-file-utils appstream shared-mime-info
   clang libclang-rt-14-dev
 )
 

@@ -45,71 +45,42 @@ struct ActiveBand {
   float b0, b1, b2, a1, a2;
 };
 
-// Mono: frame by frame through all active bands. The bands of one frame depend on each other,
-// but a band's next frame depends only on its own state, so the processor overlaps consecutive
-// frames; N is a template parameter so the band loop unrolls and the state stays in registers.
-template <int N>
-void MonoCascade(const ActiveBand* bands, float (*s1)[2], float (*s2)[2], float* samples,
-                 std::size_t frames) {
-  float z1[N], z2[N];
-  ActiveBand k[N];
-  for (int b = 0; b < N; ++b) {
-    k[b] = bands[b];
-    z1[b] = s1[b][0];
-    z2[b] = s2[b][0];
-  }
-  for (std::size_t f = 0; f < frames; ++f) {
-    float x = samples[f];
-    for (int b = 0; b < N; ++b) {
-      float y = k[b].b0 * x + z1[b];
-      z1[b] = k[b].b1 * x - k[b].a1 * y + z2[b];
-      z2[b] = k[b].b2 * x - k[b].a2 * y;
-      x = y;
-    }
-    samples[f] = x;
-  }
-  for (int b = 0; b < N; ++b) {
-    s1[b][0] = z1[b];
-    s2[b][0] = z2[b];
-  }
-}
-
-using MonoFn = void (*)(const ActiveBand*, float (*)[2], float (*)[2], float*, std::size_t);
-constexpr MonoFn kMonoCascades[] = {nullptr,        MonoCascade<1>, MonoCascade<2>, MonoCascade<3>,
-                                    MonoCascade<4>, MonoCascade<5>, MonoCascade<6>, MonoCascade<7>,
-                                    MonoCascade<8>, MonoCascade<9>, MonoCascade<10>};
-
-// Stereo: the cascade as a pipeline. At step n band k works on frame n - k, so all bands of a
-// step are independent and two bands (both channels each) share one four-lane vector; a band's
-// input is what the band before it produced one step earlier. The first and last steps of a
-// block, where the pipeline fills and drains, run band by band in scalar code on the same
-// state. The result is exactly the plain cascade, without delay.
+// The cascade as a pipeline. At step n band k works on frame n - k, so all bands of a step are
+// independent and share four-lane vectors: two bands of both channels each in stereo, four bands
+// in mono; a band's input is what the band before it produced one step earlier. The first and
+// last steps of a block, where the pipeline fills and drains, run band by band in scalar code on
+// the same state. The result is exactly the plain cascade, without delay.
 typedef float V4 __attribute__((vector_size(16)));
+typedef int V4i __attribute__((vector_size(16)));  // lane-wise comparison results
 
+constexpr int kLanes = 4;
+// Stereo needs ten bands of two lanes; mono at most twelve (ten and two pass-through partners).
+constexpr int kMaxLanes = 2 * Equalizer::kBands;
+
+// Lane b * channels + c holds band b's value for channel c.
 struct alignas(16) Pipeline {
-  float y[Equalizer::kBands][2];  // each band's last output: the next band's next input
-  float s1[Equalizer::kBands][2];
-  float s2[Equalizer::kBands][2];
-  ActiveBand k[Equalizer::kBands];
-  int bands;  // even: an odd count gets a pass-through band
+  float y[kMaxLanes];  // each band's last output: the next band's next input
+  float s1[kMaxLanes];
+  float s2[kMaxLanes];
+  ActiveBand k[kMaxLanes];
+  int bands;  // fills whole vectors: missing bands are pass-through partners
 };
 
 // One step of the pipeline for the bands that have work at step n of a block of `frames`.
+template <int C>
 void ScalarStep(Pipeline& p, float* samples, std::ptrdiff_t n, std::ptrdiff_t frames) {
   for (int b = p.bands - 1; b >= 0; --b) {
     std::ptrdiff_t f = n - b;
     if (f < 0 || f >= frames) continue;
     const ActiveBand& k = p.k[b];
-    for (int c = 0; c < 2; ++c) {
-      float x = b == 0 ? samples[f * 2 + c] : p.y[b - 1][c];
-      float y = k.b0 * x + p.s1[b][c];
-      p.s1[b][c] = k.b1 * x - k.a1 * y + p.s2[b][c];
-      p.s2[b][c] = k.b2 * x - k.a2 * y;
-      p.y[b][c] = y;
-    }
-    if (b == p.bands - 1) {
-      samples[f * 2] = p.y[b][0];
-      samples[f * 2 + 1] = p.y[b][1];
+    for (int c = 0; c < C; ++c) {
+      const int lane = b * C + c;
+      float x = b == 0 ? samples[f * C + c] : p.y[lane - C];
+      float y = k.b0 * x + p.s1[lane];
+      p.s1[lane] = k.b1 * x - k.a1 * y + p.s2[lane];
+      p.s2[lane] = k.b2 * x - k.a2 * y;
+      p.y[lane] = y;
+      if (b == p.bands - 1) samples[f * C + c] = y;
     }
   }
 }
@@ -124,60 +95,158 @@ void Store(float* p, V4 v) {
   std::memcpy(p, &v, sizeof v);
 }
 
-V4 Splat2(float a, float b) {
-  return V4{a, a, b, b};
+// The bands of cur moved up by one: the top band of prev, then all but the top band of cur.
+// Mono takes two two-source shuffles, which the compiler keeps to one instruction each.
+template <int C>
+V4 ShiftInBand(V4 prev, V4 cur) {
+  if constexpr (C == 2) {
+    return __builtin_shufflevector(prev, cur, 2, 3, 4, 5);
+  } else {
+    const V4 edge = __builtin_shufflevector(prev, cur, 3, 3, 4, 4);
+    return __builtin_shufflevector(edge, cur, 0, 2, 5, 6);
+  }
 }
 
-// Steps first..last-1, where every band has work; P = bands / 2 vectors.
-template <int P>
+// Steps first..last-1, where every band has work; P vectors of 4 / C bands each.
+template <int C, int P>
 void VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff_t last) {
+  constexpr int kPerVector = kLanes / C;
   V4 y[P], s1[P], s2[P], b0[P], b1[P], b2[P], a1[P], a2[P];
   for (int i = 0; i < P; ++i) {
-    y[i] = Load(p.y[2 * i]);
-    s1[i] = Load(p.s1[2 * i]);
-    s2[i] = Load(p.s2[2 * i]);
-    const ActiveBand& lo = p.k[2 * i];
-    const ActiveBand& hi = p.k[2 * i + 1];
-    b0[i] = Splat2(lo.b0, hi.b0);
-    b1[i] = Splat2(lo.b1, hi.b1);
-    b2[i] = Splat2(lo.b2, hi.b2);
-    a1[i] = Splat2(lo.a1, hi.a1);
-    a2[i] = Splat2(lo.a2, hi.a2);
+    y[i] = Load(p.y + kLanes * i);
+    s1[i] = Load(p.s1 + kLanes * i);
+    s2[i] = Load(p.s2 + kLanes * i);
+    for (int lane = 0; lane < kLanes; ++lane) {
+      const ActiveBand& k = p.k[kPerVector * i + lane / C];
+      b0[i][lane] = k.b0;
+      b1[i][lane] = k.b1;
+      b2[i][lane] = k.b2;
+      a1[i][lane] = k.a1;
+      a2[i][lane] = k.a2;
+    }
   }
-  constexpr std::ptrdiff_t kLag = 2 * P - 1;
+  constexpr std::ptrdiff_t kLag = P * kPerVector - 1;
   for (std::ptrdiff_t n = first; n < last; ++n) {
-    V4 fresh = {samples[n * 2], samples[n * 2 + 1], 0.0f, 0.0f};
+    // The new frame enters in the top lanes, so every vector's input is the same shift by one
+    // band of the vector before it and itself.
+    V4 fresh = {};
+    for (int c = 0; c < C; ++c) fresh[kLanes - C + c] = samples[n * C + c];
     V4 in[P];
-    in[0] = __builtin_shufflevector(fresh, y[0], 0, 1, 4, 5);
-    for (int i = 1; i < P; ++i) in[i] = __builtin_shufflevector(y[i - 1], y[i], 2, 3, 4, 5);
+    in[0] = ShiftInBand<C>(fresh, y[0]);
+    for (int i = 1; i < P; ++i) in[i] = ShiftInBand<C>(y[i - 1], y[i]);
     for (int i = 0; i < P; ++i) {
       y[i] = b0[i] * in[i] + s1[i];
       s1[i] = b1[i] * in[i] - a1[i] * y[i] + s2[i];
       s2[i] = b2[i] * in[i] - a2[i] * y[i];
     }
-    samples[(n - kLag) * 2] = y[P - 1][2];
-    samples[(n - kLag) * 2 + 1] = y[P - 1][3];
+    for (int c = 0; c < C; ++c) samples[(n - kLag) * C + c] = y[P - 1][kLanes - C + c];
   }
   for (int i = 0; i < P; ++i) {
-    Store(p.y[2 * i], y[i]);
-    Store(p.s1[2 * i], s1[i]);
-    Store(p.s2[2 * i], s2[i]);
+    Store(p.y + kLanes * i, y[i]);
+    Store(p.s1 + kLanes * i, s1[i]);
+    Store(p.s2 + kLanes * i, s2[i]);
   }
 }
 
 using VectorFn = void (*)(Pipeline&, float*, std::ptrdiff_t, std::ptrdiff_t);
-constexpr VectorFn kVectorSteps[] = {nullptr,        VectorSteps<1>, VectorSteps<2>,
-                                     VectorSteps<3>, VectorSteps<4>, VectorSteps<5>};
+constexpr VectorFn kStereoSteps[] = {nullptr,           VectorSteps<2, 1>, VectorSteps<2, 2>,
+                                     VectorSteps<2, 3>, VectorSteps<2, 4>, VectorSteps<2, 5>};
+constexpr VectorFn kMonoSteps[] = {nullptr, VectorSteps<1, 1>, VectorSteps<1, 2>,
+                                   VectorSteps<1, 3>};
 
-void StereoCascade(Pipeline& p, float* samples, std::size_t frame_count) {
+template <int C>
+void Cascade(Pipeline& p, float* samples, std::size_t frame_count) {
   const auto frames = static_cast<std::ptrdiff_t>(frame_count);
   const std::ptrdiff_t lag = p.bands - 1;
   const std::ptrdiff_t steps = frames + lag;
   // Steps lag..frames-1 have work for every band.
   std::ptrdiff_t full_from = lag, full_to = std::max(lag, frames);
-  for (std::ptrdiff_t n = 0; n < full_from && n < steps; ++n) ScalarStep(p, samples, n, frames);
-  if (full_to > full_from) kVectorSteps[p.bands / 2](p, samples, full_from, full_to);
-  for (std::ptrdiff_t n = full_to; n < steps; ++n) ScalarStep(p, samples, n, frames);
+  for (std::ptrdiff_t n = 0; n < full_from && n < steps; ++n) {
+    ScalarStep<C>(p, samples, n, frames);
+  }
+  if (full_to > full_from) {
+    const int vectors = p.bands * C / kLanes;
+    (C == 1 ? kMonoSteps : kStereoSteps)[vectors](p, samples, full_from, full_to);
+  }
+  for (std::ptrdiff_t n = full_to; n < steps; ++n) ScalarStep<C>(p, samples, n, frames);
+}
+
+// Index of the first frame from `from` on whose peak is past the limit (or is no number at
+// all), or frames when none is. Four frames are tested at once.
+template <int C>
+std::size_t FirstLoudFrame(const float* samples, std::size_t from, std::size_t frames) {
+  const V4 limit = {kLimitLevel, kLimitLevel, kLimitLevel, kLimitLevel};
+  std::size_t f = from;
+  for (; f + kLanes <= frames; f += kLanes) {
+    bool loud = false;
+    for (int part = 0; part < C; ++part) {
+      const V4 v = Load(samples + f * C + part * kLanes);
+      // NaN compares false and so counts as loud, as it does frame by frame.
+      const auto quiet = (v <= limit) & (v >= -limit);
+      loud |= !(quiet[0] && quiet[1] && quiet[2] && quiet[3]);
+    }
+    if (loud) break;
+  }
+  for (; f < frames; ++f) {
+    for (int c = 0; c < C; ++c) {
+      if (!(std::abs(samples[f * C + c]) <= kLimitLevel)) return f;
+    }
+  }
+  return frames;
+}
+
+V4 Magnitude(V4 v) {
+  return v < 0.0f ? -v : v;
+}
+
+template <int C>
+float LimitFrames(float* samples, std::size_t frames, float reduction, float keep) {
+  // keep^1..keep^4: the reduction of the next four frames when no new peak comes.
+  const V4 decay = {keep, keep * keep, keep * keep * keep, keep * keep * keep * keep};
+  const V4 shift = {1.0f, decay[0], decay[1], decay[2]};
+  for (std::size_t f = 0; f < frames;) {
+    if (reduction == 0.0f) {
+      // Nothing to let go of: frames below the limit pass unchanged, untouched.
+      f = FirstLoudFrame<C>(samples, f, frames);
+      if (f == frames) break;
+    } else if (f + kLanes <= frames && reduction * decay[2] >= 1e-6f) {
+      // Four frames' gains at once. Where any of them would meet a new peak, or the release
+      // would end inside them, the frames go one by one instead.
+      const V4 gain = 1.0f - reduction * shift;
+      // A comparison with a value that is no number is false, so such a frame goes one by one.
+      V4i held;
+      if constexpr (C == 1) {
+        held = Magnitude(Load(samples + f)) * gain <= kLimitLevel;
+      } else {
+        // Frames f..f+3 as left and right lanes.
+        const V4 lo = Load(samples + 2 * f), hi = Load(samples + 2 * f + 4);
+        held = (Magnitude(__builtin_shufflevector(lo, hi, 0, 2, 4, 6)) * gain <= kLimitLevel) &
+               (Magnitude(__builtin_shufflevector(lo, hi, 1, 3, 5, 7)) * gain <= kLimitLevel);
+      }
+      if (held[0] && held[1] && held[2] && held[3]) {
+        for (int j = 0; j < kLanes; ++j) {
+          for (int c = 0; c < C; ++c) samples[(f + j) * C + c] *= gain[j];
+        }
+        reduction *= decay[3];
+        f += kLanes;
+        continue;
+      }
+    }
+    // One frame: the peak that the filters pushed past the limit (or a value that is no number
+    // at all, which only a broken state could give) sets the gain at once; the rest is release.
+    float* frame = samples + f * C;
+    float peak = std::abs(frame[0]);
+    if (C == 2) peak = std::max(peak, std::abs(frame[1]));
+    float gain = 1.0f - reduction;
+    if (!(peak * gain <= kLimitLevel)) {
+      gain = std::isfinite(peak) ? kLimitLevel / peak : 0.0f;
+      reduction = 1.0f - gain;
+    }
+    for (int c = 0; c < C; ++c) frame[c] *= gain;
+    reduction = reduction < 1e-6f ? 0.0f : reduction * keep;
+    ++f;
+  }
+  return reduction;
 }
 
 }  // namespace
@@ -256,6 +325,7 @@ void Equalizer::Glide(std::size_t frames) {
 }
 
 void Equalizer::RunFilters(float* samples, std::size_t frames) {
+  const int channels = channels_;
   Pipeline p;
   int index[kBands];
   int n = 0;
@@ -263,36 +333,38 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
     const Band& band = bands_[i];
     if (!band.in_range || (band.gain_db == 0.0f && band.tail == 0)) continue;
     p.k[n] = {band.b0, band.b1, band.b2, band.a1, band.a2};
-    for (int c = 0; c < 2; ++c) {
-      p.s1[n][c] = band.s1[c];
-      p.s2[n][c] = band.s2[c];
-      p.y[n][c] = 0.0f;
+    for (int c = 0; c < channels; ++c) {
+      p.s1[n * channels + c] = band.s1[c];
+      p.s2[n * channels + c] = band.s2[c];
+      p.y[n * channels + c] = 0.0f;
     }
     index[n++] = i;
   }
   if (n == 0) return;
-  if (channels_ == 1) {
-    kMonoCascades[n](p.k, p.s1, p.s2, samples, frames);
-  } else {
-    p.bands = n;
-    if (n % 2 == 1) {  // a pass-through band fills the last pair
-      p.k[n] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-      p.s1[n][0] = p.s1[n][1] = p.s2[n][0] = p.s2[n][1] = p.y[n][0] = p.y[n][1] = 0.0f;
-      p.bands = n + 1;
+  // Pass-through partners fill the last vector.
+  const int per_vector = kLanes / channels;
+  p.bands = (n + per_vector - 1) / per_vector * per_vector;
+  for (int b = n; b < p.bands; ++b) {
+    p.k[b] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    for (int c = 0; c < channels; ++c) {
+      p.s1[b * channels + c] = p.s2[b * channels + c] = p.y[b * channels + c] = 0.0f;
     }
-    StereoCascade(p, samples, frames);
+  }
+  if (channels == 1) {
+    Cascade<1>(p, samples, frames);
+  } else {
+    Cascade<2>(p, samples, frames);
   }
   bool finite = true;
-  for (int j = 0; j < n; ++j) {
-    for (int c = 0; c < 2; ++c)
-      finite = finite && std::isfinite(p.s1[j][c]) && std::isfinite(p.s2[j][c]);
+  for (int lane = 0; lane < n * channels; ++lane) {
+    finite = finite && std::isfinite(p.s1[lane]) && std::isfinite(p.s2[lane]);
   }
   for (int j = 0; j < n; ++j) {
     Band& band = bands_[index[j]];
-    for (int c = 0; c < 2; ++c) {
+    for (int c = 0; c < channels; ++c) {
       // A state that left float's range would keep the sound dead; it starts again from silence.
-      band.s1[c] = finite ? p.s1[j][c] : 0.0f;
-      band.s2[c] = finite ? p.s2[j][c] : 0.0f;
+      band.s1[c] = finite ? p.s1[j * channels + c] : 0.0f;
+      band.s2[c] = finite ? p.s2[j * channels + c] : 0.0f;
     }
   }
 }
@@ -300,22 +372,9 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
 void Equalizer::Limit(float* samples, std::size_t frames) {
   // The reduction (1 - gain) decays by a factor per frame, so the limiter lets go completely
   // instead of creeping towards a gain of 1 and stalling a rounding step below it.
-  float reduction = limiter_reduction_;
-  for (std::size_t f = 0; f < frames; ++f) {
-    float* frame = samples + f * channels_;
-    float peak = std::abs(frame[0]);
-    if (channels_ == 2) peak = std::max(peak, std::abs(frame[1]));
-    float gain = 1.0f - reduction;
-    if (!(peak * gain <= kLimitLevel)) {
-      // A peak that the filters pushed past the limit (or a value that is no number at all,
-      // which only a broken state could give) sets the gain at once; the rest is release.
-      gain = std::isfinite(peak) ? kLimitLevel / peak : 0.0f;
-      reduction = 1.0f - gain;
-    }
-    for (int c = 0; c < channels_; ++c) frame[c] *= gain;
-    reduction = reduction < 1e-6f ? 0.0f : reduction * limiter_keep_;
-  }
-  limiter_reduction_ = reduction;
+  limiter_reduction_ = channels_ == 1
+                           ? LimitFrames<1>(samples, frames, limiter_reduction_, limiter_keep_)
+                           : LimitFrames<2>(samples, frames, limiter_reduction_, limiter_keep_);
 }
 
 void Equalizer::Process(float* samples, std::size_t frames) {

@@ -39,6 +39,7 @@ TForm_drive_sel::TForm_drive_sel(QWidget* parent) : QDialog(parent) {
   Form_drive_sel = this;
   setObjectName("Form_drive_sel");
   setWindowTitle(QString::fromUtf8("再生したいドライブを選択してください"));
+  setAccessibleName(QStringLiteral("Choose the drive to play"));
   setFont(DesignFont(kProportionalGothic, 12));
   resize(kClientWidth, kClientHeight);
   move(192, 107);
@@ -48,7 +49,7 @@ TForm_drive_sel::TForm_drive_sel(QWidget* parent) : QDialog(parent) {
   Label1->setGeometry(16, 8, 211, 12);
 
   // The Auto CD button's slanted disc, on every drive button.
-  const QIcon disc(DrawButtonPicture(ButtonPicture::kAutoCd));
+  const QIcon disc = ButtonPictureIcon(ButtonPicture::kAutoCd);
   QPushButton** named[kButtonCount] = {&BitBtn1, &BitBtn2, &BitBtn3, &BitBtn4,
                                        &BitBtn5, &BitBtn6, &BitBtn7, &BitBtn8};
   for (int i = 0; i < kButtonCount; ++i) {

@@ -33,6 +33,7 @@ QString DisplayText(const char* program_text) {
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("HelpViewer");
   setWindowTitle(QString::fromUtf8("VELDAN 操作説明"));
+  setAccessibleName(QStringLiteral("VELDAN operating instructions"));
   resize(680, 520);
 
   contents_button_ = new QPushButton(QString::fromUtf8("目次"), this);

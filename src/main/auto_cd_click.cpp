@@ -16,7 +16,7 @@ namespace {
 
 class DiscoveryWindow final : public AutoCdWindow {
  public:
-  explicit DiscoveryWindow(QWidget* owner) : owner_(owner) {}
+  explicit DiscoveryWindow(TForm_main* owner) : owner_(owner) {}
 
   bool AskForMedium(const char* root) override {
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kMediumPromptCaption),
@@ -30,10 +30,13 @@ class DiscoveryWindow final : public AutoCdWindow {
     return box.exec() == QMessageBox::Ok;
   }
 
-  int ChooseDrive() override { return Form_drive_sel != nullptr ? Form_drive_sel->exec() : 2; }
+  int ChooseDrive() override {
+    owner_->EnsureDialog(TForm_main::Dialog::kDriveSel);
+    return Form_drive_sel != nullptr ? Form_drive_sel->exec() : 2;
+  }
 
  private:
-  QWidget* owner_;
+  TForm_main* owner_;
 };
 
 }  // namespace

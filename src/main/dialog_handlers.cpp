@@ -11,6 +11,7 @@
 namespace veldan {
 
 void TForm_main::BitBtn_selClick() {
+  EnsureDialog(Dialog::kSel);
   if (Form_sel == nullptr) return;
   const int result = Form_sel->exec();
   if (!HandOnSelection(result, Form_sel->ChosenIndex(), CheckBox_album_lock->isChecked())) {
@@ -23,6 +24,7 @@ void TForm_main::Help1Click() {
 }
 
 void TForm_main::About1Click() {
+  EnsureDialog(Dialog::kVersion);
   ShowVersionBox();
 }
 

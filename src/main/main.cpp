@@ -1,5 +1,7 @@
-// The program's entry: the application titled "VELDAN", the five windows in their order, and the
-// message loop. Closing the main window ends the program with exit code 0.
+// The program's entry: the application titled "VELDAN", the main window with its start-up work,
+// and the message loop. The four dialogs are built when first needed (dialog_building.cpp), so
+// the window shows as soon as start-up is done. Closing the main window ends the program with
+// exit code 0.
 #include <QApplication>
 #include <QSocketNotifier>
 #include <csignal>
@@ -9,10 +11,8 @@
 #include "catalogue/program_state.h"
 #include "main/command_line.h"
 #include "main/main_window.h"
-#include "dsel/form_drive_sel.h"
-#include "opt/options_dialog.h"
-#include "sel/form_sel.h"
-#include "ver/form_version.h"
+#include "main/mpris.h"
+#include "ui/program_icon.h"
 
 namespace {
 
@@ -48,6 +48,9 @@ int main(int argc, char** argv) {
   if (const int code = veldan::AnswerInformationOptions(argc, argv); code >= 0) return code;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDAN"));
+  // Every window carries VELDAN's icon; the desktop matches the windows to veldan.desktop.
+  QApplication::setWindowIcon(veldan::ProgramIcon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("veldan"));
   // The application has taken its own options (-platform, -style, ...) out of argv by now.
   const char* argument = nullptr;
   if (const int code = veldan::ReadStartingArgument(argc, argv, &argument); code >= 0) return code;
@@ -57,13 +60,13 @@ int main(int argc, char** argv) {
   // The main window's start-up work runs before the dialogs exist and may use none of them.
   veldan::TForm_main main_window;
   main_window.FormCreate(argument);
-  veldan::TForm_option option_dialog(&main_window);
-  veldan::TForm_version version_box(&main_window);
-  veldan::TForm_sel selection_dialog(&main_window);
-  veldan::TForm_drive_sel drive_dialog(&main_window);
 
   // A close that came while start-up waited for a disc has already shut the decoder down.
   if (veldan::g_state.closing) return 0;
+  main_window.BuildDialogsOnDemand();
+  // Remote control from the desktop; without a session bus the player simply goes without.
+  veldan::MprisService mpris(&main_window);
+  mpris.Register(QDBusConnection::sessionBus());
   main_window.show();
   app.exec();
   return 0;

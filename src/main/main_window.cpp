@@ -20,6 +20,7 @@
 #include "ui/button_pictures.h"
 #include "ui/check_box_metrics.h"
 #include "ui/design_font.h"
+#include "ui/picture_button_style.h"
 
 namespace veldan {
 
@@ -72,12 +73,14 @@ QPushButton* MakeButton(QWidget* parent, const char* name, QRect geometry, const
   auto* button = new QPushButton(Utf8(caption), parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setGeometry(geometry);
-  button->setIcon(QIcon(DrawButtonPicture(picture)));
+  button->setIcon(ButtonPictureIcon(picture));
   button->setIconSize(QSize(kButtonPictureWidth, kButtonPictureHeight));
   // A right-to-left button lays its icon out after the text; the captions are Latin text, which
   // keeps its own reading order.
   if (side == PictureSide::kRight) button->setLayoutDirection(Qt::RightToLeft);
   button->setToolTip(Utf8(hint));
+  // Option and Select are too narrow for the toolkit's own layout of caption and picture.
+  UsePictureButtonStyle(button, geometry.width() < 60);
   return button;
 }
 
@@ -122,6 +125,8 @@ TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
   BuildTimerAndMenu();
   ConnectHandlers();
   SetFocusOrder();
+  BindKeys();
+  NameControls();
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect available = screen->availableGeometry();

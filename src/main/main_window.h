@@ -32,6 +32,9 @@ namespace veldan {
 class BevelPanel;
 class SeekBarImage;
 
+// How far the seek keys and the seek bar's accessible steps move play.
+inline constexpr int32_t kSeekStepSeconds = 5;
+
 class TForm_main : public QWidget, public CatalogueWindow {
   Q_OBJECT
 
@@ -96,6 +99,13 @@ class TForm_main : public QWidget, public CatalogueWindow {
 
   // Records position as the seek target and paints the bar for it; lets messages run.
   void DrawSeekBar(int32_t position);
+  // Moves a playing or paused track to seconds as a seek-bar drag does: the decoder seeks, a
+  // track the user paused stays paused, anything else plays on; the time and the bar show the
+  // new place. Clamped to the track. Does nothing and returns false while no track is open, its
+  // length is unknown, a track is being opened or the bar is dragged.
+  bool SeekTo(int32_t seconds);
+  // Elapsed seconds of the open track as the decoder reports them (0 when none is open).
+  int32_t PlayingPosition() const;
 
   // --- Start-up and shutdown ---
 
@@ -103,12 +113,32 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // folders from the command line (argument is null without one), first search, the argument's
   // list or track, the equalizer preset, and play when there are tracks.
   void FormCreate(const char* argument);
+  // Plays what argument names (a folder, a track or a play list; a host or program path) as if
+  // the program had been started with it: play stops, the starting folder becomes the
+  // argument's, the catalogue is searched anew, the argument's list or track applied and play
+  // starts when there are tracks. Returns false, changing nothing, while the window is busy.
+  bool PlayArgument(const char* argument);
+  // True while a modal dialog is open, a track is being opened, or a search or disc wait has
+  // the status poll stopped: work that would replace the catalogue must wait.
+  bool Busy() const;
   // The close request: play off, every wait ended for good, the decoder shut down. Never refuses.
   void FormCloseQuery();
+
+  // --- The dialogs (dialog_building.cpp) ---
+
+  enum class Dialog { kOption, kVersion, kSel, kDriveSel };
+  // From now on each dialog is built, as a child of this window, when the program first needs
+  // it. Until then (window tests that bring dialogs of their own) EnsureDialog builds nothing.
+  void BuildDialogsOnDemand();
+  // Builds the dialog unless it exists (its program-wide pointer is set) or building is off.
+  void EnsureDialog(Dialog which);
 
   // --- Handlers ---
 
   void Timer1Timer();
+  // Space and the remote controls' PlayPause: Pause while a track plays, else Play (when Play
+  // can be pressed).
+  void PlayOrPause();
   void BitBtn_playClick();
   void BitBtn_stopClick();
   void BitBtn_pauseClick();
@@ -133,6 +163,8 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // --- The player's state, for the dialogs that read it ---
 
   const vbmp3_info& TrackInfo() const { return track_info_; }
+  // The current track's number within its album, as the song title shows it.
+  int32_t TrackInAlbum() const { return track_in_album_; }
   bool UserPaused() const { return user_paused_; }
   int32_t LastPolledState() const { return last_polled_state_; }
   int32_t SeekTarget() const { return seek_target_; }
@@ -147,9 +179,15 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void PumpMessages() override;
   void WaitForMessages(int max_ms) override;
 
+ signals:
+  // A seek has been carried out (by the seek bar, a key or a remote control); seconds is where
+  // play now stands.
+  void Seeked(int32_t seconds);
+
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void BuildDisplayPanels();
@@ -157,6 +195,11 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void BuildTimerAndMenu();
   void ConnectHandlers();
   void SetFocusOrder();
+  // Keyboard shortcuts (keys.cpp) and the controls' accessible names (accessible_names.cpp).
+  void BindKeys();
+  void NameControls();
+  // The steps shared by start-up and PlayArgument: folders, title, search, the argument applied.
+  void LoadArgument(const char* argument);
 
   // Shows program text (Shift-JIS) on a label through the name codec.
   static void ShowProgramText(QLabel* label, std::string_view program_text);
@@ -201,6 +244,9 @@ class TForm_main : public QWidget, public CatalogueWindow {
   bool seek_pending_ = false;
   bool press_guard_ = false;
   bool move_guard_ = false;
+
+  bool dialogs_on_demand_ = false;
+  bool shown_before_ = false;
 };
 
 // The one main window; set while it exists.

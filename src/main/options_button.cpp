@@ -22,6 +22,7 @@ class MainWindowHost : public OptionsDialogHost {
 }  // namespace
 
 void TForm_main::BitBtn_optionsClick() {
+  EnsureDialog(Dialog::kOption);
   MainWindowHost host(this);
   RunOptionsDialog(host);
 }

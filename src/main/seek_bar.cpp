@@ -7,17 +7,20 @@
 namespace veldan {
 
 void PaintSeekBar(QImage* canvas, int32_t position, int32_t length) {
-  const int width = canvas->width();
-  const int height = canvas->height();
+  // The canvas may hold more pixels than the bar (a scaled screen); the painter works in the
+  // bar's own pixels and each stroke covers whole device pixels.
+  const QSize size = canvas->deviceIndependentSize().toSize();
+  const int width = size.width();
+  const int height = size.height();
   QPainter p(canvas);
   p.fillRect(0, 0, width, height, Qt::black);
   if (length <= 0) return;
   // A position past the length (an estimated length) would draw past the bar's end; the loop
   // stops at the edge instead of counting strokes that can't be seen.
   const int64_t reach = int64_t{width - 6} * position / length;
-  p.setPen(QPen(QColor(0, 255, 255), 1, Qt::SolidLine));
+  const QColor aqua(0, 255, 255);
   for (int i = 0; i < reach && i + 3 < width; i += 3) {
-    p.drawLine(i + 3, 2, i + 3, height - 4);
+    p.fillRect(i + 3, 2, 1, height - 5, aqua);
   }
 }
 
@@ -31,9 +34,8 @@ int32_t SeekPositionFromX(int x, int width, int32_t length) {
   return seconds > length ? length : static_cast<int32_t>(seconds);
 }
 
-SeekBarImage::SeekBarImage(QWidget* parent)
-    : QWidget(parent), canvas_(kSeekBarWidth, kSeekBarHeight, QImage::Format_RGB32) {
-  canvas_.fill(Qt::black);
+SeekBarImage::SeekBarImage(QWidget* parent) : QWidget(parent) {
+  MakeCanvas();
   setFixedSize(kSeekBarWidth, kSeekBarHeight);
   setAttribute(Qt::WA_OpaquePaintEvent);
   // Moves count while no button is held too: a move between the release and the next poll still
@@ -42,7 +44,26 @@ SeekBarImage::SeekBarImage(QWidget* parent)
   setFocusPolicy(Qt::NoFocus);
 }
 
+void SeekBarImage::MakeCanvas() {
+  const qreal ratio = devicePixelRatioF();
+  canvas_ = QImage(QSize(kSeekBarWidth, kSeekBarHeight) * ratio, QImage::Format_RGB32);
+  canvas_.setDevicePixelRatio(ratio);
+  canvas_.fill(Qt::black);
+}
+
+void SeekBarImage::Paint(int32_t position, int32_t length) {
+  position_ = position;
+  length_ = length;
+  PaintSeekBar(&canvas_, position, length);
+  update();
+}
+
 void SeekBarImage::paintEvent(QPaintEvent* /*event*/) {
+  // Moved to a screen of another scale: the bar is drawn again at the new one.
+  if (canvas_.devicePixelRatio() != devicePixelRatioF()) {
+    MakeCanvas();
+    PaintSeekBar(&canvas_, position_, length_);
+  }
   QPainter p(this);
   p.drawImage(0, 0, canvas_);
 }

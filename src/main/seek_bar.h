@@ -17,7 +17,8 @@ inline constexpr int kSeekBarWidth = 205;
 inline constexpr int kSeekBarHeight = 15;
 
 // Paints the bar for position seconds of a track of length seconds: black, and when the length
-// is known, one stroke every third column from x = 3 for the part played.
+// is known, one stroke every third column from x = 3 for the part played. Columns are the bar's
+// own pixels (the canvas's device-independent size).
 void PaintSeekBar(QImage* canvas, int32_t position, int32_t length);
 
 // The position in whole seconds that the point x of a bar of the given width stands for, rounded
@@ -31,8 +32,11 @@ class SeekBarImage : public QWidget {
  public:
   explicit SeekBarImage(QWidget* parent);
 
+  // The canvas holds the bar at the screen's device pixel ratio.
   QImage& Canvas() { return canvas_; }
   const QImage& Canvas() const { return canvas_; }
+  // Paints the canvas for position seconds of a track of length seconds and shows it.
+  void Paint(int32_t position, int32_t length);
 
  signals:
   void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
@@ -46,7 +50,11 @@ class SeekBarImage : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  void MakeCanvas();
+
   QImage canvas_;
+  int32_t position_ = 0;
+  int32_t length_ = 0;
 };
 
 }  // namespace veldan

@@ -4,8 +4,10 @@
 // A press pauses the decoder and the drag only moves the target; the seek waits for a poll in
 // which neither the press nor a move handler is still computing and painting its target, since
 // both let window messages run halfway through.
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QLabel>
+#include <algorithm>
 
 #include "main/flag_scope.h"
 #include "main/main_window.h"
@@ -15,8 +17,11 @@ namespace veldan {
 
 void TForm_main::DrawSeekBar(int32_t position) {
   seek_target_ = position;
-  PaintSeekBar(&Image_time_locate->Canvas(), position, track_info_.length);
-  Image_time_locate->update();
+  Image_time_locate->Paint(position, track_info_.length);
+  if (QAccessible::isActive()) {
+    QAccessibleValueChangeEvent event(Image_time_locate, position);
+    QAccessible::updateAccessibility(&event);
+  }
   QCoreApplication::processEvents();
 }
 
@@ -51,6 +56,29 @@ void TForm_main::CarryOutPendingSeek() {
   if (!user_paused_) vbmp3_restart();
   seek_dragging_ = false;
   seek_pending_ = false;
+  emit Seeked(seek_target_);
+}
+
+int32_t TForm_main::PlayingPosition() const {
+  int32_t position = 0;
+  if (vbmp3_getState(&position) == VBMP3_STOPPED) return 0;
+  return position;
+}
+
+bool TForm_main::SeekTo(int32_t seconds) {
+  int32_t position = 0;
+  if (vbmp3_getState(&position) == VBMP3_STOPPED || opening_track_ || seek_dragging_) return false;
+  // Without a known length there is no bar to seek on either.
+  const int32_t length = track_info_.length;
+  if (length <= 0) return false;
+  seconds = std::clamp(seconds, 0, length);
+  vbmp3_seek(seconds);
+  if (!user_paused_) vbmp3_restart();
+  emit Seeked(seconds);
+  // A paused track is not redrawn by the poll; the new place shows at once either way.
+  SetTimeLabel(Label_time, seconds);
+  DrawSeekBar(seconds);
+  return true;
 }
 
 }  // namespace veldan

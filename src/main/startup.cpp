@@ -1,5 +1,7 @@
 // Start-up and shutdown of the main window.
+#include <QApplication>
 #include <QCloseEvent>
+#include <QTimer>
 #include <ctime>
 
 #include "catalogue/catalogue.h"
@@ -15,6 +17,15 @@ namespace veldan {
 void TForm_main::FormCreate(const char* argument) {
   SeedRandom(static_cast<unsigned>(std::time(nullptr)));
   vbmp3_init();
+  LoadArgument(argument);
+  LoadEqualizerPreset(g_state.program_folder);
+  if (g_state.catalogue.count > 0 && !g_state.closing) {
+    StartPlayback();
+    PumpMessages();
+  }
+}
+
+void TForm_main::LoadArgument(const char* argument) {
   char argument_text[kTextSize];
   TakeFoldersFromCommandLine(argument, argument_text);
   DrawSeekBar(0);
@@ -22,11 +33,21 @@ void TForm_main::FormCreate(const char* argument) {
   BuildCatalogue(g_state.starting_folder);
   ApplyCommandLineArgument(argument_text);
   ShowTrackTitles();
-  LoadEqualizerPreset(g_state.program_folder);
-  if (g_state.catalogue.count > 0 && !g_state.closing) {
-    StartPlayback();
-    PumpMessages();
-  }
+}
+
+bool TForm_main::Busy() const {
+  return QApplication::activeModalWidget() != nullptr || opening_track_ || !Timer1->isActive() ||
+         g_state.closing;
+}
+
+bool TForm_main::PlayArgument(const char* argument) {
+  if (Busy() || argument == nullptr) return false;
+  // The Stop button's own handler, so that whatever stopping play involves happens here too.
+  BitBtn_stopClick();
+  user_paused_ = false;
+  LoadArgument(argument);
+  if (g_state.catalogue.count > 0 && !g_state.closing) StartPlayback();
+  return true;
 }
 
 void TForm_main::FormCloseQuery() {

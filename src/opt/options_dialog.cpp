@@ -17,6 +17,7 @@
 
 #include "catalogue/media_wait.h"
 #include "catalogue/program_state.h"
+#include "opt/equalizer_bar_accessible.h"
 #include "opt/equalizer_preset.h"
 #include "opt/equalizer_setting.h"
 #include "platform/drives.h"
@@ -86,6 +87,7 @@ QPushButton* MakeButton(const char* caption, const char* hint, QWidget* parent, 
 TForm_option::TForm_option(QWidget* parent) : QDialog(parent) {
   if (Form_option == nullptr) Form_option = this;
   setWindowTitle(Text(kCaption));
+  setAccessibleName(QStringLiteral("VELDAN options"));
   setFont(DesignFont(kProportionalGothic, 12));
   setFixedSize(546, 272);
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -169,6 +171,7 @@ void TForm_option::CreateEqualizerControls() {
     plain.setColor(QPalette::Highlight, plain.color(QPalette::Window));
     bar->setPalette(plain);
     connect(bar, &QSlider::valueChanged, this, &TForm_option::TrackBar1Change);
+    MakeEqualizerBarAccessible(bar, band);
     *named[band] = bar;
     bars_[band] = bar;
   }

@@ -53,12 +53,16 @@ QStringList ListFileNameFilters() {
   return filters;
 }
 
-void PrepareListFileDialog(QFileDialog* dialog) {
+QFileDialog* NewListFileDialog(QWidget* parent, const char* name, QFileDialog::AcceptMode mode) {
+  auto* dialog = new QFileDialog(parent);
+  dialog->setObjectName(name);
   // HideNameFilterDetails shows each description alone, as written above.
   dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
   dialog->setFileMode(QFileDialog::AnyFile);
   dialog->setNameFilters(ListFileNameFilters());
   dialog->selectNameFilter(dialog->nameFilters().first());
+  dialog->setAcceptMode(mode);
+  return dialog;
 }
 
 QString RunModalFileDialog(QFileDialog& dialog) {
@@ -91,6 +95,7 @@ TForm_sel::TForm_sel(QWidget* parent) : QDialog(parent), run_file_dialog_(RunMod
   Form_sel = this;
   setObjectName("Form_sel");
   setWindowTitle(QString::fromUtf8("検索されたファイルのダイレクト選択"));
+  setAccessibleName(QStringLiteral("Select a track"));
   setFont(DesignFont(kProportionalGothic, 12));
   resize(kClientWidth, kClientHeight);
   setMinimumSize(kClientWidth, kClientHeight);
@@ -127,19 +132,6 @@ TForm_sel::TForm_sel(QWidget* parent) : QDialog(parent), run_file_dialog_(RunMod
 
   setTabOrder(ListBox1, Button_save);
   setTabOrder(Button_save, Button_load);
-
-  SaveDialog1 = new QFileDialog(this);
-  SaveDialog1->setObjectName("SaveDialog1");
-  PrepareListFileDialog(SaveDialog1);
-  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-  SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
-  SaveDialog1->setDefaultSuffix(QString());
-
-  OpenDialog1 = new QFileDialog(this);
-  OpenDialog1->setObjectName("OpenDialog1");
-  PrepareListFileDialog(OpenDialog1);
-  // AnyFile in open mode also accepts a typed name of a file that does not exist.
-  OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
 }
 
 TForm_sel::~TForm_sel() {
@@ -226,15 +218,35 @@ bool TForm_sel::RunFileDialog(QFileDialog& dialog, char* out) {
   return true;
 }
 
+// The file dialogs are built at their first use: they are the costliest part of this dialog
+// (icons, the file system model) and most runs never save or load a list. Once built, each keeps
+// what the user did in it (its view, its size) for the next time, as it always did.
+QFileDialog& TForm_sel::SaveDialog() {
+  if (SaveDialog1 == nullptr) {
+    SaveDialog1 = NewListFileDialog(this, "SaveDialog1", QFileDialog::AcceptSave);
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    SaveDialog1->setDefaultSuffix(QString());
+  }
+  return *SaveDialog1;
+}
+
+QFileDialog& TForm_sel::OpenDialog() {
+  // AnyFile in open mode also accepts a typed name of a file that does not exist.
+  if (OpenDialog1 == nullptr) {
+    OpenDialog1 = NewListFileDialog(this, "OpenDialog1", QFileDialog::AcceptOpen);
+  }
+  return *OpenDialog1;
+}
+
 void TForm_sel::Button_saveClick() {
   char path[kTextSize];
-  if (!RunFileDialog(*SaveDialog1, path) || path[0] == '\0') return;
+  if (!RunFileDialog(SaveDialog(), path) || path[0] == '\0') return;
   SaveCatalogueAsList(path);
 }
 
 void TForm_sel::Button_loadClick() {
   char path[kTextSize];
-  if (!RunFileDialog(*OpenDialog1, path)) return;
+  if (!RunFileDialog(OpenDialog(), path)) return;
   // From here on nothing plays, whether or not the list opens.
   g_state.continuous_play = false;
   vbmp3_stop();

@@ -45,8 +45,9 @@ class TForm_sel : public QDialog {
   QLabel* Label1;
   QPushButton* Button_save;
   QPushButton* Button_load;
-  QFileDialog* SaveDialog1;
-  QFileDialog* OpenDialog1;
+  // Built at the first save or load; null until then.
+  QFileDialog* SaveDialog1 = nullptr;
+  QFileDialog* OpenDialog1 = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -57,6 +58,8 @@ class TForm_sel : public QDialog {
   // Presets dialog on the default list file and runs it; the chosen file as program text into
   // out (512 bytes). False for cancel or a path that has no program text.
   bool RunFileDialog(QFileDialog& dialog, char* out);
+  QFileDialog& SaveDialog();
+  QFileDialog& OpenDialog();
   void FillList();
 
   FileDialogRunner run_file_dialog_;

@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <algorithm>
 
+#include "ui/drawn_icon.h"
+
 namespace veldan {
 namespace {
 
@@ -90,9 +92,16 @@ void DrawFolder(QPainter& p) {
 }  // namespace
 
 QPixmap DrawButtonPicture(ButtonPicture picture) {
-  QPixmap pixmap(kButtonPictureWidth, kButtonPictureHeight);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
+  const QSize size(kButtonPictureWidth, kButtonPictureHeight);
+  return DrawPictureAt(size, size, [picture](QPainter& p) { PaintButtonPicture(p, picture); });
+}
+
+QIcon ButtonPictureIcon(ButtonPicture picture) {
+  return DrawnIcon(QSize(kButtonPictureWidth, kButtonPictureHeight),
+                   [picture](QPainter& p) { PaintButtonPicture(p, picture); });
+}
+
+void PaintButtonPicture(QPainter& p, ButtonPicture picture) {
   switch (picture) {
     case ButtonPicture::kPreAlbum:
       Bar(p, 2, 2, kNavy);
@@ -132,7 +141,6 @@ QPixmap DrawButtonPicture(ButtonPicture picture) {
       DrawFolder(p);
       break;
   }
-  return pixmap;
 }
 
 }  // namespace veldan

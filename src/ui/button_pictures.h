@@ -3,6 +3,8 @@
 // User-interface thread only (a QPixmap needs the application's GUI thread).
 #pragma once
 
+class QIcon;
+class QPainter;
 class QPixmap;
 
 namespace veldan {
@@ -23,7 +25,11 @@ enum class ButtonPicture {
 inline constexpr int kButtonPictureWidth = 16;
 inline constexpr int kButtonPictureHeight = 14;
 
-// The picture on a transparent background.
+// The picture on a transparent background, at its design size.
 QPixmap DrawButtonPicture(ButtonPicture picture);
+// The picture as a button icon, drawn anew at the screen's device pixel ratio.
+QIcon ButtonPictureIcon(ButtonPicture picture);
+// Draws the picture in design pixels (16 x 14) with p.
+void PaintButtonPicture(QPainter& p, ButtonPicture picture);
 
 }  // namespace veldan

@@ -11,6 +11,7 @@
 #include "platform/drives.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
+#include "ui/drawn_icon.h"
 #include "ui/folder_path.h"
 #include "ui/list_rows.h"
 
@@ -40,24 +41,22 @@ bool FirstDriveRoot(char* out, std::size_t out_size) {
 // The folders on the way down are drawn open and the subfolders closed; the style's folder
 // pictures do not differ enough for that, so both are drawn here (16 x 16, manila).
 QIcon FolderIcon(bool open) {
-  const QColor outline(150, 112, 24);
-  const QColor back(232, 192, 80);
-  const QColor front(252, 224, 132);
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setPen(outline);
-  painter.setBrush(back);
-  painter.drawRect(1, 2, 5, 2);   // tab
-  painter.drawRect(1, 4, 13, 9);  // body
-  painter.setBrush(front);
-  if (open) {
-    const QPoint flap[] = {{4, 7}, {15, 7}, {12, 13}, {1, 13}};
-    painter.drawPolygon(flap, 4);
-  } else {
-    painter.drawLine(2, 6, 13, 6);
-  }
-  return QIcon(pixmap);
+  return DrawnIcon(QSize(16, 16), [open](QPainter& painter) {
+    const QColor outline(150, 112, 24);
+    const QColor back(232, 192, 80);
+    const QColor front(252, 224, 132);
+    painter.setPen(outline);
+    painter.setBrush(back);
+    painter.drawRect(1, 2, 5, 2);   // tab
+    painter.drawRect(1, 4, 13, 9);  // body
+    painter.setBrush(front);
+    if (open) {
+      const QPoint flap[] = {{4, 7}, {15, 7}, {12, 13}, {1, 13}};
+      painter.drawPolygon(flap, 4);
+    } else {
+      painter.drawLine(2, 6, 13, 6);
+    }
+  });
 }
 
 // Hidden folders (a leading dot) and the two self-references are not shown, as file managers on

@@ -44,6 +44,7 @@ TForm_version::TForm_version(QWidget* parent)
   Form_version = this;
   setObjectName("Form_version");
   setWindowTitle("Version");
+  setAccessibleName(QStringLiteral("VELDAN version information"));
   setFont(DesignFont(kProportionalGothic, 12));
   setFixedSize(kClientWidth, kClientHeight);
 
@@ -60,7 +61,7 @@ TForm_version::TForm_version(QWidget* parent)
   Image1->setGeometry(10, 2, 199, 180);
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Image1->setScaledContents(false);
-  Image1->setPixmap(QPixmap::fromImage(DrawVersionPicture()));
+  Image1->setPixmap(QPixmap::fromImage(DrawVersionPicture(devicePixelRatioF())));
 
   Label1 = MakeLabel(Panel1, "Label1", "VELDAN ", QRect(5, 26, 128, 29), 29, true);
   QPalette navy = Label1->palette();

@@ -138,8 +138,11 @@ void DrawMascot(QPainter& painter) {
 
 }  // namespace
 
-QImage DrawVersionPicture() {
-  QImage image(kVersionPictureWidth, kVersionPictureHeight, QImage::Format_RGB888);
+QImage DrawVersionPicture(qreal device_pixel_ratio) {
+  QImage image(QSize(kVersionPictureWidth, kVersionPictureHeight) * device_pixel_ratio,
+               QImage::Format_RGB888);
+  // The painter then draws in the picture's own pixels, at the screen's resolution.
+  image.setDevicePixelRatio(device_pixel_ratio);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   DrawBackground(painter);

@@ -105,6 +105,27 @@ def transport(s):
 
 
 @scenario()
+def remote_control(s):
+    """Controlled over the session bus as a desktop's media keys and playerctl do: PlayPause
+    silences the track and plays it on, Next plays the next file, and the bus names what plays."""
+    s.session_bus()
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.wait_player_status("Playing")
+    s.playerctl("play-pause")
+    s.wait_silence()
+    s.wait_player_status("Paused")
+    s.playerctl("play-pause")
+    s.wait_tone(A)
+    s.playerctl("next")
+    s.wait_tone(B)
+    title = s.playerctl("metadata", "xesam:title")
+    album = s.playerctl("metadata", "xesam:album")
+    check((title, album) == ("02", "Album"), f"the bus says {title!r} of {album!r}")
+    close_ok(s, wid)
+
+
+@scenario()
 def track_argument(s):
     """Started on a track, it searches the track's folder and starts at that track."""
     s.start([s.path("t", "Album", "02.mp3")], drives=album_tree(s))
@@ -335,16 +356,19 @@ def portable(s):
 @scenario("data")
 def install(s):
     """cmake --install into a fresh prefix gives a program in bin/, its help file in
-    share/veldan/, a desktop entry and an icon. The installed program plays a folder, shows its
-    help and closes with 0; started again without an argument it plays the folder it last
-    started from, and once that is gone, the user's music folder."""
+    share/veldan/, a desktop entry for MP3 files and lists (not folders), its AppStream
+    metainfo, its manual page and icons. The installed program plays a folder, shows its help
+    and closes with 0; started again without an argument it plays the folder it last started
+    from, and once that is gone, the user's music folder."""
     prefix = s.path("prefix")
     r = subprocess.run([s.args.cmake, "--install", s.args.build_dir, "--prefix", prefix],
                        capture_output=True, timeout=60)
     check(r.returncode == 0, f"cmake --install failed:\n{r.stdout.decode()}{r.stderr.decode()}")
     program = os.path.join(prefix, "bin", "veldan")
     for rel in ("bin/veldan", "share/veldan/VELDAN.HLP", "share/applications/veldan.desktop",
-                "share/icons/hicolor/scalable/apps/veldan.svg"):
+                "share/icons/hicolor/scalable/apps/veldan.svg",
+                "share/icons/hicolor/64x64/apps/veldan.png",
+                "share/metainfo/io.github.veldan.veldan.metainfo.xml", "share/man/man1/veldan.1"):
         check(os.path.isfile(os.path.join(prefix, rel)), f"{rel} is not installed")
     check(os.access(program, os.X_OK), "the installed veldan is not executable")
     check(not os.path.exists(os.path.join(prefix, "bin", "VELDAN.HLP")),
@@ -356,8 +380,10 @@ def install(s):
     for key, value in (("Type", "Application"), ("Name", "VELDAN"), ("Exec", "veldan %F"),
                        ("Icon", "veldan")):
         check(d.get(key) == value, f"desktop entry {key}={d.get(key)!r}, expected {value!r}")
-    for mime in ("audio/mpeg", "audio/x-mpegurl", "inode/directory"):
-        check(mime in d.get("MimeType", "").split(";"), f"desktop entry lacks {mime}")
+    types = d.get("MimeType", "").split(";")
+    for mime in ("audio/mpeg", "audio/x-mpegurl"):
+        check(mime in types, f"desktop entry lacks {mime}")
+    check("inode/directory" not in types, "the desktop entry claims folders")
     with open(os.path.join(prefix, "share/icons/hicolor/scalable/apps/veldan.svg"), "rb") as f:
         check(b"<svg" in f.read(), "the icon is not an SVG picture")
 

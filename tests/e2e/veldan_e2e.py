@@ -271,6 +271,10 @@ class Session:
         self.proc = None
         self.capture = None
         self.log_path = os.path.join(self.root, "veldan.log")
+        self.bus = None
+        # Without a bus of its own a session's player finds no session bus at all, as on a
+        # machine without a desktop; the user's own bus is never reached.
+        self.bus_address = "unix:path=" + os.path.join(self.root, "no-bus")
 
     # -- the folder tree
 
@@ -309,6 +313,7 @@ class Session:
             "VELDAN_DRIVES": drives,
             "XDG_RUNTIME_DIR": self.path(),
             "NO_AT_BRIDGE": "1",
+            "DBUS_SESSION_BUS_ADDRESS": self.bus_address,
         })
         # Real time: a track must end after its length, as heard.
         env.pop("SDL_DISKAUDIODELAY", None)
@@ -322,6 +327,26 @@ class Session:
 
     def alive(self):
         return self.proc is not None and self.proc.poll() is None
+
+    # -- a private session bus and a remote control on it
+
+    def session_bus(self):
+        """Starts a private D-Bus session bus for the player started after this."""
+        self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                                    stdout=subprocess.PIPE, preexec_fn=_die_with_parent)
+        self.bus_address = self.bus.stdout.readline().decode().strip()
+        check(self.bus_address, "dbus-daemon gave no address")
+
+    def playerctl(self, *args, timeout=5):
+        """Runs playerctl on the session's bus for the player named veldan; its output."""
+        env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.bus_address)
+        done = subprocess.run(["playerctl", "-p", "veldan", *args], env=env, timeout=timeout,
+                              capture_output=True)
+        return done.stdout.decode("utf-8", "replace").strip()
+
+    def wait_player_status(self, status, timeout=5):
+        return wait_until(f"playerctl status {status}",
+                          lambda: self.playerctl("status") == status, timeout)
 
     def _xdotool(self, *args, timeout=5):
         env = dict(os.environ, DISPLAY=self.xvfb.display)
@@ -505,6 +530,9 @@ class Session:
         if self.proc is not None:
             self._log.close()
         self.xvfb.stop()
+        if self.bus is not None:
+            self.bus.kill()
+            self.bus.wait()
         shutil.rmtree(self.root, ignore_errors=True)
 
 

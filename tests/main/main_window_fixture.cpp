@@ -61,6 +61,13 @@ void MainWindowTest::StartPlaying() {
   Poll();
 }
 
+void MainWindowTest::PlayTrackAt(int32_t length, int32_t position) {
+  fake::SetTrackInfo(fake::MakeTrackInfo("", "", 2, 128, 44100, length));
+  StartPlaying();
+  fake::SetDecoderPosition(position);
+  fake::ClearCallLog();
+}
+
 std::string MainWindowTest::LastOpened() const {
   std::string path;
   for (const fake::DecoderCall& call : fake::DecoderCalls()) {

@@ -35,6 +35,8 @@ class MainWindowTest : public ::testing::Test {
   int32_t Current() const { return g_state.catalogue.current; }
   // Starts play on the current entry as Play does, and lets the decoder report playing.
   void StartPlaying();
+  // Plays the current entry as a track of length seconds, stands at position, clears the log.
+  void PlayTrackAt(int32_t length, int32_t position);
   // The track opened by the last open call, empty when none.
   std::string LastOpened() const;
   int OpenCount() const;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -150,6 +152,31 @@ TEST_F(OptionsDialogTest, PickingAnotherDriveReplacesTheRunningWait) {
   });
   EXPECT_TRUE(inner_returned_while_waiting);
   EXPECT_EQ(result, kModalCancel);
+}
+
+// Assistive technology hears each bar as its band with a gain in decibels, not as a position
+// that counts downwards, and setting the gain moves the bar as the user would.
+TEST_F(OptionsDialogTest, BarsAreNamedAfterTheirBandsAndReportDecibels) {
+  TForm_option& d = *dialog_;
+  EXPECT_EQ(d.accessibleName(), QStringLiteral("VELDAN options"));
+  QSlider* bars[] = {d.TrackBar1, d.TrackBar5, d.TrackBar10};
+  const char* names[] = {"60 Hz", "1 kHz", "16 kHz"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(bars[i])->text(QAccessible::Name),
+              QString::fromLatin1(names[i]));
+  }
+  QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(d.TrackBar1);
+  QAccessibleValueInterface* value = bar->valueInterface();
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value->maximumValue().toInt(), 12);
+  EXPECT_EQ(value->minimumValue().toInt(), -12);
+  d.TrackBar1->setValue(9);
+  EXPECT_EQ(value->currentValue().toInt(), 3);
+  EXPECT_EQ(bar->text(QAccessible::Value), QStringLiteral("+3 dB"));
+  value->setCurrentValue(-6);
+  EXPECT_EQ(d.TrackBar1->value(), 18);
+  EXPECT_EQ(g_state.edited_equalizer[0], -60);
+  EXPECT_EQ(bar->text(QAccessible::Value), QStringLiteral("-6 dB"));
 }
 
 TEST_F(OptionsDialogTest, StoredValuesShowOnTheBarsAndSaveBackUntilABarMoves) {

@@ -1,0 +1,391 @@
+#include "main/mpris.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDBusAbstractAdaptor>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "catalogue/navigation.h"
+#include "catalogue/program_state.h"
+#include "main/main_window.h"
+#include "main/track_titles.h"
+#include "platform/name_codec.h"
+#include "platform/paths.h"
+
+namespace veldan {
+namespace {
+
+constexpr int64_t kMicroseconds = 1000000;
+const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
+const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+const QString kBusyError = QStringLiteral("org.mpris.MediaPlayer2.veldan.Error.Busy");
+
+QString Display(const char* program_text, size_t capacity) {
+  return QString::fromStdString(
+      ProgramTextToDisplay(std::string_view(program_text, strnlen(program_text, capacity - 1))));
+}
+
+// Rounded to the nearest second; never overflows, whatever a client sends.
+int64_t MicrosecondsToSeconds(int64_t microseconds) {
+  return static_cast<int64_t>(std::llround(static_cast<double>(microseconds) / kMicroseconds));
+}
+
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+  int64_t sum = 0;
+  if (__builtin_add_overflow(a, b, &sum)) {
+    return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+  }
+  return sum;
+}
+
+}  // namespace
+
+// org.mpris.MediaPlayer2: the application itself.
+class MprisRootAdaptor : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+  Q_PROPERTY(bool CanQuit READ CanQuit)
+  Q_PROPERTY(bool CanRaise READ CanRaise)
+  Q_PROPERTY(bool HasTrackList READ HasTrackList)
+  Q_PROPERTY(QString Identity READ Identity)
+  Q_PROPERTY(QString DesktopEntry READ DesktopEntry)
+  Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes)
+  Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes)
+
+ public:
+  explicit MprisRootAdaptor(MprisService* service) : QDBusAbstractAdaptor(service) {}
+
+  bool CanQuit() const { return true; }
+  bool CanRaise() const { return true; }
+  bool HasTrackList() const { return false; }
+  QString Identity() const { return QStringLiteral("VELDAN"); }
+  QString DesktopEntry() const { return QStringLiteral("veldan"); }
+  QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
+  QStringList SupportedMimeTypes() const {
+    return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/x-mpegurl"),
+            QStringLiteral("inode/directory")};
+  }
+
+ public slots:
+  void Raise() {
+    TForm_main* window = Service()->Window();
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
+  }
+  // As the window's close box: play stops and the program ends. Deferred, so that the reply
+  // still goes out.
+  void Quit() {
+    QTimer::singleShot(0, Service()->Window(), [window = Service()->Window()] { window->close(); });
+  }
+
+ private:
+  MprisService* Service() const { return static_cast<MprisService*>(parent()); }
+};
+
+// org.mpris.MediaPlayer2.Player: transport, position and what plays.
+class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+  Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
+  Q_PROPERTY(QString LoopStatus READ LoopStatus WRITE SetLoopStatus)
+  Q_PROPERTY(double Rate READ Rate WRITE SetRate)
+  Q_PROPERTY(bool Shuffle READ Shuffle WRITE SetShuffle)
+  Q_PROPERTY(QVariantMap Metadata READ Metadata)
+  Q_PROPERTY(double Volume READ Volume)
+  Q_PROPERTY(qlonglong Position READ Position)
+  Q_PROPERTY(double MinimumRate READ Rate)
+  Q_PROPERTY(double MaximumRate READ Rate)
+  Q_PROPERTY(bool CanGoNext READ CanGoNext)
+  Q_PROPERTY(bool CanGoPrevious READ CanGoPrevious)
+  Q_PROPERTY(bool CanPlay READ CanPlay)
+  Q_PROPERTY(bool CanPause READ CanPause)
+  Q_PROPERTY(bool CanSeek READ CanSeek)
+  Q_PROPERTY(bool CanControl READ CanControl)
+
+ public:
+  explicit MprisPlayerAdaptor(MprisService* service) : QDBusAbstractAdaptor(service) {}
+
+  QString PlaybackStatus() const { return Service()->PlaybackStatus(); }
+  QString LoopStatus() const { return Service()->LoopStatus(); }
+  // Play on from track to track wraps round the catalogue; only repeating one track is a choice.
+  void SetLoopStatus(const QString& status) {
+    if (Refused()) return;
+    Window()->CheckBox_repeat->setChecked(status == QLatin1String("Track"));
+    Service()->Refresh();
+  }
+  double Rate() const { return 1.0; }
+  void SetRate(double /*rate*/) {}
+  bool Shuffle() const { return Service()->Shuffle(); }
+  void SetShuffle(bool shuffle) {
+    if (Refused()) return;
+    Window()->CheckBox_random->setChecked(shuffle);
+    Service()->Refresh();
+  }
+  QVariantMap Metadata() const { return Service()->Metadata(); }
+  double Volume() const { return 1.0; }
+  qlonglong Position() const { return Service()->PositionMicroseconds(); }
+  bool CanGoNext() const { return Service()->CanGoNext(); }
+  bool CanGoPrevious() const { return Service()->CanGoPrevious(); }
+  bool CanPlay() const { return Service()->CanPlay(); }
+  bool CanPause() const { return Service()->CanPause(); }
+  bool CanSeek() const { return Service()->CanSeek(); }
+  bool CanControl() const { return true; }
+
+ signals:
+  void Seeked(qlonglong Position);
+
+ public slots:
+  void Play() { Press(Window()->BitBtn_play); }
+  void Pause() {
+    if (Service()->PlaybackStatus() == QLatin1String("Playing")) Press(Window()->BitBtn_pause);
+  }
+  void PlayPause() {
+    if (Refused()) return;
+    Window()->PlayOrPause();
+    Service()->Refresh();
+  }
+  void Stop() { Press(Window()->BitBtn_stop); }
+  void Next() { Press(Window()->BitBtn_next_file); }
+  void Previous() { Press(Window()->BitBtn_pre_file); }
+
+  void Seek(qlonglong offset) {
+    if (Refused() || !Service()->CanSeek()) return;
+    const int64_t target = SaturatingAdd(Service()->PositionMicroseconds(), offset);
+    // A seek past the end goes on to the next track, as the interface asks of players.
+    if (MicrosecondsToSeconds(target) > Window()->TrackInfo().length) {
+      Press(Window()->BitBtn_next_file);
+      return;
+    }
+    Window()->SeekTo(static_cast<int32_t>(std::max<int64_t>(MicrosecondsToSeconds(target), 0)));
+    Service()->Refresh();
+  }
+
+  // Only for the track playing now, and only to a place inside it; anything else is ignored.
+  void SetPosition(const QDBusObjectPath& track_id, qlonglong position) {
+    if (Refused() || !Service()->CanSeek()) return;
+    if (track_id.path() != Service()->TrackId()) return;
+    if (position < 0 || position > int64_t{Window()->TrackInfo().length} * kMicroseconds) return;
+    Window()->SeekTo(static_cast<int32_t>(MicrosecondsToSeconds(position)));
+    Service()->Refresh();
+  }
+
+  // A folder, track or play list, played as if named on the command line.
+  void OpenUri(const QString& uri) {
+    const QUrl url(uri, QUrl::StrictMode);
+    if (!url.isValid() || !url.isLocalFile()) {
+      Fail(QDBusError::errorString(QDBusError::InvalidArgs), QStringLiteral("Not a file URI: ") + uri);
+      return;
+    }
+    const QString path = url.toLocalFile();
+    if (!QFileInfo::exists(path)) {
+      Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+           QStringLiteral("No such file or folder: ") + path);
+      return;
+    }
+    if (Refused()) return;
+    if (!Window()->PlayArgument(QFile::encodeName(path).constData())) {
+      Fail(kBusyError, QStringLiteral("VELDAN is busy; try again"));
+      return;
+    }
+    Service()->Refresh();
+  }
+
+ private:
+  MprisService* Service() const { return static_cast<MprisService*>(parent()); }
+  TForm_main* Window() const { return Service()->Window(); }
+
+  // A dialog in front of the window owns play until it closes (trial listening, a list being
+  // loaded); the user could not press the window's buttons now either.
+  bool Refused() {
+    if (QApplication::activeModalWidget() == nullptr && !g_state.closing) return false;
+    Fail(kBusyError, QStringLiteral("A VELDAN dialog is open"));
+    return true;
+  }
+
+  // The bus delivers the call's context to the registered object, the adaptors' parent.
+  void Fail(const QString& error, const QString& text) {
+    if (Service()->calledFromDBus()) Service()->sendErrorReply(error, text);
+  }
+
+  void Press(QPushButton* button) {
+    if (Refused()) return;
+    button->click();
+    Service()->Refresh();
+  }
+};
+
+MprisService::MprisService(TForm_main* window)
+    : QObject(window), window_(window), connection_(QString()) {
+  new MprisRootAdaptor(this);
+  auto* player = new MprisPlayerAdaptor(this);
+  connect(window_, &TForm_main::Seeked, player,
+          [player](int32_t seconds) { emit player->Seeked(qlonglong{seconds} * kMicroseconds); });
+  // Changes come from everywhere (the poll moving on, a dialog, the check boxes); comparing at
+  // the poll's rhythm catches them all without hooks in each.
+  refresh_timer_ = new QTimer(this);
+  refresh_timer_->setInterval(250);
+  connect(refresh_timer_, &QTimer::timeout, this, &MprisService::Refresh);
+  for (QCheckBox* box : {window_->CheckBox_repeat, window_->CheckBox_random}) {
+    connect(box, &QCheckBox::toggled, this, &MprisService::Refresh);
+  }
+}
+
+MprisService::~MprisService() {
+  if (service_name_.isEmpty()) return;
+  connection_.unregisterObject(QString::fromLatin1(kMprisObjectPath));
+  connection_.unregisterService(service_name_);
+}
+
+bool MprisService::Register(QDBusConnection connection) {
+  if (!connection.isConnected()) return false;
+  const QString path = QString::fromLatin1(kMprisObjectPath);
+  if (!connection.registerObject(path, this, QDBusConnection::ExportAdaptors)) return false;
+  QString name = QString::fromLatin1(kMprisServiceName);
+  if (!connection.registerService(name)) {
+    name += QStringLiteral(".instance") + QString::number(QCoreApplication::applicationPid());
+    if (!connection.registerService(name)) {
+      connection.unregisterObject(path);
+      return false;
+    }
+  }
+  connection_ = connection;
+  service_name_ = name;
+  last_sent_ = PlayerProperties();
+  refresh_timer_->start();
+  return true;
+}
+
+void MprisService::Refresh() {
+  // Halfway through an opening the catalogue index and the decoder disagree for a moment.
+  if (service_name_.isEmpty() || window_->OpeningTrack()) return;
+  const QVariantMap now = PlayerProperties();
+  QVariantMap changed;
+  for (auto it = now.cbegin(); it != now.cend(); ++it) {
+    if (last_sent_.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
+  }
+  if (changed.isEmpty()) return;
+  last_sent_ = now;
+  QDBusMessage signal = QDBusMessage::createSignal(
+      QString::fromLatin1(kMprisObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+      QStringLiteral("PropertiesChanged"));
+  signal << kPlayerInterface << changed << QStringList();
+  connection_.send(signal);
+}
+
+// Position is left out: clients compute it from the rate and learn of jumps from Seeked.
+QVariantMap MprisService::PlayerProperties() const {
+  return {{QStringLiteral("PlaybackStatus"), PlaybackStatus()},
+          {QStringLiteral("LoopStatus"), LoopStatus()},
+          {QStringLiteral("Shuffle"), Shuffle()},
+          {QStringLiteral("Metadata"), Metadata()},
+          {QStringLiteral("CanGoNext"), CanGoNext()},
+          {QStringLiteral("CanGoPrevious"), CanGoPrevious()},
+          {QStringLiteral("CanPlay"), CanPlay()},
+          {QStringLiteral("CanPause"), CanPause()},
+          {QStringLiteral("CanSeek"), CanSeek()}};
+}
+
+QString MprisService::PlaybackStatus() const {
+  int32_t position = 0;
+  switch (vbmp3_getState(&position)) {
+    case VBMP3_PLAYING:
+      return QStringLiteral("Playing");
+    case VBMP3_PAUSED:
+      return QStringLiteral("Paused");
+    default:
+      // Between two tracks the decoder is stopped for a moment while play goes on.
+      return g_state.continuous_play ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+  }
+}
+
+QString MprisService::LoopStatus() const {
+  return window_->CheckBox_repeat->isChecked() ? QStringLiteral("Track")
+                                               : QStringLiteral("Playlist");
+}
+
+bool MprisService::Shuffle() const {
+  return window_->CheckBox_random->isChecked();
+}
+
+QString MprisService::TrackId() const {
+  const TrackCatalogue& catalogue = g_state.catalogue;
+  if (catalogue.current < 0 || catalogue.current >= catalogue.count) return kNoTrack;
+  return QStringLiteral("/org/veldan/track/") + QString::number(catalogue.current);
+}
+
+QVariantMap MprisService::Metadata() const {
+  const TrackCatalogue& catalogue = g_state.catalogue;
+  const int32_t index = catalogue.current;
+  QVariantMap metadata;
+  metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(TrackId())));
+  if (index < 0 || index >= catalogue.count) return metadata;
+
+  const char* entry = catalogue.entries[index];
+  TrackPathParts parts;
+  SplitTrackPath(entry, &parts);
+  QString title = Display(parts.file, sizeof parts.file);
+  QString artist;
+  // What the decoder read from the file counts only while that file is open.
+  int32_t position = 0;
+  if (vbmp3_getState(&position) != VBMP3_STOPPED) {
+    const vbmp3_info& info = window_->TrackInfo();
+    if (info.title[0] != '\0') title = Display(info.title, sizeof info.title);
+    if (info.artist[0] != '\0') artist = Display(info.artist, sizeof info.artist);
+    if (info.length > 0) {
+      metadata.insert(QStringLiteral("mpris:length"), qlonglong{info.length} * kMicroseconds);
+    }
+  }
+  metadata.insert(QStringLiteral("xesam:title"), title);
+  if (!artist.isEmpty()) metadata.insert(QStringLiteral("xesam:artist"), QStringList{artist});
+  metadata.insert(QStringLiteral("xesam:album"), Display(parts.folder, sizeof parts.folder));
+  metadata.insert(QStringLiteral("xesam:trackNumber"), index - AlbumFirstIndex(index) + 1);
+  std::string host_path;
+  if (ProgramPathToHost(entry, &host_path)) {
+    metadata.insert(QStringLiteral("xesam:url"),
+                    QUrl::fromLocalFile(QFile::decodeName(host_path.c_str())).toString());
+  }
+  return metadata;
+}
+
+int64_t MprisService::PositionMicroseconds() const {
+  return int64_t{window_->PlayingPosition()} * kMicroseconds;
+}
+
+bool MprisService::CanGoNext() const {
+  return g_state.catalogue.count >= 2;
+}
+
+bool MprisService::CanGoPrevious() const {
+  return g_state.catalogue.count >= 2;
+}
+
+bool MprisService::CanPlay() const {
+  return g_state.catalogue.count >= 1;
+}
+
+bool MprisService::CanPause() const {
+  return g_state.catalogue.count >= 1;
+}
+
+bool MprisService::CanSeek() const {
+  int32_t position = 0;
+  return vbmp3_getState(&position) != VBMP3_STOPPED && window_->TrackInfo().length > 0;
+}
+
+}  // namespace veldan
+
+#include "mpris.moc"

@@ -1,0 +1,79 @@
+// VELDAN on the desktop's session bus as a remote-controllable player (MPRIS 2): the media keys,
+// the desktop's sound menu, panels and command-line controllers see it, ask what plays and
+// control it.
+//
+// Every call presses the main window's own control (Play, Pause, Stop, NextFile, PreFile) or
+// uses the window's seek and argument methods, so the window always shows what a remote did and a
+// remote can do only what the window allows at that moment; while a dialog is in front of the
+// window, calls that would change play are refused with an error. What clients can see is
+// compared with what they were last told after every call and with the status poll's rhythm, and
+// every difference goes out as PropertiesChanged; a seek goes out as Seeked.
+//
+// User-interface thread only. Without a session bus nothing is registered and the player runs
+// as it would without this service.
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+#include <cstdint>
+
+class QTimer;
+
+namespace veldan {
+
+class TForm_main;
+
+inline constexpr char kMprisServiceName[] = "org.mpris.MediaPlayer2.veldan";
+inline constexpr char kMprisObjectPath[] = "/org/mpris/MediaPlayer2";
+
+class MprisService : public QObject, public QDBusContext {
+  Q_OBJECT
+
+ public:
+  // The service for window, which must outlive it.
+  explicit MprisService(TForm_main* window);
+  ~MprisService() override;
+  MprisService(const MprisService&) = delete;
+  MprisService& operator=(const MprisService&) = delete;
+
+  // Registers the object and the bus name on connection (the name with an ".instance<pid>"
+  // suffix when another player holds it). False, with nothing left registered, when the
+  // connection is not connected or registration fails.
+  bool Register(QDBusConnection connection);
+  // The bus name this service holds, empty before a successful Register.
+  QString ServiceName() const { return service_name_; }
+
+  // Sends PropertiesChanged for every visible property whose value differs from the one last
+  // sent (or read at registration).
+  void Refresh();
+
+  // --- What clients read ---
+  QString PlaybackStatus() const;
+  QString LoopStatus() const;
+  bool Shuffle() const;
+  QVariantMap Metadata() const;
+  // The current catalogue entry's track id, or the "no track" path.
+  QString TrackId() const;
+  int64_t PositionMicroseconds() const;
+  bool CanGoNext() const;
+  bool CanGoPrevious() const;
+  bool CanPlay() const;
+  bool CanPause() const;
+  bool CanSeek() const;
+
+  TForm_main* Window() const { return window_; }
+
+ private:
+  QVariantMap PlayerProperties() const;
+
+  TForm_main* window_;
+  QDBusConnection connection_;
+  QString service_name_;
+  QTimer* refresh_timer_ = nullptr;
+  QVariantMap last_sent_;
+};
+
+}  // namespace veldan

@@ -1,0 +1,364 @@
+// The remote control over a private session bus: a client on its own connection calls every
+// method against the real main window over the fake decoder, reads the properties and listens
+// to the signals, as a desktop's media keys or sound menu would.
+#include "main/mpris.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
+#include <QEventLoop>
+#include <QProcess>
+#include <QPushButton>
+#include <QUrl>
+#include <functional>
+
+#include "main/main_window_fixture.h"
+
+namespace veldan::testing {
+
+// Collects the signals the player sends.
+class SignalRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QVariantMap> changes;
+  QList<qlonglong> seeks;
+
+ public slots:
+  void OnPropertiesChanged(const QString& /*interface*/, const QVariantMap& changed,
+                           const QStringList& /*invalidated*/) {
+    changes.append(changed);
+  }
+  void OnSeeked(qlonglong position) { seeks.append(position); }
+};
+
+namespace {
+
+const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kPath = QString::fromLatin1(kMprisObjectPath);
+
+bool WaitFor(const std::function<bool()>& done, int limit_ms = 3000) {
+  QEventLoop loop;
+  QTimer limit;
+  limit.setSingleShot(true);
+  limit.start(limit_ms);
+  while (!done() && limit.isActive()) loop.processEvents(QEventLoop::WaitForMoreEvents, 20);
+  return done();
+}
+
+class MprisTest : public MainWindowTest {
+ protected:
+  // One private bus for the whole program.
+  static void SetUpTestSuite() {
+    daemon_ = new QProcess;
+    daemon_->start(QStringLiteral("dbus-daemon"),
+                   {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                    QStringLiteral("--print-address=1")});
+    if (daemon_->waitForReadyRead(10000)) {
+      address_ = QString::fromUtf8(daemon_->readLine()).trimmed();
+    }
+  }
+  static void TearDownTestSuite() {
+    daemon_->kill();
+    daemon_->waitForFinished(5000);
+    delete daemon_;
+    daemon_ = nullptr;
+  }
+
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    ASSERT_FALSE(address_.isEmpty()) << "no dbus-daemon";
+    ++round_;
+    service_bus_ = std::make_unique<QDBusConnection>(
+        QDBusConnection::connectToBus(address_, QStringLiteral("service%1").arg(round_)));
+    client_ = std::make_unique<QDBusConnection>(
+        QDBusConnection::connectToBus(address_, QStringLiteral("client%1").arg(round_)));
+    ASSERT_TRUE(service_bus_->isConnected() && client_->isConnected());
+    BuildCatalogueOf({"A/1.mp3", "A/2.mp3", "B/3.mp3"});
+    window_->ShowTrackTitles();
+    service_ = std::make_unique<MprisService>(window_.get());
+    ASSERT_TRUE(service_->Register(*service_bus_));
+    for (const char* name : {"PropertiesChanged"}) {
+      ASSERT_TRUE(client_->connect(
+          service_->ServiceName(), kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+          QString::fromLatin1(name), &recorder_,
+          SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList))));
+    }
+    ASSERT_TRUE(client_->connect(service_->ServiceName(), kPath, kPlayer, QStringLiteral("Seeked"),
+                                 &recorder_, SLOT(OnSeeked(qlonglong))));
+  }
+
+  void TearDown() override {
+    service_.reset();
+    const QString service_name = service_bus_->name();
+    const QString client_name = client_->name();
+    service_bus_.reset();
+    client_.reset();
+    QDBusConnection::disconnectFromBus(service_name);
+    QDBusConnection::disconnectFromBus(client_name);
+    MainWindowTest::TearDown();
+  }
+
+  // Calls without blocking this thread, which must serve the call too.
+  QDBusMessage Call(const QString& interface, const QString& method, const QVariantList& args = {},
+                    const QString& service = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        service.isEmpty() ? service_->ServiceName() : service, kPath, interface, method);
+    message.setArguments(args);
+    QDBusPendingCall pending = client_->asyncCall(message, 5000);
+    WaitFor([&] { return pending.isFinished(); }, 6000);
+    return pending.reply();
+  }
+  QVariant Get(const QString& interface, const QString& property) {
+    const QDBusMessage reply = Call(QStringLiteral("org.freedesktop.DBus.Properties"),
+                                    QStringLiteral("Get"), {interface, property});
+    if (reply.type() != QDBusMessage::ReplyMessage) return {};
+    return reply.arguments().value(0).value<QDBusVariant>().variant();
+  }
+  QVariantMap Metadata() {
+    return qdbus_cast<QVariantMap>(Get(kPlayer, QStringLiteral("Metadata")));
+  }
+  QDBusMessage Set(const QString& property, const QVariant& value) {
+    return Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                {kPlayer, property, QVariant::fromValue(QDBusVariant(value))});
+  }
+  // Waits until a PropertiesChanged names property with value.
+  bool Announced(const QString& property, const QVariant& value) {
+    return WaitFor([&] {
+      for (const QVariantMap& change : recorder_.changes) {
+        if (change.contains(property) && change.value(property) == value) return true;
+      }
+      return false;
+    });
+  }
+  std::vector<std::string> Calls() { return fake::CallLog(); }
+  QString HostPath(const char* relative) const { return dir_->path() + "/" + relative; }
+
+  static QProcess* daemon_;
+  static QString address_;
+  static int round_;
+  std::unique_ptr<QDBusConnection> service_bus_;
+  std::unique_ptr<QDBusConnection> client_;
+  std::unique_ptr<MprisService> service_;
+  SignalRecorder recorder_;
+};
+
+QProcess* MprisTest::daemon_ = nullptr;
+QString MprisTest::address_;
+int MprisTest::round_ = 0;
+
+TEST_F(MprisTest, IdentifiesTheApplicationUnderItsNameAndASecondOneAsAnInstance) {
+  EXPECT_EQ(service_->ServiceName(), QStringLiteral("org.mpris.MediaPlayer2.veldan"));
+  EXPECT_EQ(Get(kRoot, QStringLiteral("Identity")).toString(), QStringLiteral("VELDAN"));
+  EXPECT_EQ(Get(kRoot, QStringLiteral("DesktopEntry")).toString(), QStringLiteral("veldan"));
+  EXPECT_TRUE(Get(kRoot, QStringLiteral("CanRaise")).toBool());
+  EXPECT_TRUE(Get(kPlayer, QStringLiteral("CanControl")).toBool());
+  EXPECT_EQ(Get(kPlayer, QStringLiteral("Volume")).toDouble(), 1.0);
+  EXPECT_EQ(Call(kRoot, QStringLiteral("Raise")).type(), QDBusMessage::ReplyMessage);
+  // Volume is fixed: a client cannot set it.
+  EXPECT_EQ(Set(QStringLiteral("Volume"), 0.5).type(), QDBusMessage::ErrorMessage);
+
+  QDBusConnection other = QDBusConnection::connectToBus(address_, QStringLiteral("other"));
+  {
+    MprisService second(window_.get());
+    ASSERT_TRUE(second.Register(other));
+    EXPECT_TRUE(second.ServiceName().startsWith(QStringLiteral("org.mpris.MediaPlayer2.veldan.instance")));
+  }
+  QDBusConnection::disconnectFromBus(QStringLiteral("other"));
+}
+
+TEST_F(MprisTest, WithoutABusNothingRegistersAndTheWindowIsUntouched) {
+  MprisService lonely(window_.get());
+  EXPECT_FALSE(lonely.Register(QDBusConnection(QStringLiteral("no such connection"))));
+  EXPECT_TRUE(lonely.ServiceName().isEmpty());
+  lonely.Refresh();
+  EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(MprisTest, TransportCallsPressTheWindowsButtonsAndAreAnnounced) {
+  EXPECT_EQ(Get(kPlayer, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
+  Call(kPlayer, QStringLiteral("PlayPause"));
+  EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
+  EXPECT_FALSE(window_->BitBtn_play->isEnabled());
+  EXPECT_TRUE(Announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Playing")));
+
+  Call(kPlayer, QStringLiteral("Pause"));
+  EXPECT_EQ(fake::DecoderState(), VBMP3_PAUSED);
+  EXPECT_TRUE(window_->UserPaused());
+  EXPECT_TRUE(Announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Paused")));
+  // Pause while paused is not a toggle.
+  Call(kPlayer, QStringLiteral("Pause"));
+  EXPECT_EQ(fake::DecoderState(), VBMP3_PAUSED);
+
+  Poll();  // the poll enables Play for a track the user paused
+  Call(kPlayer, QStringLiteral("Play"));
+  EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
+  EXPECT_FALSE(window_->UserPaused());
+
+  // Next while playing stops the decoder and the poll opens the next entry, as the button does.
+  Call(kPlayer, QStringLiteral("Next"));
+  Poll();
+  EXPECT_EQ(Current(), 1);
+  EXPECT_EQ(LastOpened(), Entry(1));
+  Poll();
+  Call(kPlayer, QStringLiteral("Previous"));
+  Poll();
+  EXPECT_EQ(Current(), 0);
+  EXPECT_EQ(LastOpened(), Entry(0));
+
+  Call(kPlayer, QStringLiteral("Stop"));
+  EXPECT_EQ(fake::DecoderState(), VBMP3_STOPPED);
+  EXPECT_FALSE(g_state.continuous_play);
+  EXPECT_TRUE(Announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Stopped")));
+}
+
+TEST_F(MprisTest, MetadataDescribesTheCurrentTrackAndFollowsIt) {
+  QVariantMap metadata = Metadata();
+  EXPECT_EQ(qvariant_cast<QDBusObjectPath>(metadata.value("mpris:trackid")).path(),
+            QStringLiteral("/org/veldan/track/0"));
+  EXPECT_EQ(metadata.value("xesam:title").toString(), QStringLiteral("1"));
+  EXPECT_EQ(metadata.value("xesam:album").toString(), QStringLiteral("A"));
+  EXPECT_EQ(metadata.value("xesam:trackNumber").toInt(), 1);
+  EXPECT_EQ(metadata.value("xesam:url").toString(),
+            QUrl::fromLocalFile(HostPath("A/1.mp3")).toString());
+  EXPECT_FALSE(metadata.contains("mpris:length"));  // not known before the file is opened
+
+  fake::SetTrackInfo(fake::MakeTrackInfo("Song", "Singer", 2, 128, 44100, 200));
+  window_->CheckBox_album_lock->setChecked(false);
+  window_->BitBtn_next_fileClick();  // idle: entry 1 becomes current
+  StartPlaying();
+  metadata = Metadata();
+  EXPECT_EQ(metadata.value("xesam:title").toString(), QStringLiteral("Song"));
+  EXPECT_EQ(metadata.value("xesam:artist").toStringList(), QStringList{QStringLiteral("Singer")});
+  EXPECT_EQ(metadata.value("xesam:trackNumber").toInt(), 2);
+  EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 200LL * 1000000);
+  EXPECT_TRUE(WaitFor([&] {
+    for (const QVariantMap& change : recorder_.changes) {
+      if (change.contains("Metadata")) return true;
+    }
+    return false;
+  }));
+}
+
+TEST_F(MprisTest, ModeCheckBoxesAreShuffleAndLoopBothWays) {
+  EXPECT_EQ(Get(kPlayer, QStringLiteral("LoopStatus")).toString(), QStringLiteral("Playlist"));
+  Set(QStringLiteral("Shuffle"), true);
+  EXPECT_TRUE(window_->CheckBox_random->isChecked());
+  Set(QStringLiteral("LoopStatus"), QStringLiteral("Track"));
+  EXPECT_TRUE(window_->CheckBox_repeat->isChecked());
+  Set(QStringLiteral("LoopStatus"), QStringLiteral("None"));
+  EXPECT_FALSE(window_->CheckBox_repeat->isChecked());
+
+  window_->CheckBox_random->setChecked(false);  // the user unticks it in the window
+  EXPECT_TRUE(Announced(QStringLiteral("Shuffle"), false));
+  EXPECT_FALSE(Get(kPlayer, QStringLiteral("Shuffle")).toBool());
+}
+
+TEST_F(MprisTest, SeeksMoveThePlayingTrackAndAreAnnouncedWhateverTheClientSends) {
+  fake::SetTrackInfo(fake::MakeTrackInfo("", "", 2, 128, 44100, 100));
+  StartPlaying();
+  fake::SetDecoderPosition(10);
+  fake::ClearCallLog();
+  const qlonglong second = 1000000;
+
+  Call(kPlayer, QStringLiteral("Seek"), {qlonglong{5} * second});
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek 15", "restart"}));
+  EXPECT_TRUE(WaitFor([&] { return recorder_.seeks.contains(15 * second); }));
+  EXPECT_EQ(window_->Label_time->text().toStdString(), "0:00:15 ");
+
+  // Far back stops at the start; the extremes do not overflow.
+  fake::ClearCallLog();
+  Call(kPlayer, QStringLiteral("Seek"), {std::numeric_limits<qlonglong>::min()});
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek 0", "restart"}));
+
+  // Past the end goes on to the next track.
+  fake::ClearCallLog();
+  Call(kPlayer, QStringLiteral("Seek"), {std::numeric_limits<qlonglong>::max()});
+  EXPECT_EQ(Calls(), std::vector<std::string>{"stop"});
+  Poll();
+  EXPECT_EQ(Current(), 1);
+
+  // SetPosition only for the current track and only inside it.
+  fake::ClearCallLog();
+  const QString current = QStringLiteral("/org/veldan/track/1");
+  Call(kPlayer, QStringLiteral("SetPosition"),
+       {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/veldan/track/0"))), 3 * second});
+  Call(kPlayer, QStringLiteral("SetPosition"),
+       {QVariant::fromValue(QDBusObjectPath(current)), -second});
+  Call(kPlayer, QStringLiteral("SetPosition"),
+       {QVariant::fromValue(QDBusObjectPath(current)), 101 * second});
+  EXPECT_TRUE(Calls().empty());
+  Call(kPlayer, QStringLiteral("SetPosition"),
+       {QVariant::fromValue(QDBusObjectPath(current)), 42 * second});
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek 42", "restart"}));
+
+  // A track the user paused stays paused at its new place.
+  window_->BitBtn_pauseClick();
+  fake::ClearCallLog();
+  Call(kPlayer, QStringLiteral("Seek"), {-2 * second});
+  EXPECT_EQ(Calls(), std::vector<std::string>{"seek 40"});
+}
+
+TEST_F(MprisTest, SeeksWhileStoppedDoNothing) {
+  EXPECT_FALSE(Get(kPlayer, QStringLiteral("CanSeek")).toBool());
+  Call(kPlayer, QStringLiteral("Seek"), {qlonglong{5000000}});
+  Call(kPlayer, QStringLiteral("SetPosition"),
+       {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/veldan/track/0"))),
+        qlonglong{5000000}});
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_TRUE(recorder_.seeks.isEmpty());
+}
+
+TEST_F(MprisTest, OpenUriPlaysAFolderOrTrackAsTheCommandLineWouldAndRefusesTheRest) {
+  window_->Timer1->start();
+  for (const QString& bad :
+       {QStringLiteral("file:///no/such/folder"), QStringLiteral("http://example.com/a.mp3"),
+        QStringLiteral("::not a uri::"), QString()}) {
+    const QDBusMessage reply = Call(kPlayer, QStringLiteral("OpenUri"), {bad});
+    EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << bad.toStdString();
+  }
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(g_state.catalogue.count, 3);
+
+  CreateFile(dir_->path(), "C/x.mp3");
+  CreateFile(dir_->path(), "C/y.mp3");
+  const QDBusMessage reply = Call(kPlayer, QStringLiteral("OpenUri"),
+                                  {QUrl::fromLocalFile(HostPath("C/y.mp3")).toString()});
+  EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(g_state.catalogue.count, 2);
+  EXPECT_EQ(Current(), 1);
+  EXPECT_EQ(LastOpened(), Entry(1));
+  EXPECT_TRUE(g_state.continuous_play);
+  EXPECT_TRUE(window_->windowTitle().endsWith(QStringLiteral("C]")));
+
+  Call(kPlayer, QStringLiteral("OpenUri"), {QUrl::fromLocalFile(dir_->path()).toString()});
+  EXPECT_EQ(g_state.catalogue.count, 5);
+  EXPECT_EQ(LastOpened(), Entry(0));
+}
+
+TEST_F(MprisTest, CallsThatWouldChangePlayWaitForAnOpenDialog) {
+  QDialog dialog(window_.get());
+  QTimer::singleShot(0, &dialog, [&] {
+    const QDBusMessage reply = Call(kPlayer, QStringLiteral("PlayPause"));
+    EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(Get(kPlayer, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
+    dialog.reject();
+  });
+  dialog.exec();
+  EXPECT_TRUE(Calls().empty());
+}
+
+}  // namespace
+}  // namespace veldan::testing
+
+#include "mpris_test.moc"
