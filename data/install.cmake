@@ -1,6 +1,6 @@
 # What `cmake --install` puts where besides the help file (data/CMakeLists.txt puts that into
-# bin/ beside the program, where the program looks for it): the program, and the desktop entry,
-# the AppStream metainfo, the manual page and the icon where desktops and man look for them.
+# share/veldan/, which is how the program knows it is installed): the program, and the desktop
+# entry, the AppStream metainfo, the manual page and the icon where desktops and man look for them.
 include(GNUInstallDirs)
 
 if(TARGET veldan)

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "catalogue/program_state.h"
+#include "platform/install_layout.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 
@@ -114,6 +115,10 @@ HelpViewer* ShowHelpContents(QWidget* owner, const char* help_file) {
 }
 
 HelpViewer* ShowProgramHelp(QWidget* owner) {
+  char installed_file[kTextSize];
+  if (InstalledHelpFile(g_state.program_folder, installed_file, sizeof installed_file)) {
+    return ShowHelpContents(owner, installed_file);
+  }
   // Formed anew on every request, and without a fixed buffer: a folder too long for a program
   // path still names the file in the viewer's report.
   const std::string help_file =

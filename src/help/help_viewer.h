@@ -41,8 +41,8 @@ class HelpViewer : public QWidget {
 // first use as a window of owner (may be null). Returns the viewer.
 HelpViewer* ShowHelpContents(QWidget* owner, const char* help_file);
 
-// The popup menu's help entry: the help file is the program folder + "\VELDAN.HLP", formed anew
-// from g_state on every call, shown at its contents.
+// The popup menu's help entry: the help file is the program folder + "\VELDAN.HLP" (an installed
+// copy's share/veldan/VELDAN.HLP), formed anew from g_state on every call, shown at its contents.
 HelpViewer* ShowProgramHelp(QWidget* owner);
 
 }  // namespace veldan

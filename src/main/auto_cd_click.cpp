@@ -9,6 +9,7 @@
 #include "dsel/form_drive_sel.h"
 #include "main/auto_cd.h"
 #include "main/main_window.h"
+#include "platform/install_layout.h"
 
 namespace veldan {
 namespace {
@@ -64,6 +65,7 @@ void TForm_main::BitBtn_auto_cdClick() {
   if (g_state.closing) return;
 
   ShowStartingFolderInTitle();
+  RememberStartingFolder(g_state.program_folder, g_state.starting_folder);
   BuildCatalogue(g_state.starting_folder);
   ShowTrackTitles();
   Timer1->start();

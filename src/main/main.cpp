@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "catalogue/program_state.h"
+#include "main/command_line.h"
 #include "main/main_window.h"
 #include "main/mpris.h"
 #include "ui/program_icon.h"
@@ -43,17 +44,22 @@ void CloseOnTerminateSignals(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --help and --version answer before the window system starts, so also without a display.
+  if (const int code = veldan::AnswerInformationOptions(argc, argv); code >= 0) return code;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDAN"));
   // Every window carries VELDAN's icon; the desktop matches the windows to veldan.desktop.
   QApplication::setWindowIcon(veldan::ProgramIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("veldan"));
+  // The application has taken its own options (-platform, -style, ...) out of argv by now.
+  const char* argument = nullptr;
+  if (const int code = veldan::ReadStartingArgument(argc, argv, &argument); code >= 0) return code;
   CloseOnTerminateSignals(app);
 
   veldan::ResetProgramState();
   // The main window's start-up work runs before the dialogs exist and may use none of them.
   veldan::TForm_main main_window;
-  main_window.FormCreate(argc >= 2 ? argv[1] : nullptr);
+  main_window.FormCreate(argument);
 
   // A close that came while start-up waited for a disc has already shut the decoder down.
   if (veldan::g_state.closing) return 0;

@@ -7,6 +7,7 @@
 #include "catalogue/program_state.h"
 #include "decoder/vbmp3.h"
 #include "platform/file_access.h"
+#include "platform/install_layout.h"
 #include "platform/paths.h"
 
 namespace veldan {
@@ -52,21 +53,43 @@ void PatchPresetBytes(const unsigned char* bytes, std::size_t count, int32_t* se
   }
 }
 
-void LoadEqualizerPreset(const char* program_folder) {
+namespace {
+
+bool LoadPresetFrom(const char* folder) {
   std::string host_path;
-  if (!PresetHostPath(program_folder, &host_path)) return;
+  if (!PresetHostPath(folder, &host_path)) return false;
   std::FILE* file = std::fopen(host_path.c_str(), "rb");
-  if (file == nullptr) return;
+  if (file == nullptr) return false;
   unsigned char bytes[kPresetFileSize];
   const std::size_t count = std::fread(bytes, 1, sizeof bytes, file);
   std::fclose(file);
   PatchPresetBytes(bytes, count, g_state.applied_equalizer);
   vbmp3_setEqualizer(g_state.applied_equalizer);
+  return true;
+}
+
+}  // namespace
+
+void LoadEqualizerPreset(const char* program_folder) {
+  // An installed copy's own file is the setting it shipped with, until the user saves one.
+  char config_folder[kTextSize];
+  if (IsInstalledCopy(program_folder) &&
+      UserConfigFolder(false, config_folder, sizeof config_folder) &&
+      LoadPresetFrom(config_folder)) {
+    return;
+  }
+  LoadPresetFrom(program_folder);
 }
 
 bool SaveEqualizerPreset(const char* program_folder, const int32_t* setting) {
+  char config_folder[kTextSize];
+  const char* folder = program_folder;
+  if (IsInstalledCopy(program_folder)) {
+    if (!UserConfigFolder(true, config_folder, sizeof config_folder)) return false;
+    folder = config_folder;
+  }
   std::string host_path;
-  if (!PresetHostPath(program_folder, &host_path)) return false;
+  if (!PresetHostPath(folder, &host_path)) return false;
   unsigned char bytes[kPresetFileSize];
   EncodePreset(setting, bytes);
   return WriteFileWhole(host_path,

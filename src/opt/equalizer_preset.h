@@ -1,9 +1,12 @@
-// The equalizer preset file VELDANEQ.DEF in the program folder.
+// The equalizer preset file VELDANEQ.DEF in the program folder; an installed copy keeps it in the
+// user's config folder instead and reads its program folder's file only while there is none there
+// (platform/install_layout.h).
 //
 // Exactly 40 bytes: the ten values of a setting in band order, each a signed 32-bit
 // two's-complement integer, little-endian; no header. Start-up reads it into the applied setting;
 // the options dialog's save button is its only writer. Failures are silent: a program started from
-// a CD cannot write its folder, and that failure is the whole mechanism. User-interface thread only
+// a CD cannot write its folder (nor an installed one an unwritable config folder), and that
+// failure is the whole mechanism. User-interface thread only
 // (reads and writes g_state and calls the decoder library).
 #pragma once
 

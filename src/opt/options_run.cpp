@@ -7,6 +7,7 @@
 #include "decoder/vbmp3.h"
 #include "opt/chosen_folder.h"
 #include "opt/options_dialog.h"
+#include "platform/install_layout.h"
 
 namespace veldan {
 
@@ -17,6 +18,7 @@ int RunOptionsDialog(OptionsDialogHost& host) {
     // path would wait forever for a drive that isn't there, so the old starting folder stays.
     StartingFolderFromChosen(g_state.chosen_folder, g_state.starting_folder,
                              sizeof g_state.starting_folder);
+    RememberStartingFolder(g_state.program_folder, g_state.starting_folder);
     host.ShowStartingFolderInTitle();
     host.PumpMessages();
     BuildCatalogue(g_state.starting_folder);

@@ -356,20 +356,24 @@ def portable(s):
 
 @scenario("data")
 def install(s):
-    """cmake --install into a fresh prefix gives a program that finds its help file beside it,
-    a desktop entry for MP3 files and lists (not folders), its AppStream metainfo, its manual
-    page and icons; the installed program plays a folder and closes with 0."""
+    """cmake --install into a fresh prefix gives a program in bin/, its help file in
+    share/veldan/, a desktop entry for MP3 files and lists (not folders), its AppStream
+    metainfo, its manual page and icons. The installed program plays a folder, shows its help
+    and closes with 0; started again without an argument it plays the folder it last started
+    from, and once that is gone, the user's music folder."""
     prefix = s.path("prefix")
     r = subprocess.run([s.args.cmake, "--install", s.args.build_dir, "--prefix", prefix],
                        capture_output=True, timeout=60)
     check(r.returncode == 0, f"cmake --install failed:\n{r.stdout.decode()}{r.stderr.decode()}")
     program = os.path.join(prefix, "bin", "veldan")
-    for rel in ("bin/veldan", "bin/VELDAN.HLP", "share/applications/veldan.desktop",
+    for rel in ("bin/veldan", "share/veldan/VELDAN.HLP", "share/applications/veldan.desktop",
                 "share/icons/hicolor/scalable/apps/veldan.svg",
                 "share/icons/hicolor/64x64/apps/veldan.png",
                 "share/metainfo/io.github.veldan.veldan.metainfo.xml", "share/man/man1/veldan.1"):
         check(os.path.isfile(os.path.join(prefix, rel)), f"{rel} is not installed")
     check(os.access(program, os.X_OK), "the installed veldan is not executable")
+    check(not os.path.exists(os.path.join(prefix, "bin", "VELDAN.HLP")),
+          "the help file is installed into bin/")
     entry = configparser.ConfigParser(interpolation=None)
     entry.optionxform = str
     entry.read(os.path.join(prefix, "share/applications/veldan.desktop"), encoding="utf-8")
@@ -389,11 +393,27 @@ def install(s):
     s.start([s.path("music", "Band")], program=program)
     wid = s.main_window()
     s.wait_tone(E)
-    # Operating instructions: the help file beside the installed program opens at its contents,
+    # Operating instructions: the installed help file in share/veldan/ opens at its contents,
     # a page of links; when it is missing the viewer shows a plain text page instead.
     s.popup_menu_entry(wid, 0)
     viewer = s.window(title=HELP_TITLE)
     check(link_pixels(s, viewer) > 200, "the help viewer shows no contents page")
+    close_ok(s, wid)
+
+    # No argument: the folder the last run started from, not bin/.
+    s.start([], program=program)
+    wid = s.main_window()
+    check(s.title(wid).endswith("\\music\\Band]"), f"title is {s.title(wid)!r}")
+    s.wait_tone(E)
+    close_ok(s, wid)
+
+    # The saved folder is gone: the user's music folder.
+    shutil.rmtree(s.path("music", "Band"))
+    s.put("tunes/Mine/01.mp3", G)
+    s.start([], program=program, env_extra={"XDG_MUSIC_DIR": s.path("tunes")})
+    wid = s.main_window()
+    check(s.title(wid).endswith("\\tunes]"), f"title is {s.title(wid)!r}")
+    s.wait_tone(G)
     close_ok(s, wid)
 
 

@@ -297,12 +297,22 @@ class Session:
 
     # -- the player
 
-    def start(self, args=(), drives="", cwd=None, program=None):
-        """Starts veldan (or another copy of it) with SDL writing its sound into a capture file."""
-        check(self.proc is None, "one player per session")
+    def start(self, args=(), drives="", cwd=None, program=None, env_extra=None):
+        """Starts veldan (or another copy of it) with SDL writing its sound into a capture file.
+        A later start follows only once the player before it has ended. Home and config
+        folders are the session's own, so no run reads or writes the user's settings."""
+        check(self.proc is None or self.proc.poll() is not None, "one player at a time")
+        if self.proc is not None:
+            self._log.close()
         capture_file = self.path("sound.raw")
+        if os.path.exists(capture_file):
+            os.remove(capture_file)
+        os.makedirs(self.path("home"), exist_ok=True)
         env = dict(os.environ)
+        env.pop("XDG_MUSIC_DIR", None)
         env.update({
+            "HOME": self.path("home"),
+            "XDG_CONFIG_HOME": self.path("home", ".config"),
             "DISPLAY": self.xvfb.display,
             "QT_QPA_PLATFORM": "xcb",
             "SDL_AUDIODRIVER": "disk",
@@ -314,6 +324,7 @@ class Session:
         })
         # Real time: a track must end after its length, as heard.
         env.pop("SDL_DISKAUDIODELAY", None)
+        env.update(env_extra or {})
         self.capture = Capture(capture_file)
         self._log = open(self.log_path, "wb")
         self.proc = subprocess.Popen([program or self.veldan, *args], env=env,

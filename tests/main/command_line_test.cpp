@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/list_line_path.h"
@@ -87,14 +90,140 @@ TEST(PlayListName, FoldsCaseAndWidth) {
     const char* text;
     bool list;
   } cases[] = {
-      {"T:\\a.m3u", true},           {"T:\\a.M3u", true},
+      {"T:\\a.m3u", true},
+      {"T:\\a.M3u", true},
       {"T:\\a.\x82\x8D\x82\x52\x82\x95", true},  // full-width ｍ３ｕ
-      {"T:\\a.mp3", false},          {".m3u", false},
-      {"T:\\am3u", false},           {"", false},
-      {"T:\\a.M3U8", true},         {"T:\\a.m3u\x82\x57", true},  // full-width ８
-      {".m3u8", false},              {"T:\\a.m3u9", false},
+      {"T:\\a.mp3", false},
+      {".m3u", false},
+      {"T:\\am3u", false},
+      {"", false},
+      {"T:\\a.M3U8", true},
+      {"T:\\a.m3u\x82\x57", true},  // full-width ８
+      {".m3u8", false},
+      {"T:\\a.m3u9", false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsListFileName(c.text), c.list) << c.text;
+}
+
+// The options and paths of a command line, with what each step prints.
+struct Answer {
+  int code = -1;
+  std::string out, err;
+  std::string argument = "<none>";
+};
+
+std::string Drain(char* buffer) {
+  std::string text = buffer != nullptr ? buffer : "";
+  std::free(buffer);
+  return text;
+}
+
+// before: the step that runs before the window system; else the one after it.
+Answer RunCommandLine(std::vector<std::string> words, bool before) {
+  words.insert(words.begin(), "veldan");
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  char* out_text = nullptr;
+  char* err_text = nullptr;
+  std::size_t out_size = 0;
+  std::size_t err_size = 0;
+  std::FILE* out = open_memstream(&out_text, &out_size);
+  std::FILE* err = open_memstream(&err_text, &err_size);
+  Answer answer;
+  const int argc = static_cast<int>(words.size());
+  if (before) {
+    answer.code = AnswerInformationOptions(argc, argv.data(), out, err);
+  } else {
+    const char* argument = nullptr;
+    answer.code = ReadStartingArgument(argc, argv.data(), &argument, err);
+    if (argument != nullptr) answer.argument = argument;
+  }
+  std::fclose(out);
+  std::fclose(err);
+  answer.out = Drain(out_text);
+  answer.err = Drain(err_text);
+  return answer;
+}
+
+TEST(CommandLineOptions, HelpAndVersionAnswerBeforeTheWindowSystem) {
+  for (const char* help : {"--help", "-h"}) {
+    const Answer a = RunCommandLine({"/some/folder", help}, true);
+    EXPECT_EQ(a.code, 0);
+    EXPECT_NE(a.out.find("Usage: "), std::string::npos) << a.out;
+    EXPECT_NE(a.out.find("further paths are ignored"), std::string::npos) << a.out;
+    EXPECT_EQ(a.err, "");
+  }
+  for (const char* version : {"--version", "-v"}) {
+    const Answer a = RunCommandLine({version}, true);
+    EXPECT_EQ(a.code, 0);
+    EXPECT_EQ(a.out.rfind("VELDAN 1.", 0), 0u) << a.out;
+    EXPECT_EQ(a.out.find('\n'), a.out.size() - 1) << a.out;
+  }
+  // A path, and the window system's own options, are left for later.
+  for (const std::vector<std::string>& words : {std::vector<std::string>{"/some/folder"},
+                                                {"-platform", "offscreen", "x.mp3"},
+                                                {"-style", "fusion"},
+                                                {}}) {
+    const Answer a = RunCommandLine(words, true);
+    EXPECT_EQ(a.code, -1);
+    EXPECT_EQ(a.out + a.err, "");
+  }
+}
+
+TEST(CommandLineOptions, AnUnknownOptionPrintsTheUsageAndEndsWithTwo) {
+  for (bool before : {true, false}) {
+    for (const char* option : {"--bogus", "-x", "--help-all", "-hv"}) {
+      const Answer a = RunCommandLine({"/some/folder", option}, before);
+      EXPECT_EQ(a.code, 2) << option;
+      EXPECT_EQ(a.out, "");
+      EXPECT_EQ(a.err.rfind("Unknown option", 0), 0u) << a.err;
+      EXPECT_NE(a.err.find("Usage: "), std::string::npos) << a.err;
+    }
+  }
+}
+
+TEST_F(CommandLineTest, TheFirstPathDecidesAndTheOthersAreIgnored) {
+  tree_.WriteFile("Songs/a.mp3");
+  const std::string songs = tree_.root() + "/Songs";
+  EXPECT_EQ(RunCommandLine({songs, tree_.root() + "/gone.mp3", "/elsewhere"}, false).argument,
+            songs);
+  // After "--" a path may start with '-'; "-" alone is a path.
+  EXPECT_EQ(RunCommandLine({"--", "-Songs"}, false).argument, "-Songs");
+  EXPECT_EQ(RunCommandLine({"-"}, false).argument, "-");
+  const Answer none = RunCommandLine({}, false);
+  EXPECT_EQ(none.code, -1);
+  EXPECT_EQ(none.argument, "<none>");
+  EXPECT_EQ(none.err, "");
+}
+
+// Found as start-up finds it: host or drive-letter paths, names in any letter case; a CD drive
+// without a disc is waited for, not reported.
+TEST(CommandLinePaths, OnlyAPathThatNamesNothingGetsANote) {
+  TempTree tree('T', "M=cdrom:/nonexistent/veldan-cd");
+  tree.WriteFile("Songs/b.mp3");
+  tree.WriteFile("Lists/Party.m3u", "T:\\Songs\\b.mp3\r\n");
+  const std::string found[] = {tree.root() + "/Songs",
+                               tree.root() + "/Songs/b.mp3",
+                               "T:\\Songs\\B.MP3",
+                               "T:\\Lists\\party.M3U",
+                               "T:\\Songs\\",
+                               "T:",
+                               "M:\\Music"};
+  for (const std::string& path : found) {
+    const Answer a = RunCommandLine({path}, false);
+    EXPECT_EQ(a.code, -1);
+    EXPECT_EQ(a.argument, path);
+    EXPECT_EQ(a.err, "") << path;
+  }
+  const std::string missing[] = {tree.root() + "/Songs/c.mp3", "T:\\Nothing\\b.mp3", "Q:\\music",
+                                 "relative/nowhere.m3u"};
+  for (const std::string& path : missing) {
+    const Answer a = RunCommandLine({path}, false);
+    EXPECT_EQ(a.code, -1);
+    EXPECT_EQ(a.argument, path);
+    EXPECT_EQ(a.err, "veldan: " + path + ": no such file or folder\n");
+  }
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "opt/equalizer_preset.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -116,6 +119,56 @@ TEST_F(EqualizerPresetTest, SavingOnAFullDiskKeepsTheOldPreset) {
   QFile file(preset);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), old);
+}
+// An installed copy (usr/bin with share/veldan/VELDAN.HLP beside it) keeps the preset in the
+// An installed copy (Q:\\usr\\bin with share/veldan/VELDAN.HLP beside it) keeps the preset in the
+// user's config folder; a portable one beside itself.
+class InstalledPresetTest : public EqualizerPresetTest {
+ protected:
+  void SetUp() override {
+    EqualizerPresetTest::SetUp();
+    test::TempDrives::MakeFile(drives_.Q("usr/share/veldan/VELDAN.HLP"));
+    drives_.MakeFolder(drives_.Q("usr/bin"));
+    setenv("XDG_CONFIG_HOME", drives_.Q("config").toLocal8Bit().constData(), 1);
+  }
+  void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
+  QString ConfigPreset() const { return drives_.Q("config/VELDAN/VELDANEQ.DEF"); }
+};
+
+TEST_F(InstalledPresetTest, AReadOnlyInstallSavesToTheConfigFolderAndLoadsItBack) {
+  const QByteArray shipped = Bytes({7, 0, 0, 0});
+  test::TempDrives::MakeFile(drives_.Q("usr/bin/VELDANEQ.DEF"), shipped);
+  chmod(drives_.Q("usr/bin").toLocal8Bit().constData(), 0555);
+
+  // Nothing saved yet: the setting shipped beside the program.
+  LoadEqualizerPreset("Q:\\usr\\bin");
+  EXPECT_EQ(g_state.applied_equalizer[0], 7);
+
+  const int32_t setting[10] = {120, 0, -120, 15, 5000, 0, 0, 0, 0, -10};
+  ASSERT_TRUE(SaveEqualizerPreset("Q:\\usr\\bin", setting));
+  chmod(drives_.Q("usr/bin").toLocal8Bit().constData(), 0755);
+  EXPECT_TRUE(QFileInfo::exists(ConfigPreset()));
+  QFile beside(drives_.Q("usr/bin/VELDANEQ.DEF"));
+  ASSERT_TRUE(beside.open(QIODevice::ReadOnly));
+  EXPECT_EQ(beside.readAll(), shipped);
+
+  std::fill_n(g_state.applied_equalizer, kEqualizerBands, 0);
+  LoadEqualizerPreset("Q:\\usr\\bin");
+  EXPECT_EQ(Applied(), std::vector<int32_t>(setting, setting + 10));
+}
+
+TEST_F(InstalledPresetTest, AWritablePortableFolderKeepsThePresetBesideTheProgram) {
+  const int32_t setting[10] = {30, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  ASSERT_TRUE(SaveEqualizerPreset("Q:\\prog", setting));
+  EXPECT_TRUE(QFileInfo::exists(PresetFile()));
+  EXPECT_FALSE(QFileInfo::exists(drives_.Q("config")));
+}
+
+TEST_F(InstalledPresetTest, AnUnwritableConfigFolderSavesNothing) {
+  test::TempDrives::MakeFile(drives_.Q("config"));  // a file where the folder would go
+  const int32_t setting[10] = {30, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_FALSE(SaveEqualizerPreset("Q:\\usr\\bin", setting));
+  EXPECT_FALSE(QFileInfo::exists(drives_.Q("usr/bin/VELDANEQ.DEF")));
 }
 
 }  // namespace

@@ -1,0 +1,109 @@
+// Installed and portable copies over a temporary tree mapped as drive U:, with the user's config,
+// home and music folders pointed into it.
+#include "platform/install_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "temp_tree.h"
+
+namespace veldan {
+namespace {
+
+using test::DriveEnv;
+using test::TempTree;
+
+class InstallLayoutTest : public testing::Test {
+ protected:
+  InstallLayoutTest() : env_("U=fixed:" + tree_.root()) {
+    if (const char* home = std::getenv("HOME")) home_ = home;
+    for (const char* dir : {"usr", "usr/bin", "usr/share", "usr/share/veldan", "home", "music",
+                            "music/Band", "disc"}) {
+      tree_.Dir(dir);
+    }
+    tree_.File("usr/share/veldan/VELDAN.HLP");
+    setenv("XDG_CONFIG_HOME", tree_.Path("config").c_str(), 1);
+    setenv("HOME", tree_.Path("home").c_str(), 1);
+    setenv("XDG_MUSIC_DIR", tree_.Path("music").c_str(), 1);
+  }
+  ~InstallLayoutTest() override {
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_MUSIC_DIR");
+    setenv("HOME", home_.c_str(), 1);
+  }
+  static std::string StartingFolder() {
+    char out[512];
+    return InstalledStartingFolder(out, sizeof out) ? out : "<fail>";
+  }
+
+  TempTree tree_;
+  DriveEnv env_;
+  std::string home_;
+};
+
+TEST_F(InstallLayoutTest, OnlyABinFolderWithTheSharedHelpFileBesideItIsInstalled) {
+  tree_.Dir("usr/tools");
+  tree_.Dir("opt");
+  tree_.Dir("opt/bin");
+  EXPECT_TRUE(IsInstalledCopy("U:\\usr\\bin"));
+  EXPECT_FALSE(IsInstalledCopy("U:\\usr\\tools"));  // share/veldan beside, but not bin/
+  EXPECT_FALSE(IsInstalledCopy("U:\\opt\\bin"));    // bin/ without the shared help file
+  EXPECT_FALSE(IsInstalledCopy("U:\\disc"));
+  EXPECT_FALSE(IsInstalledCopy("Z:\\usr\\bin"));  // no such drive
+
+  char help[512];
+  ASSERT_TRUE(InstalledHelpFile("U:\\usr\\bin", help, sizeof help));
+  EXPECT_STREQ(help, "U:\\usr\\share\\veldan\\VELDAN.HLP");
+  EXPECT_FALSE(InstalledHelpFile("U:\\disc", help, sizeof help));
+  EXPECT_STREQ(help, "");
+}
+
+TEST_F(InstallLayoutTest, StartsInTheRememberedFolderWhileItExistsElseInTheMusicFolder) {
+  EXPECT_EQ(StartingFolder(), "U:\\music");
+
+  // A portable copy leaves the user's settings alone.
+  RememberStartingFolder("U:\\disc", "U:\\disc");
+  EXPECT_EQ(StartingFolder(), "U:\\music");
+
+  RememberStartingFolder("U:\\usr\\bin", "U:\\music\\Band");
+  EXPECT_EQ(StartingFolder(), "U:\\music\\Band");
+  RememberStartingFolder("U:\\usr\\bin", "U:");
+  EXPECT_EQ(StartingFolder(), "U:");
+
+  RememberStartingFolder("U:\\usr\\bin", "U:\\music\\Gone");
+  EXPECT_EQ(StartingFolder(), "U:\\music");
+
+  // Without a music folder of the user's own: the home folder.
+  unsetenv("XDG_MUSIC_DIR");
+  EXPECT_EQ(StartingFolder(), "U:\\home");
+}
+
+TEST_F(InstallLayoutTest, ADamagedSavedFolderIsPassedOver) {
+  tree_.Dir("config");
+  tree_.Dir("config/VELDAN");
+  for (const std::string& saved : {std::string(), std::string("U:\\music\0Band", 13),
+                                   "U:\\" + std::string(600, 'a'), std::string("Q:\\nowhere")}) {
+    tree_.File("config/VELDAN/starting-folder", saved);
+    EXPECT_EQ(StartingFolder(), "U:\\music") << saved.size() << " bytes";
+  }
+  tree_.File("config/VELDAN/starting-folder", "U:\\music\\Band\n");
+  EXPECT_EQ(StartingFolder(), "U:\\music\\Band");
+}
+
+TEST_F(InstallLayoutTest, AConfigFolderThatCannotBeMadeSavesNothing) {
+  tree_.File("config");  // a file where the folder would go
+  char out[512];
+  EXPECT_FALSE(UserConfigFolder(true, out, sizeof out));
+  EXPECT_STREQ(out, "");
+  RememberStartingFolder("U:\\usr\\bin", "U:\\music\\Band");
+  EXPECT_EQ(StartingFolder(), "U:\\music");
+
+  unsetenv("XDG_CONFIG_HOME");
+  ASSERT_TRUE(UserConfigFolder(true, out, sizeof out));
+  EXPECT_STREQ(out, "U:\\home\\.config\\VELDAN");
+}
+
+}  // namespace
+}  // namespace veldan
