@@ -127,6 +127,7 @@ TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
   SetFocusOrder();
   BindKeys();
   NameControls();
+  setAcceptDrops(true);
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect available = screen->availableGeometry();

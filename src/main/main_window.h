@@ -198,6 +198,9 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void contextMenuEvent(QContextMenuEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // A folder, track or list dropped on the window plays as that argument would (drops.cpp).
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildDisplayPanels();
