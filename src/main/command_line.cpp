@@ -24,6 +24,7 @@ struct Parsed {
   bool ok = false;
   bool help = false;
   bool version = false;
+  bool hand_over = false;
   QString usage;
   QString error;
   QStringList unknown;  // names of unknown options
@@ -68,6 +69,12 @@ Parsed ParseOptions(int argc, char** argv) {
                                 QStringLiteral("Displays this help."));
   parser.addOption(help);
   const QCommandLineOption version = parser.addVersionOption();
+  const QCommandLineOption hand_over(
+      QStringLiteral("hand-over"),
+      QStringLiteral("When a VELDAN already runs on this desktop, hands the path over to it "
+                     "(without a path: brings it to the front) and ends; otherwise starts as "
+                     "usual. The desktop entry starts VELDAN so."));
+  parser.addOption(hand_over);
   parser.addPositionalArgument(
       QStringLiteral("path"),
       QStringLiteral("A folder, an MP3 track or an .m3u/.m3u8 list, as a host path or a "
@@ -80,6 +87,7 @@ Parsed ParseOptions(int argc, char** argv) {
   parsed.ok = parser.parse(arguments);
   parsed.help = parser.isSet(help);
   parsed.version = parser.isSet(version);
+  parsed.hand_over = parser.isSet(hand_over);
   // Before the application exists the usage line names no program; with it, argv[0].
   parsed.usage =
       parser.helpText().replace(QStringLiteral("<executable_name>"),
@@ -151,6 +159,10 @@ int ReadStartingArgument(int argc, char** argv, const char** argument, std::FILE
     std::fprintf(err, "veldan: %s: no such file or folder\n", *argument);
   }
   return -1;
+}
+
+bool HandOverRequested(int argc, char** argv) {
+  return ParseOptions(argc, argv).hand_over;
 }
 
 void TakeFoldersFromCommandLine(const char* argument, char* argument_text) {

@@ -22,6 +22,10 @@ int AnswerInformationOptions(int argc, char** argv, std::FILE* out = stdout,
 // ignores it) gets a one-line note on err; the program then starts from it as from any other.
 int ReadStartingArgument(int argc, char** argv, const char** argument, std::FILE* err = stderr);
 
+// True when the command line asks to hand the path over to a player already running on the
+// desktop (--hand-over) rather than to start a player of its own.
+bool HandOverRequested(int argc, char** argv);
+
 // Sets g_state.starting_folder and g_state.program_folder from the argument (null when there is
 // none) and the program's own file, and keeps the argument's program text in argument_text
 // (512 bytes; empty without an argument). The argument may be a host path, absolute or relative,

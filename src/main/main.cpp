@@ -10,6 +10,7 @@
 
 #include "catalogue/program_state.h"
 #include "main/command_line.h"
+#include "main/hand_over.h"
 #include "main/main_window.h"
 #include "main/mpris.h"
 #include "ui/program_icon.h"
@@ -54,6 +55,11 @@ int main(int argc, char** argv) {
   // The application has taken its own options (-platform, -style, ...) out of argv by now.
   const char* argument = nullptr;
   if (const int code = veldan::ReadStartingArgument(argc, argv, &argument); code >= 0) return code;
+  // Started from the desktop while a player runs: that one plays the path, and this one ends.
+  if (veldan::HandOverRequested(argc, argv) &&
+      veldan::HandOverToRunningPlayer(QDBusConnection::sessionBus(), argument)) {
+    return 0;
+  }
   CloseOnTerminateSignals(app);
 
   veldan::ResetProgramState();

@@ -127,6 +127,29 @@ def remote_control(s):
 
 
 @scenario()
+def hand_over(s):
+    """Started as the desktop starts it while a player runs, a second VELDAN hands its folder to
+    the running one, which plays it, and ends with exit code 0; with no player running it starts
+    and plays the folder itself."""
+    s.session_bus()
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.wait_player_status("Playing")
+    second = s.path("t", "Album", "Second")
+    code = s.second_start(["--hand-over", second, s.path("t", "Album")])
+    check(code == 0, f"the second start ended with {code}, expected 0")
+    s.wait_tone(D)
+    s.wait_title(wid, "VELDAN [T:\\Album\\Second]")
+    close_ok(s, wid)
+
+    s.start(["--hand-over", second], drives=album_tree(s))
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [T:\\Album\\Second]", f"title is {s.title(wid)!r}")
+    s.wait_tone(D)
+    close_ok(s, wid)
+
+
+@scenario()
 def track_argument(s):
     """Started on a track, it searches the track's folder and starts at that track."""
     s.start([s.path("t", "Album", "02.mp3")], drives=album_tree(s))

@@ -325,12 +325,28 @@ class Session:
         # Real time: a track must end after its length, as heard.
         env.pop("SDL_DISKAUDIODELAY", None)
         env.update(env_extra or {})
+        self._env = env
         self.capture = Capture(capture_file)
         self._log = open(self.log_path, "wb")
         self.proc = subprocess.Popen([program or self.veldan, *args], env=env,
                                      cwd=cwd or self.root, stdout=self._log,
                                      stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         return self
+
+    def second_start(self, args, timeout=20):
+        """Runs another veldan beside the running one, in its environment (the same display and
+        bus) but with a sound file of its own; its exit code, or None when it is still running
+        after timeout seconds (it is then ended)."""
+        env = dict(self._env, SDL_DISKAUDIOFILE=self.path("second.raw"))
+        with open(self.path("second.log"), "wb") as log:
+            proc = subprocess.Popen([self.veldan, *args], env=env, cwd=self.root, stdout=log,
+                                    stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+            try:
+                return proc.wait(timeout)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+                return None
 
     def alive(self):
         return self.proc is not None and self.proc.poll() is None

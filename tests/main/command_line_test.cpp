@@ -171,6 +171,28 @@ TEST(CommandLineOptions, HelpAndVersionAnswerBeforeTheWindowSystem) {
   }
 }
 
+// The desktop entry's option: known to both steps, and told in the usage.
+TEST(CommandLineOptions, HandOverIsAnOptionAndThePathStillCounts) {
+  for (bool before : {true, false}) {
+    const Answer a = RunCommandLine({"--hand-over", "/some/folder", "/other"}, before);
+    EXPECT_EQ(a.code, -1);
+    EXPECT_EQ(a.err.find("Unknown option"), std::string::npos) << a.err;
+    if (!before) {
+      EXPECT_EQ(a.argument, "/some/folder");
+    }
+  }
+  EXPECT_NE(RunCommandLine({"--help"}, true).out.find("--hand-over"), std::string::npos);
+  std::string words[] = {"veldan", "-platform", "offscreen", "--hand-over", "x"};
+  char* argv[] = {words[0].data(), words[1].data(), words[2].data(), words[3].data(),
+                  words[4].data(), nullptr};
+  EXPECT_TRUE(HandOverRequested(5, argv));
+  EXPECT_FALSE(HandOverRequested(3, argv));
+  // After "--" it is a path, not the option.
+  std::string as_path[] = {"veldan", "--", "--hand-over"};
+  char* argv_path[] = {as_path[0].data(), as_path[1].data(), as_path[2].data(), nullptr};
+  EXPECT_FALSE(HandOverRequested(3, argv_path));
+}
+
 TEST(CommandLineOptions, AnUnknownOptionPrintsTheUsageAndEndsWithTwo) {
   for (bool before : {true, false}) {
     for (const char* option : {"--bogus", "-x", "--help-all", "-hv"}) {

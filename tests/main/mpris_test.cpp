@@ -16,12 +16,12 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QEventLoop>
-#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 #include <functional>
 
 #include "main/main_window_fixture.h"
+#include "support/private_bus.h"
 
 namespace veldan::testing {
 
@@ -60,19 +60,12 @@ class MprisTest : public MainWindowTest {
  protected:
   // One private bus for the whole program.
   static void SetUpTestSuite() {
-    daemon_ = new QProcess;
-    daemon_->start(QStringLiteral("dbus-daemon"),
-                   {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                    QStringLiteral("--print-address=1")});
-    if (daemon_->waitForReadyRead(10000)) {
-      address_ = QString::fromUtf8(daemon_->readLine()).trimmed();
-    }
+    bus_ = new PrivateBus;
+    address_ = bus_->Address();
   }
   static void TearDownTestSuite() {
-    daemon_->kill();
-    daemon_->waitForFinished(5000);
-    delete daemon_;
-    daemon_ = nullptr;
+    delete bus_;
+    bus_ = nullptr;
   }
 
   void SetUp() override {
@@ -144,7 +137,7 @@ class MprisTest : public MainWindowTest {
   std::vector<std::string> Calls() { return fake::CallLog(); }
   QString HostPath(const char* relative) const { return dir_->path() + "/" + relative; }
 
-  static QProcess* daemon_;
+  static PrivateBus* bus_;
   static QString address_;
   static int round_;
   std::unique_ptr<QDBusConnection> service_bus_;
@@ -153,7 +146,7 @@ class MprisTest : public MainWindowTest {
   SignalRecorder recorder_;
 };
 
-QProcess* MprisTest::daemon_ = nullptr;
+PrivateBus* MprisTest::bus_ = nullptr;
 QString MprisTest::address_;
 int MprisTest::round_ = 0;
 

@@ -1,0 +1,30 @@
+// Handing a starting argument over to a VELDAN that already runs on the desktop, so that opening
+// files from a file manager plays them in the one player instead of starting a second one that
+// plays at the same time. The running player takes the path through its remote control's
+// OpenUri, which plays it as the command line would.
+//
+// User-interface thread only, before the main window is built.
+#pragma once
+
+#include <QString>
+
+class QDBusConnection;
+
+namespace veldan {
+
+// How long the running player may take to answer; one that hangs must not hang the new one.
+inline constexpr int kHandOverTimeoutMs = 5000;
+
+// The argument (argv's bytes: a host path, absolute or relative, or a drive-letter path) as a
+// file URI of the host path it names; empty when it names nothing that exists here, or when its
+// bytes are not a name this process can carry over intact.
+QString HandOverUri(const char* argument);
+
+// Asks the player that holds the remote control's main bus name on connection to play argument
+// (null: only to come to the front). True when that player answered that it did; false without
+// a connection, without such a player, for an argument that names nothing here, on a refusal
+// (the player is busy) or when no answer came within timeout_ms: the caller then starts its own.
+bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argument,
+                             int timeout_ms = kHandOverTimeoutMs);
+
+}  // namespace veldan
