@@ -401,8 +401,8 @@ def install(s):
     entry.optionxform = str
     entry.read(os.path.join(prefix, "share/applications/veldan.desktop"), encoding="utf-8")
     d = entry["Desktop Entry"]
-    for key, value in (("Type", "Application"), ("Name", "VELDAN"), ("Exec", "veldan %F"),
-                       ("Icon", "veldan")):
+    for key, value in (("Type", "Application"), ("Name", "VELDAN"),
+                       ("Exec", "veldan --hand-over %F"), ("Icon", "veldan")):
         check(d.get(key) == value, f"desktop entry {key}={d.get(key)!r}, expected {value!r}")
     types = d.get("MimeType", "").split(";")
     for mime in ("audio/mpeg", "audio/x-mpegurl"):
