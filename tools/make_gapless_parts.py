@@ -11,7 +11,7 @@ Writes OUTDIR/part01.mp3 ... and OUTDIR/lengths.txt (each part's length in frame
 
 With --tone-only both channels hold the steady tone (a recording that must sound unbroken).
 
-Usage: make_gapless_parts.py OUTDIR [--parts N] [--seconds S] [--tone HZ] [--tone-only]
+Usage: make_gapless_parts.py OUTDIR [--count N] [--seconds S] [--tone HZ] [--tone-only]
 """
 
 import argparse
@@ -60,21 +60,21 @@ def cut_points(total, parts):
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("outdir")
-    parser.add_argument("--parts", type=int, default=5)
+    parser.add_argument("--count", type=int, default=5, help="how many pieces to cut")
     parser.add_argument("--seconds", type=float, default=10.0)
     parser.add_argument("--tone", type=float, default=440.0)
     parser.add_argument("--rate", type=int, default=44100)
     parser.add_argument("--tone-only", action="store_true")
     args = parser.parse_args(argv)
-    if args.parts < 1 or args.seconds <= 0:
+    if args.count < 1 or args.seconds <= 0:
         parser.error("need at least one part and a positive length")
 
     os.makedirs(args.outdir, exist_ok=True)
     samples = recording(args.rate, args.seconds, args.tone, args.tone_only)
     frames = len(samples) // 2
-    points = cut_points(frames, args.parts)
+    points = cut_points(frames, args.count)
     lengths = []
-    for n in range(args.parts):
+    for n in range(args.count):
         first, last = points[n], points[n + 1]
         part = samples[2 * first:2 * last]
         encode(part, 2, args.rate, os.path.join(args.outdir, "part%02d.mp3" % (n + 1)))

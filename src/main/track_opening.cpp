@@ -118,7 +118,8 @@ void TForm_main::OpenTrack() {
   // A wait ended because the window is closing: nothing more is to be played.
   if (!WaitForMedia(g_state.starting_folder) && g_state.closing) return;
 
-  if (!CurrentEntryReadable() && MediumMayHaveChanged()) {
+  bool readable = CurrentEntryReadable();
+  if (!readable && MediumMayHaveChanged()) {
     // A file on a CD has gone: the disc counts as swapped, and the new one is searched from its
     // root. Only once until a track plays, so a disc of missing files can't rebuild for ever.
     rebuilt_since_play_ = true;
@@ -129,6 +130,7 @@ void TForm_main::OpenTrack() {
     QCoreApplication::processEvents();
     BuildCatalogue(g_state.starting_folder);
     ShowTrackTitles();
+    readable = CurrentEntryReadable();
   }
   // An empty new medium ends play; so does an index that a handler run during the build's
   // message pumping left outside the catalogue. No slot at or past the count is read.
@@ -139,7 +141,7 @@ void TForm_main::OpenTrack() {
   ShowTrackTitles();
   // Anywhere else a file that has gone is skipped as an undecodable one is: the decoder stays
   // stopped and the next poll moves on in the current play order.
-  if (!CurrentEntryReadable()) {
+  if (!readable) {
     // Closed as after a file that does not decode: the last track's file (on a disc, too) is
     // not held open while play moves on.
     vbmp3_close();

@@ -57,7 +57,7 @@ def make_tracks(out_dir):
                                     seconds=seconds)
     # One steady tone of the first frequency cut into three parts inside MP3 frames.
     import make_gapless_parts  # noqa: E402
-    make_gapless_parts.main([os.path.join(out_dir, "gapless"), "--parts", "3", "--seconds",
+    make_gapless_parts.main([os.path.join(out_dir, "gapless"), "--count", "3", "--seconds",
                              str(GAPLESS_SECONDS), "--tone", str(TONES[0]), "--tone-only"])
 
 
