@@ -155,40 +155,6 @@ ListSource ListSourceOf(const char* program_path) {
   return source;
 }
 
-bool IsValidUtf8(const char* text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    const unsigned char b = *p;
-    int extra;
-    uint32_t value;
-    if (b < 0x80) {
-      ++p;
-      continue;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-      extra = 1;
-      value = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      extra = 2;
-      value = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      extra = 3;
-      value = b & 0x07;
-    } else {
-      return false;
-    }
-    for (int k = 1; k <= extra; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return false;
-      value = (value << 6) | (p[k] & 0x3F);
-    }
-    const uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-    if (value < smallest[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-      return false;
-    }
-    p += extra + 1;
-  }
-  return true;
-}
-
 bool IsValidCp932(const char* text) {
   const cp932::Tables& tables = cp932::Get();
   const auto* p = reinterpret_cast<const unsigned char*>(text);

@@ -27,7 +27,6 @@ bool IsListFileName(const char* name);
 // True when the name's sort key ends in ".M3U8".
 bool IsUtf8ListFileName(const char* name);
 
-bool IsValidUtf8(const char* text);
 // True when every character of text is a CP932 character (the codec's escape area included).
 bool IsValidCp932(const char* text);
 

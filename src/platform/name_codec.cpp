@@ -248,6 +248,21 @@ void DecodeText(std::string_view text, Sink& sink) {
 
 }  // namespace
 
+bool IsValidUtf8(std::string_view text) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  uint32_t cp = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    if (s[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = DecodeUtf8(s, i, text.size(), &cp);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 std::string HostNameToProgramText(std::string_view host_name) {
   StringSink sink;
   EncodeName(host_name, sink);

@@ -34,6 +34,9 @@ std::size_t ProgramTextToHostName(std::string_view program_text, char* out, std:
 // invalid byte shows as U+FFFD.
 std::string ProgramTextToDisplay(std::string_view program_text);
 
+// True when text is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 // Copies src into dst (capacity dst_size, including the terminating zero). Returns false and
 // leaves dst empty when src does not fit; never writes past dst_size.
 bool CopyText(char* dst, std::size_t dst_size, std::string_view src);
