@@ -5,8 +5,9 @@
 
 namespace veldan {
 
-// Builds the sort key of every entry into the key table beside the catalogue, then orders both
-// tables together by an exchange sort over the keys.
+// Builds the sort key of every entry into the key table beside the catalogue, then orders the
+// catalogue as an exchange sort over the keys does (which decides where equal keys end); when
+// no two keys are equal, a quicker sort reaches that same order.
 void SortCatalogue();
 
 }  // namespace veldan
