@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make ninja-build pkg-config
-  qt6-base-dev libmpg123-dev libsdl2-dev
+  qt6-base-dev libmpg123-dev libsdl2-dev libfontconfig-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic lame sox python3 libx11-dev
   xvfb xauth xdotool x11-utils imagemagick

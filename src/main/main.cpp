@@ -10,6 +10,7 @@
 
 #include "catalogue/program_state.h"
 #include "main/command_line.h"
+#include "main/font_warm_up.h"
 #include "main/hand_over.h"
 #include "main/main_window.h"
 #include "main/mpris.h"
@@ -47,6 +48,7 @@ void CloseOnTerminateSignals(QApplication& app) {
 int main(int argc, char** argv) {
   // --help and --version answer before the window system starts, so also without a display.
   if (const int code = veldan::AnswerInformationOptions(argc, argv); code >= 0) return code;
+  const veldan::FontWarmUp font_warm_up;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("VELDAN"));
   // Every window carries VELDAN's icon; the desktop matches the windows to veldan.desktop.
