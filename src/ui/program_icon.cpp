@@ -2,7 +2,9 @@
 
 #include <QIcon>
 #include <QIconEngine>
+#include <QImageReader>
 #include <QPainter>
+#include <QPixmap>
 
 namespace veldan {
 namespace {
@@ -38,8 +40,12 @@ class ProgramIconEngine : public QIconEngine {
  private:
   const QIcon& Pictures() {
     if (pictures_.isNull()) {
+      // Read as PNG only: a reader left to guess first shows the picture to every image
+      // reader plugin there is, which loads them all (and their libraries) for nothing.
       for (int size : kSizes) {
-        pictures_.addFile(QStringLiteral(":/veldan/veldan-%1.png").arg(size), QSize(size, size));
+        QImageReader reader(QStringLiteral(":/veldan/veldan-%1.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        pictures_.addPixmap(QPixmap::fromImage(reader.read()));
       }
     }
     return pictures_;
