@@ -41,8 +41,12 @@ class FlushDenormals {
 #endif
 };
 
+// A band's filter as the cascade runs it. The state update takes the output's share in
+// directly (c1 = b1 - a1 * b0, c2 = b2 - a2 * b0), so the new state waits on the input and the
+// old state only, not on the new output: the chain from one frame to the next is one multiply
+// and two adds shorter, and that chain, not the arithmetic, is what bounds the cascade's speed.
 struct ActiveBand {
-  float b0, b1, b2, a1, a2;
+  float b0, c1, c2, a1, a2;
 };
 
 // The cascade as a pipeline. At step n band k works on frame n - k, so all bands of a step are
@@ -67,22 +71,28 @@ struct alignas(16) Pipeline {
 };
 
 // One step of the pipeline for the bands that have work at step n of a block of `frames`.
+// Returns held, and false when a frame it finished is past the limiter's level (or no number).
 template <int C>
-void ScalarStep(Pipeline& p, float* samples, std::ptrdiff_t n, std::ptrdiff_t frames) {
+bool ScalarStep(Pipeline& p, float* samples, std::ptrdiff_t n, std::ptrdiff_t frames, bool held) {
   for (int b = p.bands - 1; b >= 0; --b) {
     std::ptrdiff_t f = n - b;
     if (f < 0 || f >= frames) continue;
     const ActiveBand& k = p.k[b];
     for (int c = 0; c < C; ++c) {
       const int lane = b * C + c;
-      float x = b == 0 ? samples[f * C + c] : p.y[lane - C];
-      float y = k.b0 * x + p.s1[lane];
-      p.s1[lane] = k.b1 * x - k.a1 * y + p.s2[lane];
-      p.s2[lane] = k.b2 * x - k.a2 * y;
+      const float x = b == 0 ? samples[f * C + c] : p.y[lane - C];
+      const float s1 = p.s1[lane];
+      const float y = k.b0 * x + s1;
+      p.s1[lane] = (k.c1 * x + p.s2[lane]) - k.a1 * s1;
+      p.s2[lane] = k.c2 * x - k.a2 * s1;
       p.y[lane] = y;
-      if (b == p.bands - 1) samples[f * C + c] = y;
+      if (b == p.bands - 1) {
+        samples[f * C + c] = y;
+        held = held && std::abs(y) <= kLimitLevel;
+      }
     }
   }
+  return held;
 }
 
 V4 Load(const float* p) {
@@ -91,84 +101,104 @@ V4 Load(const float* p) {
   return v;
 }
 
-void Store(float* p, V4 v) {
-  std::memcpy(p, &v, sizeof v);
+V4 Magnitude(V4 v) {
+  const V4i bits = __builtin_bit_cast(V4i, v) & 0x7fffffff;
+  return __builtin_bit_cast(V4, bits);
 }
 
-// The bands of cur moved up by one: the top band of prev, then all but the top band of cur.
-// Mono takes two two-source shuffles, which the compiler keeps to one instruction each.
+// The bands in vectors: vector i of P holds bands i, i + P, i + 2P, ... (one lane per band in
+// mono, a pair of lanes in stereo). A band's input is then the same lane of the vector before,
+// and only the first vector takes a shift by one band, of the last vector with the new frame
+// entering at the bottom: one shuffle per step instead of one per vector.
 template <int C>
-V4 ShiftInBand(V4 prev, V4 cur) {
+V4 ShiftInBand(V4 fresh, V4 last) {
   if constexpr (C == 2) {
-    return __builtin_shufflevector(prev, cur, 2, 3, 4, 5);
+    return __builtin_shufflevector(fresh, last, 0, 1, 4, 5);
   } else {
-    const V4 edge = __builtin_shufflevector(prev, cur, 3, 3, 4, 4);
-    return __builtin_shufflevector(edge, cur, 0, 2, 5, 6);
+    const V4 up = __builtin_shufflevector(last, last, 0, 0, 1, 2);
+    return __builtin_shufflevector(up, fresh, 4, 1, 2, 3);
   }
 }
 
-// Steps first..last-1, where every band has work; P vectors of 4 / C bands each.
+// Steps first..last-1, where every band has work; P vectors of 4 / C bands each. Returns held,
+// and false when a frame it finished is past the limiter's level (or no number), so that a
+// quiet block needs no second pass for the limiter.
 template <int C, int P>
-void VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff_t last) {
-  constexpr int kPerVector = kLanes / C;
-  V4 y[P], s1[P], s2[P], b0[P], b1[P], b2[P], a1[P], a2[P];
+bool VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff_t last,
+                 bool held) {
+  V4 y[P], s1[P], s2[P], b0[P], c1[P], c2[P], a1[P], a2[P];
   for (int i = 0; i < P; ++i) {
-    y[i] = Load(p.y + kLanes * i);
-    s1[i] = Load(p.s1 + kLanes * i);
-    s2[i] = Load(p.s2 + kLanes * i);
     for (int lane = 0; lane < kLanes; ++lane) {
-      const ActiveBand& k = p.k[kPerVector * i + lane / C];
+      const int band = lane / C * P + i, from = band * C + lane % C;
+      y[i][lane] = p.y[from];
+      s1[i][lane] = p.s1[from];
+      s2[i][lane] = p.s2[from];
+      const ActiveBand& k = p.k[band];
       b0[i][lane] = k.b0;
-      b1[i][lane] = k.b1;
-      b2[i][lane] = k.b2;
+      c1[i][lane] = k.c1;
+      c2[i][lane] = k.c2;
       a1[i][lane] = k.a1;
       a2[i][lane] = k.a2;
     }
   }
-  constexpr std::ptrdiff_t kLag = P * kPerVector - 1;
+  const V4 limit = {kLimitLevel, kLimitLevel, kLimitLevel, kLimitLevel};
+  V4i quiet = {-1, -1, -1, -1};
+  constexpr std::ptrdiff_t kLag = P * (kLanes / C) - 1;
   for (std::ptrdiff_t n = first; n < last; ++n) {
-    // The new frame enters in the top lanes, so every vector's input is the same shift by one
-    // band of the vector before it and itself.
     V4 fresh = {};
-    for (int c = 0; c < C; ++c) fresh[kLanes - C + c] = samples[n * C + c];
+    for (int c = 0; c < C; ++c) fresh[c] = samples[n * C + c];
     V4 in[P];
-    in[0] = ShiftInBand<C>(fresh, y[0]);
-    for (int i = 1; i < P; ++i) in[i] = ShiftInBand<C>(y[i - 1], y[i]);
+    in[0] = ShiftInBand<C>(fresh, y[P - 1]);
+    for (int i = 1; i < P; ++i) in[i] = y[i - 1];
     for (int i = 0; i < P; ++i) {
       y[i] = b0[i] * in[i] + s1[i];
-      s1[i] = b1[i] * in[i] - a1[i] * y[i] + s2[i];
-      s2[i] = b2[i] * in[i] - a2[i] * y[i];
+      const V4 next_s1 = (c1[i] * in[i] + s2[i]) - a1[i] * s1[i];
+      s2[i] = c2[i] * in[i] - a2[i] * s1[i];
+      s1[i] = next_s1;
     }
+    // The last band sits in the top lanes of the last vector.
     for (int c = 0; c < C; ++c) samples[(n - kLag) * C + c] = y[P - 1][kLanes - C + c];
+    // A value that is no number compares false and so counts as loud.
+    quiet &= Magnitude(y[P - 1]) <= limit;
   }
   for (int i = 0; i < P; ++i) {
-    Store(p.y + kLanes * i, y[i]);
-    Store(p.s1 + kLanes * i, s1[i]);
-    Store(p.s2 + kLanes * i, s2[i]);
+    for (int lane = 0; lane < kLanes; ++lane) {
+      const int to = (lane / C * P + i) * C + lane % C;
+      p.y[to] = y[i][lane];
+      p.s1[to] = s1[i][lane];
+      p.s2[to] = s2[i][lane];
+    }
   }
+  for (int c = 0; c < C; ++c) held = held && quiet[kLanes - C + c];
+  return held;
 }
 
-using VectorFn = void (*)(Pipeline&, float*, std::ptrdiff_t, std::ptrdiff_t);
+using VectorFn = bool (*)(Pipeline&, float*, std::ptrdiff_t, std::ptrdiff_t, bool);
 constexpr VectorFn kStereoSteps[] = {nullptr,           VectorSteps<2, 1>, VectorSteps<2, 2>,
                                      VectorSteps<2, 3>, VectorSteps<2, 4>, VectorSteps<2, 5>};
 constexpr VectorFn kMonoSteps[] = {nullptr, VectorSteps<1, 1>, VectorSteps<1, 2>,
                                    VectorSteps<1, 3>};
 
+// Runs the cascade over a block; returns whether every output sample is within the limiter's
+// level.
 template <int C>
-void Cascade(Pipeline& p, float* samples, std::size_t frame_count) {
+bool Cascade(Pipeline& p, float* samples, std::size_t frame_count) {
   const auto frames = static_cast<std::ptrdiff_t>(frame_count);
   const std::ptrdiff_t lag = p.bands - 1;
   const std::ptrdiff_t steps = frames + lag;
   // Steps lag..frames-1 have work for every band.
   std::ptrdiff_t full_from = lag, full_to = std::max(lag, frames);
+  bool held = true;
   for (std::ptrdiff_t n = 0; n < full_from && n < steps; ++n) {
-    ScalarStep<C>(p, samples, n, frames);
+    held = ScalarStep<C>(p, samples, n, frames, held);
   }
   if (full_to > full_from) {
     const int vectors = p.bands * C / kLanes;
-    (C == 1 ? kMonoSteps : kStereoSteps)[vectors](p, samples, full_from, full_to);
+    held = (C == 1 ? kMonoSteps : kStereoSteps)[vectors](p, samples, full_from, full_to, held);
   }
-  for (std::ptrdiff_t n = full_to; n < steps; ++n) ScalarStep<C>(p, samples, n, frames);
+  for (std::ptrdiff_t n = full_to; n < steps; ++n)
+    held = ScalarStep<C>(p, samples, n, frames, held);
+  return held;
 }
 
 // Index of the first frame from `from` on whose peak is past the limit (or is no number at
@@ -193,10 +223,6 @@ std::size_t FirstLoudFrame(const float* samples, std::size_t from, std::size_t f
     }
   }
   return frames;
-}
-
-V4 Magnitude(V4 v) {
-  return v < 0.0f ? -v : v;
 }
 
 template <int C>
@@ -324,7 +350,7 @@ void Equalizer::Glide(std::size_t frames) {
   }
 }
 
-void Equalizer::RunFilters(float* samples, std::size_t frames) {
+bool Equalizer::RunFilters(float* samples, std::size_t frames) {
   const int channels = channels_;
   Pipeline p;
   int index[kBands];
@@ -332,7 +358,11 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
   for (int i = 0; i < kBands; ++i) {
     const Band& band = bands_[i];
     if (!band.in_range || (band.gain_db == 0.0f && band.tail == 0)) continue;
-    p.k[n] = {band.b0, band.b1, band.b2, band.a1, band.a2};
+    // Products of two floats are exact in double: c1 and c2 are rounded once, so the cascade
+    // is the same filter as one that runs on the five coefficients.
+    const double b0 = band.b0;
+    p.k[n] = {band.b0, static_cast<float>(band.b1 - band.a1 * b0),
+              static_cast<float>(band.b2 - band.a2 * b0), band.a1, band.a2};
     for (int c = 0; c < channels; ++c) {
       p.s1[n * channels + c] = band.s1[c];
       p.s2[n * channels + c] = band.s2[c];
@@ -340,7 +370,7 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
     }
     index[n++] = i;
   }
-  if (n == 0) return;
+  if (n == 0) return false;
   // Pass-through partners fill the last vector.
   const int per_vector = kLanes / channels;
   p.bands = (n + per_vector - 1) / per_vector * per_vector;
@@ -350,11 +380,7 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
       p.s1[b * channels + c] = p.s2[b * channels + c] = p.y[b * channels + c] = 0.0f;
     }
   }
-  if (channels == 1) {
-    Cascade<1>(p, samples, frames);
-  } else {
-    Cascade<2>(p, samples, frames);
-  }
+  const bool held = channels == 1 ? Cascade<1>(p, samples, frames) : Cascade<2>(p, samples, frames);
   bool finite = true;
   for (int lane = 0; lane < n * channels; ++lane) {
     finite = finite && std::isfinite(p.s1[lane]) && std::isfinite(p.s2[lane]);
@@ -367,6 +393,7 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
       band.s2[c] = finite ? p.s2[j * channels + c] : 0.0f;
     }
   }
+  return held;
 }
 
 void Equalizer::Limit(float* samples, std::size_t frames) {
@@ -391,12 +418,20 @@ void Equalizer::Process(float* samples, std::size_t frames) {
     Glide(n);
     bool filtering = false;
     for (const Band& band : bands_) filtering |= band.in_range && (band.gain_db != 0 || band.tail);
-    if (filtering) RunFilters(block, n);
-    if (filtering || limiter_reduction_ > 0.0f) Limit(block, n);
+    // A filtered block whose every sample is within the limiter's level, while the limiter has
+    // nothing to let go of, is already final: neither the limiter nor the clamp would change it.
+    bool held = false;
+    if (filtering) held = RunFilters(block, n);
+    if (limiter_reduction_ > 0.0f || (filtering && !held)) {
+      Limit(block, n);
+      held = false;
+    }
+    if (!held) {
+      const std::size_t count = n * channels_;
+      for (std::size_t i = 0; i < count; ++i) block[i] = std::min(1.0f, std::max(-1.0f, block[i]));
+    }
     done += n;
   }
-  std::size_t count = frames * channels_;
-  for (std::size_t i = 0; i < count; ++i) samples[i] = std::min(1.0f, std::max(-1.0f, samples[i]));
 }
 
 }  // namespace veldan
