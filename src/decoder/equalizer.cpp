@@ -71,9 +71,8 @@ struct alignas(16) Pipeline {
 };
 
 // One step of the pipeline for the bands that have work at step n of a block of `frames`.
-// Returns held, and false when a frame it finished is past the limiter's level (or no number).
 template <int C>
-bool ScalarStep(Pipeline& p, float* samples, std::ptrdiff_t n, std::ptrdiff_t frames, bool held) {
+void ScalarStep(Pipeline& p, float* samples, std::ptrdiff_t n, std::ptrdiff_t frames) {
   for (int b = p.bands - 1; b >= 0; --b) {
     std::ptrdiff_t f = n - b;
     if (f < 0 || f >= frames) continue;
@@ -86,13 +85,9 @@ bool ScalarStep(Pipeline& p, float* samples, std::ptrdiff_t n, std::ptrdiff_t fr
       p.s1[lane] = (k.c1 * x + p.s2[lane]) - k.a1 * s1;
       p.s2[lane] = k.c2 * x - k.a2 * s1;
       p.y[lane] = y;
-      if (b == p.bands - 1) {
-        samples[f * C + c] = y;
-        held = held && std::abs(y) <= kLimitLevel;
-      }
+      if (b == p.bands - 1) samples[f * C + c] = y;
     }
   }
-  return held;
 }
 
 V4 Load(const float* p) {
@@ -120,12 +115,9 @@ V4 ShiftInBand(V4 fresh, V4 last) {
   }
 }
 
-// Steps first..last-1, where every band has work; P vectors of 4 / C bands each. Returns held,
-// and false when a frame it finished is past the limiter's level (or no number), so that a
-// quiet block needs no second pass for the limiter.
+// Steps first..last-1, where every band has work; P vectors of 4 / C bands each.
 template <int C, int P>
-bool VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff_t last,
-                 bool held) {
+void VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff_t last) {
   V4 y[P], s1[P], s2[P], b0[P], c1[P], c2[P], a1[P], a2[P];
   for (int i = 0; i < P; ++i) {
     for (int lane = 0; lane < kLanes; ++lane) {
@@ -141,8 +133,6 @@ bool VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff
       a2[i][lane] = k.a2;
     }
   }
-  const V4 limit = {kLimitLevel, kLimitLevel, kLimitLevel, kLimitLevel};
-  V4i quiet = {-1, -1, -1, -1};
   constexpr std::ptrdiff_t kLag = P * (kLanes / C) - 1;
   for (std::ptrdiff_t n = first; n < last; ++n) {
     V4 fresh = {};
@@ -158,8 +148,6 @@ bool VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff
     }
     // The last band sits in the top lanes of the last vector.
     for (int c = 0; c < C; ++c) samples[(n - kLag) * C + c] = y[P - 1][kLanes - C + c];
-    // A value that is no number compares false and so counts as loud.
-    quiet &= Magnitude(y[P - 1]) <= limit;
   }
   for (int i = 0; i < P; ++i) {
     for (int lane = 0; lane < kLanes; ++lane) {
@@ -169,35 +157,48 @@ bool VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff
       p.s2[to] = s2[i][lane];
     }
   }
-  for (int c = 0; c < C; ++c) held = held && quiet[kLanes - C + c];
-  return held;
 }
 
-using VectorFn = bool (*)(Pipeline&, float*, std::ptrdiff_t, std::ptrdiff_t, bool);
+using VectorFn = void (*)(Pipeline&, float*, std::ptrdiff_t, std::ptrdiff_t);
 constexpr VectorFn kStereoSteps[] = {nullptr,           VectorSteps<2, 1>, VectorSteps<2, 2>,
                                      VectorSteps<2, 3>, VectorSteps<2, 4>, VectorSteps<2, 5>};
 constexpr VectorFn kMonoSteps[] = {nullptr, VectorSteps<1, 1>, VectorSteps<1, 2>,
                                    VectorSteps<1, 3>};
 
-// Runs the cascade over a block; returns whether every output sample is within the limiter's
-// level.
 template <int C>
-bool Cascade(Pipeline& p, float* samples, std::size_t frame_count) {
+void Cascade(Pipeline& p, float* samples, std::size_t frame_count) {
   const auto frames = static_cast<std::ptrdiff_t>(frame_count);
   const std::ptrdiff_t lag = p.bands - 1;
   const std::ptrdiff_t steps = frames + lag;
   // Steps lag..frames-1 have work for every band.
   std::ptrdiff_t full_from = lag, full_to = std::max(lag, frames);
-  bool held = true;
   for (std::ptrdiff_t n = 0; n < full_from && n < steps; ++n) {
-    held = ScalarStep<C>(p, samples, n, frames, held);
+    ScalarStep<C>(p, samples, n, frames);
   }
   if (full_to > full_from) {
     const int vectors = p.bands * C / kLanes;
-    held = (C == 1 ? kMonoSteps : kStereoSteps)[vectors](p, samples, full_from, full_to, held);
+    (C == 1 ? kMonoSteps : kStereoSteps)[vectors](p, samples, full_from, full_to);
   }
-  for (std::ptrdiff_t n = full_to; n < steps; ++n)
-    held = ScalarStep<C>(p, samples, n, frames, held);
+  for (std::ptrdiff_t n = full_to; n < steps; ++n) ScalarStep<C>(p, samples, n, frames);
+}
+
+// Whether a comparison held in every lane: one test instead of four branches.
+bool All(V4i held) {
+#if defined(__SSE__)
+  return _mm_movemask_ps(__builtin_bit_cast(__m128, held)) == 0xf;
+#else
+  return held[0] && held[1] && held[2] && held[3];
+#endif
+}
+
+// Whether every sample is within the limiter's level; a value that is no number is not.
+bool WithinLimit(const float* samples, std::size_t count) {
+  const V4 limit = {kLimitLevel, kLimitLevel, kLimitLevel, kLimitLevel};
+  V4i within = {-1, -1, -1, -1};
+  std::size_t i = 0;
+  for (; i + kLanes <= count; i += kLanes) within &= Magnitude(Load(samples + i)) <= limit;
+  bool held = All(within);
+  for (; i < count; ++i) held = held && std::abs(samples[i]) <= kLimitLevel;
   return held;
 }
 
@@ -212,8 +213,7 @@ std::size_t FirstLoudFrame(const float* samples, std::size_t from, std::size_t f
     for (int part = 0; part < C; ++part) {
       const V4 v = Load(samples + f * C + part * kLanes);
       // NaN compares false and so counts as loud, as it does frame by frame.
-      const auto quiet = (v <= limit) & (v >= -limit);
-      loud |= !(quiet[0] && quiet[1] && quiet[2] && quiet[3]);
+      loud |= !All((v <= limit) & (v >= -limit));
     }
     if (loud) break;
   }
@@ -249,7 +249,7 @@ float LimitFrames(float* samples, std::size_t frames, float reduction, float kee
         held = (Magnitude(__builtin_shufflevector(lo, hi, 0, 2, 4, 6)) * gain <= kLimitLevel) &
                (Magnitude(__builtin_shufflevector(lo, hi, 1, 3, 5, 7)) * gain <= kLimitLevel);
       }
-      if (held[0] && held[1] && held[2] && held[3]) {
+      if (All(held)) {
         for (int j = 0; j < kLanes; ++j) {
           for (int c = 0; c < C; ++c) samples[(f + j) * C + c] *= gain[j];
         }
@@ -380,7 +380,11 @@ bool Equalizer::RunFilters(float* samples, std::size_t frames) {
       p.s1[b * channels + c] = p.s2[b * channels + c] = p.y[b * channels + c] = 0.0f;
     }
   }
-  const bool held = channels == 1 ? Cascade<1>(p, samples, frames) : Cascade<2>(p, samples, frames);
+  if (channels == 1) {
+    Cascade<1>(p, samples, frames);
+  } else {
+    Cascade<2>(p, samples, frames);
+  }
   bool finite = true;
   for (int lane = 0; lane < n * channels; ++lane) {
     finite = finite && std::isfinite(p.s1[lane]) && std::isfinite(p.s2[lane]);
@@ -393,7 +397,7 @@ bool Equalizer::RunFilters(float* samples, std::size_t frames) {
       band.s2[c] = finite ? p.s2[j * channels + c] : 0.0f;
     }
   }
-  return held;
+  return WithinLimit(samples, frames * channels);
 }
 
 void Equalizer::Limit(float* samples, std::size_t frames) {
