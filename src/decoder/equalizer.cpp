@@ -49,44 +49,48 @@ struct ActiveBand {
   float b0, c1, c2, a1, a2;
 };
 
-// The cascade as a pipeline. At step n band k works on frame n - k, so all bands of a step are
-// independent and share four-lane vectors: two bands of both channels each in stereo, four bands
-// in mono; a band's input is what the band before it produced one step earlier. The first and
-// last steps of a block, where the pipeline fills and drains, run band by band in scalar code on
-// the same state. The result is exactly the plain cascade, without delay.
+// The cascade as a pipeline. At step n band k works on frame n - D * k, so all bands of a step
+// are independent and share four-lane vectors: two bands of both channels each in stereo, four
+// bands in mono; a band's input is what the band before it produced D steps earlier. In mono,
+// where the pipeline is short, D = 2 gives each frame's way from band to band two steps, so the
+// next step need not wait for it. The first and last frames of a block, where the pipeline
+// fills and drains, run band by band in scalar code on the same state. The result is exactly
+// the plain cascade, without delay.
 typedef float V4 __attribute__((vector_size(16)));
 typedef int V4i __attribute__((vector_size(16)));  // lane-wise comparison results
 
 constexpr int kLanes = 4;
 // Stereo needs ten bands of two lanes; mono at most twelve (ten and two pass-through partners).
 constexpr int kMaxLanes = 2 * Equalizer::kBands;
+constexpr int kMaxDelay = 2;
+// The most frames a band works on while the pipeline fills or drains, times the channels.
+constexpr int kMaxEdge = kMaxDelay * kMaxLanes;
 
 // Lane b * channels + c holds band b's value for channel c.
 struct alignas(16) Pipeline {
-  float y[kMaxLanes];  // each band's last output: the next band's next input
+  // Outputs on their way to the next band: [d] is what each band produced d steps ago.
+  float y[kMaxDelay][kMaxLanes];
   float s1[kMaxLanes];
   float s2[kMaxLanes];
   ActiveBand k[kMaxLanes];
   int bands;  // fills whole vectors: missing bands are pass-through partners
 };
 
-// One step of the pipeline for the bands that have work at step n of a block of `frames`.
+// Band b of the pipeline over count frames, from `in` to `out` (which may be the same).
 template <int C>
-void ScalarStep(Pipeline& p, float* samples, std::ptrdiff_t n, std::ptrdiff_t frames) {
-  for (int b = p.bands - 1; b >= 0; --b) {
-    std::ptrdiff_t f = n - b;
-    if (f < 0 || f >= frames) continue;
-    const ActiveBand& k = p.k[b];
-    for (int c = 0; c < C; ++c) {
-      const int lane = b * C + c;
-      const float x = b == 0 ? samples[f * C + c] : p.y[lane - C];
-      const float s1 = p.s1[lane];
-      const float y = k.b0 * x + s1;
-      p.s1[lane] = (k.c1 * x + p.s2[lane]) - k.a1 * s1;
-      p.s2[lane] = k.c2 * x - k.a2 * s1;
-      p.y[lane] = y;
-      if (b == p.bands - 1) samples[f * C + c] = y;
+void RunBand(Pipeline& p, int b, const float* in, float* out, std::ptrdiff_t count) {
+  const ActiveBand& k = p.k[b];
+  for (int c = 0; c < C; ++c) {
+    float s1 = p.s1[b * C + c], s2 = p.s2[b * C + c];
+    for (std::ptrdiff_t f = 0; f < count; ++f) {
+      const float x = in[f * C + c];
+      out[f * C + c] = k.b0 * x + s1;
+      const float next_s1 = (k.c1 * x + s2) - k.a1 * s1;
+      s2 = k.c2 * x - k.a2 * s1;
+      s1 = next_s1;
     }
+    p.s1[b * C + c] = s1;
+    p.s2[b * C + c] = s2;
   }
 }
 
@@ -116,13 +120,13 @@ V4 ShiftInBand(V4 fresh, V4 last) {
 }
 
 // Steps first..last-1, where every band has work; P vectors of 4 / C bands each.
-template <int C, int P>
+template <int C, int D, int P>
 void VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff_t last) {
-  V4 y[P], s1[P], s2[P], b0[P], c1[P], c2[P], a1[P], a2[P];
+  V4 y[D][P], s1[P], s2[P], b0[P], c1[P], c2[P], a1[P], a2[P];
   for (int i = 0; i < P; ++i) {
     for (int lane = 0; lane < kLanes; ++lane) {
       const int band = lane / C * P + i, from = band * C + lane % C;
-      y[i][lane] = p.y[from];
+      for (int d = 0; d < D; ++d) y[d][i][lane] = p.y[d][from];
       s1[i][lane] = p.s1[from];
       s2[i][lane] = p.s2[from];
       const ActiveBand& k = p.k[band];
@@ -133,26 +137,29 @@ void VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff
       a2[i][lane] = k.a2;
     }
   }
-  constexpr std::ptrdiff_t kLag = P * (kLanes / C) - 1;
+  constexpr std::ptrdiff_t kLag = D * (P * (kLanes / C) - 1);
   for (std::ptrdiff_t n = first; n < last; ++n) {
     V4 fresh = {};
     for (int c = 0; c < C; ++c) fresh[c] = samples[n * C + c];
     V4 in[P];
-    in[0] = ShiftInBand<C>(fresh, y[P - 1]);
-    for (int i = 1; i < P; ++i) in[i] = y[i - 1];
+    in[0] = ShiftInBand<C>(fresh, y[D - 1][P - 1]);
+    for (int i = 1; i < P; ++i) in[i] = y[D - 1][i - 1];
+    for (int d = D - 1; d > 0; --d) {
+      for (int i = 0; i < P; ++i) y[d][i] = y[d - 1][i];
+    }
     for (int i = 0; i < P; ++i) {
-      y[i] = b0[i] * in[i] + s1[i];
+      y[0][i] = b0[i] * in[i] + s1[i];
       const V4 next_s1 = (c1[i] * in[i] + s2[i]) - a1[i] * s1[i];
       s2[i] = c2[i] * in[i] - a2[i] * s1[i];
       s1[i] = next_s1;
     }
     // The last band sits in the top lanes of the last vector.
-    for (int c = 0; c < C; ++c) samples[(n - kLag) * C + c] = y[P - 1][kLanes - C + c];
+    for (int c = 0; c < C; ++c) samples[(n - kLag) * C + c] = y[0][P - 1][kLanes - C + c];
   }
   for (int i = 0; i < P; ++i) {
     for (int lane = 0; lane < kLanes; ++lane) {
       const int to = (lane / C * P + i) * C + lane % C;
-      p.y[to] = y[i][lane];
+      for (int d = 0; d < D; ++d) p.y[d][to] = y[d][i][lane];
       p.s1[to] = s1[i][lane];
       p.s2[to] = s2[i][lane];
     }
@@ -160,26 +167,55 @@ void VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff
 }
 
 using VectorFn = void (*)(Pipeline&, float*, std::ptrdiff_t, std::ptrdiff_t);
-constexpr VectorFn kStereoSteps[] = {nullptr,           VectorSteps<2, 1>, VectorSteps<2, 2>,
-                                     VectorSteps<2, 3>, VectorSteps<2, 4>, VectorSteps<2, 5>};
-constexpr VectorFn kMonoSteps[] = {nullptr, VectorSteps<1, 1>, VectorSteps<1, 2>,
-                                   VectorSteps<1, 3>};
+constexpr int kMonoDelay = 2, kStereoDelay = 1;
+constexpr VectorFn kStereoSteps[] = {nullptr,
+                                     VectorSteps<2, kStereoDelay, 1>,
+                                     VectorSteps<2, kStereoDelay, 2>,
+                                     VectorSteps<2, kStereoDelay, 3>,
+                                     VectorSteps<2, kStereoDelay, 4>,
+                                     VectorSteps<2, kStereoDelay, 5>};
+constexpr VectorFn kMonoSteps[] = {nullptr, VectorSteps<1, kMonoDelay, 1>,
+                                   VectorSteps<1, kMonoDelay, 2>, VectorSteps<1, kMonoDelay, 3>};
 
 template <int C>
 void Cascade(Pipeline& p, float* samples, std::size_t frame_count) {
+  constexpr int D = C == 1 ? kMonoDelay : kStereoDelay;
   const auto frames = static_cast<std::ptrdiff_t>(frame_count);
-  const std::ptrdiff_t lag = p.bands - 1;
-  const std::ptrdiff_t steps = frames + lag;
-  // Steps lag..frames-1 have work for every band.
-  std::ptrdiff_t full_from = lag, full_to = std::max(lag, frames);
-  for (std::ptrdiff_t n = 0; n < full_from && n < steps; ++n) {
-    ScalarStep<C>(p, samples, n, frames);
+  const int bands = p.bands;
+  const std::ptrdiff_t lag = D * (bands - 1);
+  if (frames <= lag) {
+    // Too short for the pipeline to fill: band after band over the whole block.
+    for (int b = 0; b < bands; ++b) RunBand<C>(p, b, samples, samples, frames);
+    return;
   }
-  if (full_to > full_from) {
-    const int vectors = p.bands * C / kLanes;
-    (C == 1 ? kMonoSteps : kStereoSteps)[vectors](p, samples, full_from, full_to);
+  // Filling: band b takes frames 0..lag-1-D*b; its last D outputs are on their way to band b+1
+  // when the vector steps start.
+  float edge[2][kMaxEdge];
+  for (int b = 0; b < bands - 1; ++b) {
+    const std::ptrdiff_t count = lag - D * b;
+    const float* in = b == 0 ? samples : edge[(b - 1) % 2];
+    float* out = edge[b % 2];
+    RunBand<C>(p, b, in, out, count);
+    for (int d = 0; d < D; ++d) {
+      for (int c = 0; c < C; ++c) p.y[d][b * C + c] = out[(count - 1 - d) * C + c];
+    }
   }
-  for (std::ptrdiff_t n = full_to; n < steps; ++n) ScalarStep<C>(p, samples, n, frames);
+  const int vectors = bands * C / kLanes;
+  (C == 1 ? kMonoSteps : kStereoSteps)[vectors](p, samples, lag, frames);
+  // Draining: band b still owes frames frames-D*b..frames-1; the first D of them take what the
+  // band before it produced last, the rest what that band produced while draining.
+  for (int b = 1; b < bands; ++b) {
+    const std::ptrdiff_t count = D * b;
+    const float* before = edge[(b - 1) % 2];
+    float* in = edge[b % 2];
+    // Band b - 1's drained frames, moved up behind its D outputs in flight.
+    for (std::ptrdiff_t i = (count - D) * C - 1; i >= 0; --i) in[D * C + i] = before[i];
+    for (int d = 0; d < D; ++d) {
+      for (int c = 0; c < C; ++c) in[(D - 1 - d) * C + c] = p.y[d][(b - 1) * C + c];
+    }
+    float* out = b == bands - 1 ? samples + (frames - count) * C : in;
+    RunBand<C>(p, b, in, out, count);
+  }
 }
 
 // Whether a comparison held in every lane: one test instead of four branches.
@@ -366,7 +402,7 @@ bool Equalizer::RunFilters(float* samples, std::size_t frames) {
     for (int c = 0; c < channels; ++c) {
       p.s1[n * channels + c] = band.s1[c];
       p.s2[n * channels + c] = band.s2[c];
-      p.y[n * channels + c] = 0.0f;
+      for (auto& in_flight : p.y) in_flight[n * channels + c] = 0.0f;
     }
     index[n++] = i;
   }
@@ -377,7 +413,8 @@ bool Equalizer::RunFilters(float* samples, std::size_t frames) {
   for (int b = n; b < p.bands; ++b) {
     p.k[b] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
     for (int c = 0; c < channels; ++c) {
-      p.s1[b * channels + c] = p.s2[b * channels + c] = p.y[b * channels + c] = 0.0f;
+      p.s1[b * channels + c] = p.s2[b * channels + c] = 0.0f;
+      for (auto& in_flight : p.y) in_flight[b * channels + c] = 0.0f;
     }
   }
   if (channels == 1) {

@@ -32,12 +32,19 @@ std::vector<float> Noise(int samples, float amp, unsigned seed) {
   return out;
 }
 
+// A random buffer size: tiny ones, ones about as long as the filter pipeline (up to 22 frames)
+// so that it barely fills or not at all, and callback-sized ones.
+std::size_t PieceSize(std::mt19937& rng, std::size_t left) {
+  constexpr unsigned kLongest[] = {9, 48, 2000};
+  return std::min<std::size_t>(left, 1 + rng() % kLongest[rng() % 3]);
+}
+
 // Feeds the buffer to the equalizer in pieces of random size, as callbacks would.
 void ProcessInPieces(Equalizer& eq, std::vector<float>& s, int channels, unsigned seed) {
   std::mt19937 rng(seed);
   std::size_t frames = s.size() / channels;
   for (std::size_t done = 0; done < frames;) {
-    std::size_t n = std::min<std::size_t>(frames - done, 1 + rng() % (rng() % 2 ? 9 : 2000));
+    std::size_t n = PieceSize(rng, frames - done);
     eq.Process(s.data() + done * channels, n);
     done += n;
   }
@@ -412,8 +419,7 @@ TEST(EqualizerTest, GlidesAndLimiterMatchThePlainEqualizer) {
         eq.SetGains(gains);
         plain.SetGains(gains);
       }
-      const std::size_t n =
-          std::min<std::size_t>(frames - done, 1 + rng() % (rng() % 2 ? 9 : 2000));
+      const std::size_t n = PieceSize(rng, frames - done);
       eq.Process(got.data() + done * c.channels, n);
       plain.Process(want.data() + done * c.channels, n);
       done += n;
