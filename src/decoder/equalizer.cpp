@@ -43,8 +43,9 @@ class FlushDenormals {
 
 // A band's filter as the cascade runs it. The state update takes the output's share in
 // directly (c1 = b1 - a1 * b0, c2 = b2 - a2 * b0), so the new state waits on the input and the
-// old state only, not on the new output: the chain from one frame to the next is one multiply
-// and two adds shorter, and that chain, not the arithmetic, is what bounds the cascade's speed.
+// old state only, not on the new output: the chain of dependent operations from one frame to
+// the next, not the arithmetic, is what bounds the cascade's speed. It also rounds less than
+// the textbook order, which subtracts two nearly equal products in a low band.
 struct ActiveBand {
   float b0, c1, c2, a1, a2;
 };
@@ -52,10 +53,11 @@ struct ActiveBand {
 // The cascade as a pipeline. At step n band k works on frame n - D * k, so all bands of a step
 // are independent and share four-lane vectors: two bands of both channels each in stereo, four
 // bands in mono; a band's input is what the band before it produced D steps earlier. In mono,
-// where the pipeline is short, D = 2 gives each frame's way from band to band two steps, so the
-// next step need not wait for it. The first and last frames of a block, where the pipeline
-// fills and drains, run band by band in scalar code on the same state. The result is exactly
-// the plain cascade, without delay.
+// with two or three vectors a step, D = 2 gives each frame's way from band to band two steps, so
+// the next step need not wait for it; stereo has work enough in its five vectors, and a second
+// step's outputs would not fit its registers. The first and last frames of a block, where the
+// pipeline fills and drains, run band by band in scalar code on the same state. The result is
+// exactly the plain cascade, without delay.
 typedef float V4 __attribute__((vector_size(16)));
 typedef int V4i __attribute__((vector_size(16)));  // lane-wise comparison results
 
