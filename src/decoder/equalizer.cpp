@@ -102,6 +102,10 @@ V4 Load(const float* p) {
   return v;
 }
 
+void Store(float* p, V4 v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
 V4 Magnitude(V4 v) {
   const V4i bits = __builtin_bit_cast(V4i, v) & 0x7fffffff;
   return __builtin_bit_cast(V4, bits);
@@ -268,6 +272,8 @@ float LimitFrames(float* samples, std::size_t frames, float reduction, float kee
   // keep^1..keep^4: the reduction of the next four frames when no new peak comes.
   const V4 decay = {keep, keep * keep, keep * keep * keep, keep * keep * keep * keep};
   const V4 shift = {1.0f, decay[0], decay[1], decay[2]};
+  const V4 one = {1.0f, 1.0f, 1.0f, 1.0f};
+  const V4 limit = {kLimitLevel, kLimitLevel, kLimitLevel, kLimitLevel};
   for (std::size_t f = 0; f < frames;) {
     if (reduction == 0.0f) {
       // Nothing to let go of: frames below the limit pass unchanged, untouched.
@@ -276,39 +282,47 @@ float LimitFrames(float* samples, std::size_t frames, float reduction, float kee
     } else if (f + kLanes <= frames && reduction * decay[2] >= 1e-6f) {
       // Four frames' gains at once. Where any of them would meet a new peak, or the release
       // would end inside them, the frames go one by one instead.
-      const V4 gain = 1.0f - reduction * shift;
+      const V4 gain = one - reduction * shift;
       // A comparison with a value that is no number is false, so such a frame goes one by one.
-      V4i held;
       if constexpr (C == 1) {
-        held = Magnitude(Load(samples + f)) * gain <= kLimitLevel;
-      } else {
-        // Frames f..f+3 as left and right lanes.
-        const V4 lo = Load(samples + 2 * f), hi = Load(samples + 2 * f + 4);
-        held = (Magnitude(__builtin_shufflevector(lo, hi, 0, 2, 4, 6)) * gain <= kLimitLevel) &
-               (Magnitude(__builtin_shufflevector(lo, hi, 1, 3, 5, 7)) * gain <= kLimitLevel);
-      }
-      if (All(held)) {
-        for (int j = 0; j < kLanes; ++j) {
-          for (int c = 0; c < C; ++c) samples[(f + j) * C + c] *= gain[j];
+        const V4 v = Load(samples + f);
+        if (All(Magnitude(v) * gain <= limit)) {
+          Store(samples + f, v * gain);
+          reduction *= decay[3];
+          f += kLanes;
+          continue;
         }
-        reduction *= decay[3];
-        f += kLanes;
-        continue;
+      } else {
+        // Frames f, f+1 and f+2, f+3, each gain for both channels.
+        const V4 lo = Load(samples + 2 * f), hi = Load(samples + 2 * f + 4);
+        const V4 lo_gain = __builtin_shufflevector(gain, gain, 0, 0, 1, 1);
+        const V4 hi_gain = __builtin_shufflevector(gain, gain, 2, 2, 3, 3);
+        if (All((Magnitude(lo) * lo_gain <= limit) & (Magnitude(hi) * hi_gain <= limit))) {
+          Store(samples + 2 * f, lo * lo_gain);
+          Store(samples + 2 * f + 4, hi * hi_gain);
+          reduction *= decay[3];
+          f += kLanes;
+          continue;
+        }
       }
     }
-    // One frame: the peak that the filters pushed past the limit (or a value that is no number
-    // at all, which only a broken state could give) sets the gain at once; the rest is release.
-    float* frame = samples + f * C;
-    float peak = std::abs(frame[0]);
-    if (C == 2) peak = std::max(peak, std::abs(frame[1]));
-    float gain = 1.0f - reduction;
-    if (!(peak * gain <= kLimitLevel)) {
-      gain = std::isfinite(peak) ? kLimitLevel / peak : 0.0f;
-      reduction = 1.0f - gain;
+    // Frame by frame, through the four frames a group would have taken, so that a new peak
+    // costs one failed group only: the peak that the filters pushed past the limit (or a value
+    // that is no number at all, which only a broken state could give) sets the gain at once;
+    // the rest is release.
+    const std::size_t end = std::min(frames, f + kLanes);
+    for (; f < end; ++f) {
+      float* frame = samples + f * C;
+      float peak = std::abs(frame[0]);
+      if (C == 2) peak = std::max(peak, std::abs(frame[1]));
+      float gain = 1.0f - reduction;
+      if (!(peak * gain <= kLimitLevel)) {
+        gain = std::isfinite(peak) ? kLimitLevel / peak : 0.0f;
+        reduction = 1.0f - gain;
+      }
+      for (int c = 0; c < C; ++c) frame[c] *= gain;
+      reduction = reduction < 1e-6f ? 0.0f : reduction * keep;
     }
-    for (int c = 0; c < C; ++c) frame[c] *= gain;
-    reduction = reduction < 1e-6f ? 0.0f : reduction * keep;
-    ++f;
   }
   return reduction;
 }
