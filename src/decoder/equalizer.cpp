@@ -41,47 +41,58 @@ class FlushDenormals {
 #endif
 };
 
+// A band's filter as the cascade runs it. The state update takes the output's share in
+// directly (c1 = b1 - a1 * b0, c2 = b2 - a2 * b0), so the new state waits on the input and the
+// old state only, not on the new output: the chain of dependent operations from one frame to
+// the next, not the arithmetic, is what bounds the cascade's speed. It also rounds less than
+// the textbook order, which subtracts two nearly equal products in a low band.
 struct ActiveBand {
-  float b0, b1, b2, a1, a2;
+  float b0, c1, c2, a1, a2;
 };
 
-// The cascade as a pipeline. At step n band k works on frame n - k, so all bands of a step are
-// independent and share four-lane vectors: two bands of both channels each in stereo, four bands
-// in mono; a band's input is what the band before it produced one step earlier. The first and
-// last steps of a block, where the pipeline fills and drains, run band by band in scalar code on
-// the same state. The result is exactly the plain cascade, without delay.
+// The cascade as a pipeline. At step n band k works on frame n - D * k, so all bands of a step
+// are independent and share four-lane vectors: two bands of both channels each in stereo, four
+// bands in mono; a band's input is what the band before it produced D steps earlier. In mono,
+// with two or three vectors a step, D = 2 gives each frame's way from band to band two steps, so
+// the next step need not wait for it; stereo has work enough in its five vectors, and a second
+// step's outputs would not fit its registers. The first and last frames of a block, where the
+// pipeline fills and drains, run band by band in scalar code on the same state. The result is
+// exactly the plain cascade, without delay.
 typedef float V4 __attribute__((vector_size(16)));
 typedef int V4i __attribute__((vector_size(16)));  // lane-wise comparison results
 
 constexpr int kLanes = 4;
 // Stereo needs ten bands of two lanes; mono at most twelve (ten and two pass-through partners).
 constexpr int kMaxLanes = 2 * Equalizer::kBands;
+constexpr int kMaxDelay = 2;
+// The most frames a band works on while the pipeline fills or drains, times the channels.
+constexpr int kMaxEdge = kMaxDelay * kMaxLanes;
 
 // Lane b * channels + c holds band b's value for channel c.
 struct alignas(16) Pipeline {
-  float y[kMaxLanes];  // each band's last output: the next band's next input
+  // Outputs on their way to the next band: [d] is what each band produced d steps ago.
+  float y[kMaxDelay][kMaxLanes];
   float s1[kMaxLanes];
   float s2[kMaxLanes];
   ActiveBand k[kMaxLanes];
   int bands;  // fills whole vectors: missing bands are pass-through partners
 };
 
-// One step of the pipeline for the bands that have work at step n of a block of `frames`.
+// Band b of the pipeline over count frames, from `in` to `out` (which may be the same).
 template <int C>
-void ScalarStep(Pipeline& p, float* samples, std::ptrdiff_t n, std::ptrdiff_t frames) {
-  for (int b = p.bands - 1; b >= 0; --b) {
-    std::ptrdiff_t f = n - b;
-    if (f < 0 || f >= frames) continue;
-    const ActiveBand& k = p.k[b];
-    for (int c = 0; c < C; ++c) {
-      const int lane = b * C + c;
-      float x = b == 0 ? samples[f * C + c] : p.y[lane - C];
-      float y = k.b0 * x + p.s1[lane];
-      p.s1[lane] = k.b1 * x - k.a1 * y + p.s2[lane];
-      p.s2[lane] = k.b2 * x - k.a2 * y;
-      p.y[lane] = y;
-      if (b == p.bands - 1) samples[f * C + c] = y;
+void RunBand(Pipeline& p, int b, const float* in, float* out, std::ptrdiff_t count) {
+  const ActiveBand& k = p.k[b];
+  for (int c = 0; c < C; ++c) {
+    float s1 = p.s1[b * C + c], s2 = p.s2[b * C + c];
+    for (std::ptrdiff_t f = 0; f < count; ++f) {
+      const float x = in[f * C + c];
+      out[f * C + c] = k.b0 * x + s1;
+      const float next_s1 = (k.c1 * x + s2) - k.a1 * s1;
+      s2 = k.c2 * x - k.a2 * s1;
+      s1 = next_s1;
     }
+    p.s1[b * C + c] = s1;
+    p.s2[b * C + c] = s2;
   }
 }
 
@@ -95,80 +106,142 @@ void Store(float* p, V4 v) {
   std::memcpy(p, &v, sizeof v);
 }
 
-// The bands of cur moved up by one: the top band of prev, then all but the top band of cur.
-// Mono takes two two-source shuffles, which the compiler keeps to one instruction each.
+V4 Magnitude(V4 v) {
+  const V4i bits = __builtin_bit_cast(V4i, v) & 0x7fffffff;
+  return __builtin_bit_cast(V4, bits);
+}
+
+// The bands in vectors: vector i of P holds bands i, i + P, i + 2P, ... (one lane per band in
+// mono, a pair of lanes in stereo). A band's input is then the same lane of the vector before,
+// and only the first vector takes a shift by one band, of the last vector with the new frame
+// entering at the bottom: one shuffle per step instead of one per vector.
 template <int C>
-V4 ShiftInBand(V4 prev, V4 cur) {
+V4 ShiftInBand(V4 fresh, V4 last) {
   if constexpr (C == 2) {
-    return __builtin_shufflevector(prev, cur, 2, 3, 4, 5);
+    return __builtin_shufflevector(fresh, last, 0, 1, 4, 5);
   } else {
-    const V4 edge = __builtin_shufflevector(prev, cur, 3, 3, 4, 4);
-    return __builtin_shufflevector(edge, cur, 0, 2, 5, 6);
+    const V4 up = __builtin_shufflevector(last, last, 0, 0, 1, 2);
+    return __builtin_shufflevector(up, fresh, 4, 1, 2, 3);
   }
 }
 
 // Steps first..last-1, where every band has work; P vectors of 4 / C bands each.
-template <int C, int P>
+template <int C, int D, int P>
 void VectorSteps(Pipeline& p, float* samples, std::ptrdiff_t first, std::ptrdiff_t last) {
-  constexpr int kPerVector = kLanes / C;
-  V4 y[P], s1[P], s2[P], b0[P], b1[P], b2[P], a1[P], a2[P];
+  V4 y[D][P], s1[P], s2[P], b0[P], c1[P], c2[P], a1[P], a2[P];
   for (int i = 0; i < P; ++i) {
-    y[i] = Load(p.y + kLanes * i);
-    s1[i] = Load(p.s1 + kLanes * i);
-    s2[i] = Load(p.s2 + kLanes * i);
     for (int lane = 0; lane < kLanes; ++lane) {
-      const ActiveBand& k = p.k[kPerVector * i + lane / C];
+      const int band = lane / C * P + i, from = band * C + lane % C;
+      for (int d = 0; d < D; ++d) y[d][i][lane] = p.y[d][from];
+      s1[i][lane] = p.s1[from];
+      s2[i][lane] = p.s2[from];
+      const ActiveBand& k = p.k[band];
       b0[i][lane] = k.b0;
-      b1[i][lane] = k.b1;
-      b2[i][lane] = k.b2;
+      c1[i][lane] = k.c1;
+      c2[i][lane] = k.c2;
       a1[i][lane] = k.a1;
       a2[i][lane] = k.a2;
     }
   }
-  constexpr std::ptrdiff_t kLag = P * kPerVector - 1;
+  constexpr std::ptrdiff_t kLag = D * (P * (kLanes / C) - 1);
   for (std::ptrdiff_t n = first; n < last; ++n) {
-    // The new frame enters in the top lanes, so every vector's input is the same shift by one
-    // band of the vector before it and itself.
     V4 fresh = {};
-    for (int c = 0; c < C; ++c) fresh[kLanes - C + c] = samples[n * C + c];
+    for (int c = 0; c < C; ++c) fresh[c] = samples[n * C + c];
     V4 in[P];
-    in[0] = ShiftInBand<C>(fresh, y[0]);
-    for (int i = 1; i < P; ++i) in[i] = ShiftInBand<C>(y[i - 1], y[i]);
-    for (int i = 0; i < P; ++i) {
-      y[i] = b0[i] * in[i] + s1[i];
-      s1[i] = b1[i] * in[i] - a1[i] * y[i] + s2[i];
-      s2[i] = b2[i] * in[i] - a2[i] * y[i];
+    in[0] = ShiftInBand<C>(fresh, y[D - 1][P - 1]);
+    for (int i = 1; i < P; ++i) in[i] = y[D - 1][i - 1];
+    for (int d = D - 1; d > 0; --d) {
+      for (int i = 0; i < P; ++i) y[d][i] = y[d - 1][i];
     }
-    for (int c = 0; c < C; ++c) samples[(n - kLag) * C + c] = y[P - 1][kLanes - C + c];
+    for (int i = 0; i < P; ++i) {
+      y[0][i] = b0[i] * in[i] + s1[i];
+      const V4 next_s1 = (c1[i] * in[i] + s2[i]) - a1[i] * s1[i];
+      s2[i] = c2[i] * in[i] - a2[i] * s1[i];
+      s1[i] = next_s1;
+    }
+    // The last band sits in the top lanes of the last vector.
+    for (int c = 0; c < C; ++c) samples[(n - kLag) * C + c] = y[0][P - 1][kLanes - C + c];
   }
   for (int i = 0; i < P; ++i) {
-    Store(p.y + kLanes * i, y[i]);
-    Store(p.s1 + kLanes * i, s1[i]);
-    Store(p.s2 + kLanes * i, s2[i]);
+    for (int lane = 0; lane < kLanes; ++lane) {
+      const int to = (lane / C * P + i) * C + lane % C;
+      for (int d = 0; d < D; ++d) p.y[d][to] = y[d][i][lane];
+      p.s1[to] = s1[i][lane];
+      p.s2[to] = s2[i][lane];
+    }
   }
 }
 
 using VectorFn = void (*)(Pipeline&, float*, std::ptrdiff_t, std::ptrdiff_t);
-constexpr VectorFn kStereoSteps[] = {nullptr,           VectorSteps<2, 1>, VectorSteps<2, 2>,
-                                     VectorSteps<2, 3>, VectorSteps<2, 4>, VectorSteps<2, 5>};
-constexpr VectorFn kMonoSteps[] = {nullptr, VectorSteps<1, 1>, VectorSteps<1, 2>,
-                                   VectorSteps<1, 3>};
+constexpr int kMonoDelay = 2, kStereoDelay = 1;
+constexpr VectorFn kStereoSteps[] = {nullptr,
+                                     VectorSteps<2, kStereoDelay, 1>,
+                                     VectorSteps<2, kStereoDelay, 2>,
+                                     VectorSteps<2, kStereoDelay, 3>,
+                                     VectorSteps<2, kStereoDelay, 4>,
+                                     VectorSteps<2, kStereoDelay, 5>};
+constexpr VectorFn kMonoSteps[] = {nullptr, VectorSteps<1, kMonoDelay, 1>,
+                                   VectorSteps<1, kMonoDelay, 2>, VectorSteps<1, kMonoDelay, 3>};
 
 template <int C>
 void Cascade(Pipeline& p, float* samples, std::size_t frame_count) {
+  constexpr int D = C == 1 ? kMonoDelay : kStereoDelay;
   const auto frames = static_cast<std::ptrdiff_t>(frame_count);
-  const std::ptrdiff_t lag = p.bands - 1;
-  const std::ptrdiff_t steps = frames + lag;
-  // Steps lag..frames-1 have work for every band.
-  std::ptrdiff_t full_from = lag, full_to = std::max(lag, frames);
-  for (std::ptrdiff_t n = 0; n < full_from && n < steps; ++n) {
-    ScalarStep<C>(p, samples, n, frames);
+  const int bands = p.bands;
+  const std::ptrdiff_t lag = D * (bands - 1);
+  if (frames <= lag) {
+    // Too short for the pipeline to fill: band after band over the whole block.
+    for (int b = 0; b < bands; ++b) RunBand<C>(p, b, samples, samples, frames);
+    return;
   }
-  if (full_to > full_from) {
-    const int vectors = p.bands * C / kLanes;
-    (C == 1 ? kMonoSteps : kStereoSteps)[vectors](p, samples, full_from, full_to);
+  // Filling: band b takes frames 0..lag-1-D*b; its last D outputs are on their way to band b+1
+  // when the vector steps start.
+  float edge[2][kMaxEdge];
+  for (int b = 0; b < bands - 1; ++b) {
+    const std::ptrdiff_t count = lag - D * b;
+    const float* in = b == 0 ? samples : edge[(b - 1) % 2];
+    float* out = edge[b % 2];
+    RunBand<C>(p, b, in, out, count);
+    for (int d = 0; d < D; ++d) {
+      for (int c = 0; c < C; ++c) p.y[d][b * C + c] = out[(count - 1 - d) * C + c];
+    }
   }
-  for (std::ptrdiff_t n = full_to; n < steps; ++n) ScalarStep<C>(p, samples, n, frames);
+  const int vectors = bands * C / kLanes;
+  (C == 1 ? kMonoSteps : kStereoSteps)[vectors](p, samples, lag, frames);
+  // Draining: band b still owes frames frames-D*b..frames-1; the first D of them take what the
+  // band before it produced last, the rest what that band produced while draining.
+  for (int b = 1; b < bands; ++b) {
+    const std::ptrdiff_t count = D * b;
+    const float* before = edge[(b - 1) % 2];
+    float* in = edge[b % 2];
+    // Band b - 1's drained frames, moved up behind its D outputs in flight.
+    for (std::ptrdiff_t i = (count - D) * C - 1; i >= 0; --i) in[D * C + i] = before[i];
+    for (int d = 0; d < D; ++d) {
+      for (int c = 0; c < C; ++c) in[(D - 1 - d) * C + c] = p.y[d][(b - 1) * C + c];
+    }
+    float* out = b == bands - 1 ? samples + (frames - count) * C : in;
+    RunBand<C>(p, b, in, out, count);
+  }
+}
+
+// Whether a comparison held in every lane: one test instead of four branches.
+bool All(V4i held) {
+#if defined(__SSE__)
+  return _mm_movemask_ps(__builtin_bit_cast(__m128, held)) == 0xf;
+#else
+  return held[0] && held[1] && held[2] && held[3];
+#endif
+}
+
+// Whether every sample is within the limiter's level; a value that is no number is not.
+bool WithinLimit(const float* samples, std::size_t count) {
+  const V4 limit = {kLimitLevel, kLimitLevel, kLimitLevel, kLimitLevel};
+  V4i within = {-1, -1, -1, -1};
+  std::size_t i = 0;
+  for (; i + kLanes <= count; i += kLanes) within &= Magnitude(Load(samples + i)) <= limit;
+  bool held = All(within);
+  for (; i < count; ++i) held = held && std::abs(samples[i]) <= kLimitLevel;
+  return held;
 }
 
 // Index of the first frame from `from` on whose peak is past the limit (or is no number at
@@ -182,8 +255,7 @@ std::size_t FirstLoudFrame(const float* samples, std::size_t from, std::size_t f
     for (int part = 0; part < C; ++part) {
       const V4 v = Load(samples + f * C + part * kLanes);
       // NaN compares false and so counts as loud, as it does frame by frame.
-      const auto quiet = (v <= limit) & (v >= -limit);
-      loud |= !(quiet[0] && quiet[1] && quiet[2] && quiet[3]);
+      loud |= !All((v <= limit) & (v >= -limit));
     }
     if (loud) break;
   }
@@ -195,15 +267,13 @@ std::size_t FirstLoudFrame(const float* samples, std::size_t from, std::size_t f
   return frames;
 }
 
-V4 Magnitude(V4 v) {
-  return v < 0.0f ? -v : v;
-}
-
 template <int C>
 float LimitFrames(float* samples, std::size_t frames, float reduction, float keep) {
   // keep^1..keep^4: the reduction of the next four frames when no new peak comes.
   const V4 decay = {keep, keep * keep, keep * keep * keep, keep * keep * keep * keep};
   const V4 shift = {1.0f, decay[0], decay[1], decay[2]};
+  const V4 one = {1.0f, 1.0f, 1.0f, 1.0f};
+  const V4 limit = {kLimitLevel, kLimitLevel, kLimitLevel, kLimitLevel};
   for (std::size_t f = 0; f < frames;) {
     if (reduction == 0.0f) {
       // Nothing to let go of: frames below the limit pass unchanged, untouched.
@@ -212,39 +282,47 @@ float LimitFrames(float* samples, std::size_t frames, float reduction, float kee
     } else if (f + kLanes <= frames && reduction * decay[2] >= 1e-6f) {
       // Four frames' gains at once. Where any of them would meet a new peak, or the release
       // would end inside them, the frames go one by one instead.
-      const V4 gain = 1.0f - reduction * shift;
+      const V4 gain = one - reduction * shift;
       // A comparison with a value that is no number is false, so such a frame goes one by one.
-      V4i held;
       if constexpr (C == 1) {
-        held = Magnitude(Load(samples + f)) * gain <= kLimitLevel;
-      } else {
-        // Frames f..f+3 as left and right lanes.
-        const V4 lo = Load(samples + 2 * f), hi = Load(samples + 2 * f + 4);
-        held = (Magnitude(__builtin_shufflevector(lo, hi, 0, 2, 4, 6)) * gain <= kLimitLevel) &
-               (Magnitude(__builtin_shufflevector(lo, hi, 1, 3, 5, 7)) * gain <= kLimitLevel);
-      }
-      if (held[0] && held[1] && held[2] && held[3]) {
-        for (int j = 0; j < kLanes; ++j) {
-          for (int c = 0; c < C; ++c) samples[(f + j) * C + c] *= gain[j];
+        const V4 v = Load(samples + f);
+        if (All(Magnitude(v) * gain <= limit)) {
+          Store(samples + f, v * gain);
+          reduction *= decay[3];
+          f += kLanes;
+          continue;
         }
-        reduction *= decay[3];
-        f += kLanes;
-        continue;
+      } else {
+        // Frames f, f+1 and f+2, f+3, each gain for both channels.
+        const V4 lo = Load(samples + 2 * f), hi = Load(samples + 2 * f + 4);
+        const V4 lo_gain = __builtin_shufflevector(gain, gain, 0, 0, 1, 1);
+        const V4 hi_gain = __builtin_shufflevector(gain, gain, 2, 2, 3, 3);
+        if (All((Magnitude(lo) * lo_gain <= limit) & (Magnitude(hi) * hi_gain <= limit))) {
+          Store(samples + 2 * f, lo * lo_gain);
+          Store(samples + 2 * f + 4, hi * hi_gain);
+          reduction *= decay[3];
+          f += kLanes;
+          continue;
+        }
       }
     }
-    // One frame: the peak that the filters pushed past the limit (or a value that is no number
-    // at all, which only a broken state could give) sets the gain at once; the rest is release.
-    float* frame = samples + f * C;
-    float peak = std::abs(frame[0]);
-    if (C == 2) peak = std::max(peak, std::abs(frame[1]));
-    float gain = 1.0f - reduction;
-    if (!(peak * gain <= kLimitLevel)) {
-      gain = std::isfinite(peak) ? kLimitLevel / peak : 0.0f;
-      reduction = 1.0f - gain;
+    // Frame by frame, through the four frames a group would have taken, so that a new peak
+    // costs one failed group only: the peak that the filters pushed past the limit (or a value
+    // that is no number at all, which only a broken state could give) sets the gain at once;
+    // the rest is release.
+    const std::size_t end = std::min(frames, f + kLanes);
+    for (; f < end; ++f) {
+      float* frame = samples + f * C;
+      float peak = std::abs(frame[0]);
+      if (C == 2) peak = std::max(peak, std::abs(frame[1]));
+      float gain = 1.0f - reduction;
+      if (!(peak * gain <= kLimitLevel)) {
+        gain = std::isfinite(peak) ? kLimitLevel / peak : 0.0f;
+        reduction = 1.0f - gain;
+      }
+      for (int c = 0; c < C; ++c) frame[c] *= gain;
+      reduction = reduction < 1e-6f ? 0.0f : reduction * keep;
     }
-    for (int c = 0; c < C; ++c) frame[c] *= gain;
-    reduction = reduction < 1e-6f ? 0.0f : reduction * keep;
-    ++f;
   }
   return reduction;
 }
@@ -324,7 +402,7 @@ void Equalizer::Glide(std::size_t frames) {
   }
 }
 
-void Equalizer::RunFilters(float* samples, std::size_t frames) {
+bool Equalizer::RunFilters(float* samples, std::size_t frames) {
   const int channels = channels_;
   Pipeline p;
   int index[kBands];
@@ -332,22 +410,27 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
   for (int i = 0; i < kBands; ++i) {
     const Band& band = bands_[i];
     if (!band.in_range || (band.gain_db == 0.0f && band.tail == 0)) continue;
-    p.k[n] = {band.b0, band.b1, band.b2, band.a1, band.a2};
+    // Products of two floats are exact in double: c1 and c2 are rounded once, so the cascade
+    // is the same filter as one that runs on the five coefficients.
+    const double b0 = band.b0;
+    p.k[n] = {band.b0, static_cast<float>(band.b1 - band.a1 * b0),
+              static_cast<float>(band.b2 - band.a2 * b0), band.a1, band.a2};
     for (int c = 0; c < channels; ++c) {
       p.s1[n * channels + c] = band.s1[c];
       p.s2[n * channels + c] = band.s2[c];
-      p.y[n * channels + c] = 0.0f;
+      for (auto& in_flight : p.y) in_flight[n * channels + c] = 0.0f;
     }
     index[n++] = i;
   }
-  if (n == 0) return;
+  if (n == 0) return false;
   // Pass-through partners fill the last vector.
   const int per_vector = kLanes / channels;
   p.bands = (n + per_vector - 1) / per_vector * per_vector;
   for (int b = n; b < p.bands; ++b) {
     p.k[b] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
     for (int c = 0; c < channels; ++c) {
-      p.s1[b * channels + c] = p.s2[b * channels + c] = p.y[b * channels + c] = 0.0f;
+      p.s1[b * channels + c] = p.s2[b * channels + c] = 0.0f;
+      for (auto& in_flight : p.y) in_flight[b * channels + c] = 0.0f;
     }
   }
   if (channels == 1) {
@@ -367,6 +450,7 @@ void Equalizer::RunFilters(float* samples, std::size_t frames) {
       band.s2[c] = finite ? p.s2[j * channels + c] : 0.0f;
     }
   }
+  return WithinLimit(samples, frames * channels);
 }
 
 void Equalizer::Limit(float* samples, std::size_t frames) {
@@ -391,12 +475,20 @@ void Equalizer::Process(float* samples, std::size_t frames) {
     Glide(n);
     bool filtering = false;
     for (const Band& band : bands_) filtering |= band.in_range && (band.gain_db != 0 || band.tail);
-    if (filtering) RunFilters(block, n);
-    if (filtering || limiter_reduction_ > 0.0f) Limit(block, n);
+    // A filtered block whose every sample is within the limiter's level, while the limiter has
+    // nothing to let go of, is already final: neither the limiter nor the clamp would change it.
+    bool held = false;
+    if (filtering) held = RunFilters(block, n);
+    if (limiter_reduction_ > 0.0f || (filtering && !held)) {
+      Limit(block, n);
+      held = false;
+    }
+    if (!held) {
+      const std::size_t count = n * channels_;
+      for (std::size_t i = 0; i < count; ++i) block[i] = std::min(1.0f, std::max(-1.0f, block[i]));
+    }
     done += n;
   }
-  std::size_t count = frames * channels_;
-  for (std::size_t i = 0; i < count; ++i) samples[i] = std::min(1.0f, std::max(-1.0f, samples[i]));
 }
 
 }  // namespace veldan

@@ -54,7 +54,9 @@ class Equalizer {
   void TakeNewTargets();
   void Glide(std::size_t frames);
   void SetCoefficients(Band& band);
-  void RunFilters(float* samples, std::size_t frames);
+  // Returns true when every filtered sample is within the limiter's level (false when no band
+  // runs).
+  bool RunFilters(float* samples, std::size_t frames);
   void Limit(float* samples, std::size_t frames);
 
   // Written by SetGains on any thread, read by Process.
