@@ -1,8 +1,8 @@
 #include "decoder/sound_output.h"
 
-#include <SDL.h>
-
 #include <cstring>
+
+#include "decoder/sdl_library.h"
 
 namespace veldan {
 namespace {
@@ -18,17 +18,21 @@ Uint16 BufferFrames(int rate) {
 
 }  // namespace
 
-SoundOutput::SoundOutput(Source source, void* context) : source_(source), context_(context) {}
+SoundOutput::SoundOutput(Source source, void* context, Loader load)
+    : source_(source), context_(context), load_(load) {}
 
 SoundOutput::~SoundOutput() {
+  if (sdl_ == nullptr) return;
   CloseDevice();
-  if (audio_started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (audio_started_) sdl_->QuitSubSystem(SDL_INIT_AUDIO);
   // SDL keeps hint and driver bookkeeping until SDL_Quit; when nothing else in the process
   // uses SDL, it is released with the sound.
-  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+  if (sdl_->WasInit(SDL_INIT_EVERYTHING) == 0) sdl_->Quit();
 }
 
 void SoundOutput::StartAudio() {
+  if (sdl_ == nullptr) sdl_ = load_();
+  if (sdl_ == nullptr) return;  // no SDL: no device ever opens
   if (!audio_started_ && !StartDriver(false)) StartDriver(true);
 }
 
@@ -37,22 +41,22 @@ void SoundOutput::StartSystem() {
 }
 
 bool SoundOutput::StartDriver(bool dummy) {
-  if (audio_started_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (audio_started_) sdl_->QuitSubSystem(SDL_INIT_AUDIO);
   // The hint outranks SDL_AUDIODRIVER only for this one start; afterwards the environment
   // decides again (a later start in the same process may have a device).
-  if (dummy) SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-  audio_started_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-  if (dummy) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+  if (dummy) sdl_->SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+  audio_started_ = sdl_->InitSubSystem(SDL_INIT_AUDIO) == 0;
+  if (dummy) sdl_->ResetHint(SDL_HINT_AUDIODRIVER);
   on_dummy_ = dummy;
   return audio_started_;
 }
 
 bool SoundOutput::OpenDevice(int rate, int channels, const std::string& name) {
   // What the desktop's sound settings show for the stream; read by SDL when the device opens.
-  SDL_SetHint(SDL_HINT_APP_NAME, "VELDAN");
-  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "VELDAN");
-  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, name.empty() ? "VELDAN" : name.c_str());
-  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "music");
+  sdl_->SetHint(SDL_HINT_APP_NAME, "VELDAN");
+  sdl_->SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "VELDAN");
+  sdl_->SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, name.empty() ? "VELDAN" : name.c_str());
+  sdl_->SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "music");
   SDL_AudioSpec want;
   std::memset(&want, 0, sizeof want);
   want.freq = rate;
@@ -66,12 +70,12 @@ bool SoundOutput::OpenDevice(int rate, int channels, const std::string& name) {
   // sees exactly the decoder's format.
   rate_ = rate;
   channels_ = channels;
-  device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  device_ = sdl_->OpenAudioDevice(nullptr, 0, &want, &have, 0);
   return device_ != 0;
 }
 
 void SoundOutput::CloseDevice() {
-  if (device_ != 0) SDL_CloseAudioDevice(device_);
+  if (device_ != 0) sdl_->CloseAudioDevice(device_);
   device_ = 0;
   running_ = false;
 }
@@ -96,7 +100,7 @@ bool SoundOutput::Use(int rate, int channels, const std::string& name, bool* reo
 
 void SoundOutput::SetRunning(bool running) {
   if (device_ == 0 || running == running_) return;
-  SDL_PauseAudioDevice(device_, running ? 0 : 1);
+  sdl_->PauseAudioDevice(device_, running ? 0 : 1);
   running_ = running;
 }
 
