@@ -193,10 +193,13 @@ void Player::Close() {
 bool Player::Play() {
   Sync();
   if (!open_track_) return false;
-  play_time_ns_.store(NowNs(), std::memory_order_relaxed);
+  const int64_t now = NowNs();
+  play_time_ns_.store(now, std::memory_order_relaxed);
   mode_ = VBMP3_PLAYING;
   paused_.store(false, std::memory_order_release);
   Post(true, 0);
+  request_epoch_ = epoch_;
+  request_ns_ = now;
   return true;
 }
 
@@ -230,7 +233,10 @@ void Player::Seek(int32_t seconds) {
   int64_t frame = int64_t{std::max<int32_t>(seconds, 0)} * rate_;
   // A seek past the end would be taken; the end is as far as it goes.
   if (length_frames_ >= 0) frame = std::min(frame, length_frames_);
+  const int64_t now = NowNs();
   Post(true, frame);
+  request_epoch_ = epoch_;
+  request_ns_ = now;
 }
 
 int Player::State(int32_t* position) {
@@ -254,6 +260,13 @@ double Player::FirstSoundDelayMs() const {
   int64_t played = play_time_ns_.load(std::memory_order_relaxed);
   int64_t sounded = first_sound_ns_.load(std::memory_order_relaxed);
   return sounded >= played && played != 0 ? (sounded - played) / 1e6 : -1.0;
+}
+
+double Player::RequestSoundDelayMs() const {
+  if (sounded_epoch_.load(std::memory_order_acquire) != request_epoch_ || request_ns_ == 0) {
+    return -1.0;
+  }
+  return (epoch_sound_ns_.load(std::memory_order_relaxed) - request_ns_) / 1e6;
 }
 
 void Player::Sync() {
@@ -620,6 +633,8 @@ void Player::Fill(float* samples, int frames, int channels) {
     if (wanted != sounding_epoch_) {
       sounding_epoch_ = wanted;
       int64_t now = NowNs();
+      epoch_sound_ns_.store(now, std::memory_order_relaxed);
+      sounded_epoch_.store(wanted, std::memory_order_release);
       if (first_sound_ns_.load(std::memory_order_relaxed) <
           play_time_ns_.load(std::memory_order_relaxed)) {
         first_sound_ns_.store(now, std::memory_order_relaxed);
