@@ -349,6 +349,7 @@ void Player::DecodeLoop() {
   bool ending = false;       // the end marker still to be pushed
   bool finished = true;      // the segment's end marker is in the ring
   bool need_device = false;  // the device is not yet known to suit the track and to run
+  std::size_t epoch_chunks = 0;  // pushed since the epoch began; the first may take the reserve
   int64_t position = 0;
   auto idle_since = std::chrono::steady_clock::now();
   auto idle_limit = [&]() -> std::chrono::nanoseconds {
@@ -424,6 +425,7 @@ void Player::DecodeLoop() {
       next_segment = 0;
       if (request.epoch != epoch) {
         epoch = request.epoch;
+        epoch_chunks = 0;
         segment = epoch;
         prev_segment = 0;
         prev_track.reset();
@@ -497,7 +499,8 @@ void Player::DecodeLoop() {
         ending = finished = false;
         continue;
       }
-      SoundChunk* chunk = ring_.Back();
+      SoundChunk* chunk =
+          ring_.Back(epoch_chunks < ChunkRing::kReserve ? 0 : ChunkRing::kReserve);
       if (chunk == nullptr) {
         // Only the callback makes room, also when the ring is full of stale chunks.
         if (need_device) start_device();
@@ -524,6 +527,7 @@ void Player::DecodeLoop() {
         finished = true;
       }
       ring_.Push();
+      ++epoch_chunks;
       if (need_device) start_device();
     }
     manage_device();
