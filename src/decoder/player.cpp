@@ -476,6 +476,7 @@ void Player::DecodeLoop() {
     }
     manage_device();
 
+    bool read_ahead = false;  // the ring is as full as reading ahead makes it
     for (;;) {
       {
         std::lock_guard<std::mutex> lock(request_lock_);
@@ -504,6 +505,7 @@ void Player::DecodeLoop() {
       if (chunk == nullptr) {
         // Only the callback makes room, also when the ring is full of stale chunks.
         if (need_device) start_device();
+        read_ahead = true;
         break;
       }
       chunk->epoch = epoch;
@@ -537,7 +539,13 @@ void Player::DecodeLoop() {
       std::lock_guard<std::mutex> lock(request_lock_);
       more = request_new_ || queued_new_ || quit_;
     }
-    if (!more) WaitForPost(&wake_, wait_limit());
+    if (!more) {
+      // Time to spare: the track's seek index grows a step ahead of the decoding, once per
+      // refill, so that a seek far ahead finds its frame at once while the reading stays
+      // interleaved with play's own.
+      if (read_ahead && decoding) track->IndexAhead();
+      WaitForPost(&wake_, wait_limit());
+    }
   }
   track.reset();
   next.reset();
