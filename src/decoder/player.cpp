@@ -7,7 +7,9 @@
 // - The decode thread (DecodeLoop) takes the latest requests, owns the streams while it decodes
 //   them, owns the sound device (SoundOutput: opening it at the first play, reopening it on a
 //   format change, pausing it, closing it after a while without play) and fills the ring with
-//   chunks stamped with the request's epoch and the segment they belong to.
+//   chunks stamped with the request's epoch and the segment they belong to. It reads ahead only
+//   until the ring's reserve is left, which a new request's first chunks may take, and spends
+//   the time it then has to spare indexing the track ahead for the next seek.
 // - SDL's audio thread runs Fill: it takes chunks of the wanted epoch from the ring, drops
 //   chunks of older epochs unplayed (that is how a seek or stop discards sound decoded before
 //   it), runs the equalizer and reports what was heard through atomics. It takes no lock.
