@@ -63,6 +63,13 @@ void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// A pause of first_ms plus up to spread_ms more, to the microsecond, so that the requests fall
+// on every part of the device's period.
+void SleepSomeMs(Sequence* sequence, int first_ms, int spread_ms) {
+  std::this_thread::sleep_for(std::chrono::microseconds(
+      first_ms * 1000 + static_cast<int>(sequence->Next(static_cast<uint32_t>(spread_ms) * 1000))));
+}
+
 // Waits for the last request's first sound; -1 when it does not come within two seconds.
 double AwaitSound() {
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
@@ -131,16 +138,16 @@ int RunSeek(int argc, char** argv) {
     vbmp3_seek(second);
     const double ms = AwaitSound();
     if (ms < 0) ++missed; else seek_ms.push_back(ms);
-    SleepMs(150 + static_cast<int>(sequence.Next(250)));
+    SleepSomeMs(&sequence, 150, 250);
   }
   std::vector<double> play_ms;
   for (int i = 0; i < seeks; ++i) {
     vbmp3_stop();
-    SleepMs(50 + static_cast<int>(sequence.Next(150)));
+    SleepSomeMs(&sequence, 50, 150);
     vbmp3_play();
     const double ms = AwaitSound();
     if (ms < 0) ++missed; else play_ms.push_back(ms);
-    SleepMs(150 + static_cast<int>(sequence.Next(250)));
+    SleepSomeMs(&sequence, 150, 250);
   }
   vbmp3_stop();
   vbmp3_close();
