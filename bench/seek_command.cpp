@@ -134,10 +134,15 @@ int RunSeek(int argc, char** argv) {
   std::vector<double> seek_ms;
   int missed = 0;
   for (int i = 0; i < seeks; ++i) {
-    const int32_t second = static_cast<int32_t>(sequence.Next(static_cast<uint32_t>(info.length - 2)));
+    const int32_t second =
+        static_cast<int32_t>(sequence.Next(static_cast<uint32_t>(info.length - 2)));
     vbmp3_seek(second);
     const double ms = AwaitSound();
-    if (ms < 0) ++missed; else seek_ms.push_back(ms);
+    if (ms < 0) {
+      ++missed;
+    } else {
+      seek_ms.push_back(ms);
+    }
     SleepSomeMs(&sequence, 150, 250);
   }
   std::vector<double> play_ms;
@@ -146,7 +151,11 @@ int RunSeek(int argc, char** argv) {
     SleepSomeMs(&sequence, 50, 150);
     vbmp3_play();
     const double ms = AwaitSound();
-    if (ms < 0) ++missed; else play_ms.push_back(ms);
+    if (ms < 0) {
+      ++missed;
+    } else {
+      play_ms.push_back(ms);
+    }
     SleepSomeMs(&sequence, 150, 250);
   }
   vbmp3_stop();
@@ -154,12 +163,14 @@ int RunSeek(int argc, char** argv) {
   vbmp3_free();
   std::filesystem::remove(capture);
 
-  std::printf("seek: first play (device opened) %.1f ms; largest play->sound %.1f ms, "
-              "seek->sound %.1f ms; %d requests unheard\n",
-              opening, Largest(play_ms), Largest(seek_ms), missed);
-  std::printf("seek: play->sound %.1f ms, seek->sound %.1f ms (median of %d), wakeups %.0f/s "
-              "while playing\n",
-              Median(play_ms), Median(seek_ms), seeks, wakeups);
+  std::printf(
+      "seek: first play (device opened) %.1f ms; largest play->sound %.1f ms, "
+      "seek->sound %.1f ms; %d requests unheard\n",
+      opening, Largest(play_ms), Largest(seek_ms), missed);
+  std::printf(
+      "seek: play->sound %.1f ms, seek->sound %.1f ms (median of %d), wakeups %.0f/s "
+      "while playing\n",
+      Median(play_ms), Median(seek_ms), seeks, wakeups);
   return missed == 0 ? 0 : 1;
 }
 

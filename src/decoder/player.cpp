@@ -502,8 +502,7 @@ void Player::DecodeLoop() {
         ending = finished = false;
         continue;
       }
-      SoundChunk* chunk =
-          ring_.Back(epoch_chunks < ChunkRing::kReserve ? 0 : ChunkRing::kReserve);
+      SoundChunk* chunk = ring_.Back(epoch_chunks < ChunkRing::kReserve ? 0 : ChunkRing::kReserve);
       if (chunk == nullptr) {
         // Only the callback makes room, also when the ring is full of stale chunks.
         if (need_device) start_device();

@@ -90,8 +90,8 @@ class Player {
   uint32_t epoch_ = 0;       // the last play, seek, stop or close
   uint32_t segment_ = 0;     // the segment the open track is heard as
   int64_t start_frame_ = 0;  // where the current epoch began
-  uint32_t request_epoch_ = 0;  // the epoch of the last play or seek
-  int64_t request_ns_ = 0;      // when it was asked for
+  uint32_t request_epoch_ = 0;               // the epoch of the last play or seek
+  int64_t request_ns_ = 0;                   // when it was asked for
   std::shared_ptr<Mp3Stream> queued_track_;  // null when nothing is queued
   uint32_t queued_segment_id_ = 0;
   vbmp3_info queued_info_{};

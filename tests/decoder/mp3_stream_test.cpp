@@ -188,8 +188,8 @@ std::string LongTrack() {
   const std::string frames = fixture.substr(417);  // after the LAME header
   std::string audio = fixture.substr(0, 417);
   while (audio.size() < 1024 * 1024) audio += frames;
-  const std::string path = std::filesystem::temp_directory_path() /
-                           ("veldan_long_" + std::to_string(getpid()) + ".mp3");
+  const std::string path =
+      std::filesystem::temp_directory_path() / ("veldan_long_" + std::to_string(getpid()) + ".mp3");
   std::ofstream(path, std::ios::binary) << audio;
   return path;
 }
