@@ -6,6 +6,7 @@ namespace veldan::bench {
 int RunScan(int argc, char** argv);    // scan FOLDER
 int RunDecode(int argc, char** argv);  // decode FILE [--eq]
 int RunPlay(int argc, char** argv);    // play FILE SECONDS
+int RunSeek(int argc, char** argv);    // seek FILE [--seeks N]
 int RunGapless(int argc, char** argv); // gapless PART...
 int RunMicro(int argc, char** argv);   // micro [Google Benchmark flags]
 int RunStartup(int argc, char** argv);  // startup TREE [--runs N] [-- PROGRAM ARGS...]

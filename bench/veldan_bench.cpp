@@ -22,6 +22,9 @@ constexpr Command kCommands[] = {
 #ifdef VELDAN_BENCH_PLAY
     {"play", veldan::bench::RunPlay, "play FILE SECONDS"},
 #endif
+#ifdef VELDAN_BENCH_SEEK
+    {"seek", veldan::bench::RunSeek, "seek FILE [--seeks N]"},
+#endif
 #ifdef VELDAN_BENCH_STARTUP
     {"startup", veldan::bench::RunStartup, "startup TREE [--runs N] [-- PROGRAM ARGS...]"},
 #endif

@@ -9,6 +9,10 @@
 // stop starts a new epoch), so the callback can drop sound that a later request made stale
 // without the two threads ever flushing the ring together, and the segment: which of the tracks
 // joined without a gap within that epoch it belongs to.
+//
+// The decode thread reads ahead only until kReserve chunks are left free, so the first chunks of
+// a new request always find room behind the stale ones and are heard at the next callback (which
+// drops the stale ones first), instead of waiting one more callback for room.
 #pragma once
 
 #include <array>
@@ -32,11 +36,13 @@ struct SoundChunk {
 class ChunkRing {
  public:
   static constexpr std::size_t kChunks = 48;
+  // More than the device takes in one callback at any rate.
+  static constexpr std::size_t kReserve = 4;
 
-  // Producer: the free chunk at the back, or null when the ring is full.
-  SoundChunk* Back() {
+  // Producer: the free chunk at the back, or null unless more than keep_free chunks are free.
+  SoundChunk* Back(std::size_t keep_free = 0) {
     uint64_t w = written_.load(std::memory_order_relaxed);
-    if (w - read_.load(std::memory_order_acquire) >= kChunks) return nullptr;
+    if (w - read_.load(std::memory_order_acquire) + keep_free >= kChunks) return nullptr;
     return &chunks_[w % kChunks];
   }
   // Producer: hands the chunk from Back() to the consumer.

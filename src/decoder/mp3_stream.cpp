@@ -2,6 +2,8 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -117,17 +119,71 @@ std::string TagText(const mpg123_string* v2_text, const char* v1_field, std::siz
   return text;
 }
 
-}  // namespace
-
-struct Mp3Stream::Impl {
-  ~Impl() {
+// A decoder handle reading through a reader of our own.
+struct Decoder {
+  ~Decoder() {
     if (handle != nullptr) {
       mpg123_close(handle);
       mpg123_delete(handle);
     }
   }
+  // Opens host_path as the decoder of every track is opened; false when the file can't be read.
+  bool Open(const std::string& host_path) {
+    reader = FileReader::Open(host_path);
+    if (!reader) return false;
+    handle = mpg123_new(nullptr, nullptr);
+    if (handle == nullptr) return false;
+    // Fuzzy seeking lands a second or two early while claiming to be exact; it stays off.
+    // Gapless decoding leaves out the encoder's delay and padding that the LAME header records,
+    // so tracks cut from one recording join sample for sample.
+    mpg123_param2(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
+    mpg123_param2(handle, MPG123_REMOVE_FLAGS, MPG123_FUZZY, 0.0);
+    return true;
+  }
+  bool Start() {
+    return mpg123_replace_reader_handle(handle, ReadFromReader, SeekInReader, nullptr) ==
+               MPG123_OK &&
+           mpg123_open_handle(handle, reader.get()) == MPG123_OK;
+  }
   std::unique_ptr<FileReader> reader;  // outlives the handle that reads through it
   mpg123_handle* handle = nullptr;
+};
+
+// How far a handle's seek index reaches in frames, and one entry's stride.
+struct IndexReach {
+  int64_t frames = 0;
+  int64_t stride = 1;
+};
+
+IndexReach Reach(mpg123_handle* handle) {
+  off_t* offsets = nullptr;
+  off_t step = 0;
+  std::size_t fill = 0;
+  IndexReach reach;
+  if (mpg123_index(handle, &offsets, &step, &fill) == MPG123_OK && step > 0) {
+    reach.frames = static_cast<int64_t>(step) * static_cast<int64_t>(fill);
+    reach.stride = step;
+  }
+  return reach;
+}
+
+// Frames the scout parses in one step: a few seconds of any track, a fraction of a millisecond
+// from memory and one moderate read from a disc.
+constexpr off_t kScoutFrames = 256;
+// Steps it takes in one go while they are quick (the file is in memory).
+constexpr auto kScoutBudget = std::chrono::milliseconds(2);
+
+}  // namespace
+
+struct Mp3Stream::Impl {
+  Decoder decoder;
+  std::string host_path;
+  // The scout: a second decoder on the same file that runs ahead frame by frame, only to extend
+  // the seek index, which is handed to the decoder before a seek it would otherwise have to
+  // make by reading every frame up to the target.
+  std::unique_ptr<Decoder> scout;
+  off_t scout_frame = 0;
+  bool index_complete = false;  // nothing more to index, or no scout can be had
 };
 
 Mp3Stream::Mp3Stream(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -137,15 +193,9 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path) {
   [[maybe_unused]] static const bool initialized = (mpg123_init(), true);
 
   auto impl = std::make_unique<Impl>();
-  impl->reader = FileReader::Open(host_path);
-  if (!impl->reader) return nullptr;
-  mpg123_handle* h = impl->handle = mpg123_new(nullptr, nullptr);
-  if (h == nullptr) return nullptr;
-  // Fuzzy seeking lands a second or two early while claiming to be exact; it stays off.
-  // Gapless decoding leaves out the encoder's delay and padding that the LAME header records,
-  // so tracks cut from one recording join sample for sample.
-  mpg123_param2(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
-  mpg123_param2(h, MPG123_REMOVE_FLAGS, MPG123_FUZZY, 0.0);
+  impl->host_path = host_path;
+  if (!impl->decoder.Open(host_path)) return nullptr;
+  mpg123_handle* h = impl->decoder.handle;
   mpg123_format_none(h);
   const long* rates = nullptr;
   std::size_t rate_count = 0;
@@ -153,10 +203,7 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path) {
   for (std::size_t i = 0; i < rate_count; ++i) {
     mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
   }
-  if (mpg123_replace_reader_handle(h, ReadFromReader, SeekInReader, nullptr) != MPG123_OK ||
-      mpg123_open_handle(h, impl->reader.get()) != MPG123_OK) {
-    return nullptr;
-  }
+  if (!impl->decoder.Start()) return nullptr;
   // Opening succeeds on any bytes; only finding the first frame's format tells an MP3.
   long rate = 0;
   int channels = 0;
@@ -194,11 +241,11 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path) {
   const bool told = frame.vbr != MPG123_CBR || encoder_delay >= 0;
   const off_t audio_start = mpg123_framepos(h) > 0 ? mpg123_framepos(h) : 0;
   const off_t audio_bytes =
-      stream->impl_->reader->size() - audio_start - (v1 != nullptr ? 128 : 0);
+      stream->impl_->decoder.reader->size() - audio_start - (v1 != nullptr ? 128 : 0);
   off_t samples = mpg123_length(h);
   FrameSurvey survey;
   if (!told) {
-    survey = SurveyFrames(*stream->impl_->reader, audio_start);
+    survey = SurveyFrames(*stream->impl_->decoder.reader, audio_start);
     if (survey.frames >= 2 && audio_bytes > 0) {
       const double frame_bytes = static_cast<double>(survey.bytes) / survey.frames;
       samples = static_cast<off_t>(std::llround(static_cast<double>(audio_bytes) / frame_bytes)) *
@@ -226,7 +273,8 @@ int64_t Mp3Stream::SeekFrame(int64_t frame) {
   // would restart the decoder, whose first samples then differ in the last bits.
   if (frame == 0 && untouched_) return 0;
   untouched_ = false;
-  off_t pos = mpg123_seek(impl_->handle, static_cast<off_t>(frame), SEEK_SET);
+  AdoptScoutIndex();
+  off_t pos = mpg123_seek(impl_->decoder.handle, static_cast<off_t>(frame), SEEK_SET);
   ended_ = pos < 0;
   failures_ = 0;
   return pos < 0 ? -1 : pos;
@@ -241,7 +289,7 @@ std::size_t Mp3Stream::Read(float* out, std::size_t max_frames) {
   std::size_t got = 0;
   while (got < want) {
     std::size_t done = 0;
-    int rc = mpg123_read(impl_->handle, bytes + got, want - got, &done);
+    int rc = mpg123_read(impl_->decoder.handle, bytes + got, want - got, &done);
     got += done;
     if (done > 0) failures_ = 0;
     if (rc == MPG123_DONE) {
@@ -252,13 +300,77 @@ std::size_t Mp3Stream::Read(float* out, std::size_t max_frames) {
     if (progress) continue;
     // No sound this time: a damaged stretch (the decoder resyncs on the next call) or a stall.
     // A read error or a lost file is final; anything else gets a bounded number of retries.
-    int code = rc == MPG123_ERR ? mpg123_errcode(impl_->handle) : MPG123_OK;
+    int code = rc == MPG123_ERR ? mpg123_errcode(impl_->decoder.handle) : MPG123_OK;
     if (code == MPG123_ERR_READER || code == MPG123_OUT_OF_MEM || ++failures_ > kMaxFailures) {
       ended_ = true;
       break;
     }
   }
   return got / frame_bytes;
+}
+
+bool Mp3Stream::IndexAhead() {
+  Impl& impl = *impl_;
+  if (impl.index_complete) return false;
+  const auto until = std::chrono::steady_clock::now() + kScoutBudget;
+  do {
+    if (!impl.scout) {
+      auto scout = std::make_unique<Decoder>();
+      bool opened = scout->Open(impl.host_path);
+      if (opened) {
+        mpg123_format_none(scout->handle);
+        mpg123_format(scout->handle, rate_, channels_, MPG123_ENC_FLOAT_32);
+        opened = scout->Start();
+      }
+      if (!opened) {
+        impl.index_complete = true;
+        return false;
+      }
+      impl.scout = std::move(scout);
+    }
+    // A seek past the end reports the target as reached; only an index that stops growing
+    // tells the end (each step is at least one entry's stride, as the index thins out on
+    // long tracks).
+    const IndexReach before = Reach(impl.scout->handle);
+    const off_t target = impl.scout_frame + std::max<off_t>(kScoutFrames, before.stride);
+    const off_t reached = mpg123_seek_frame(impl.scout->handle, target, SEEK_SET);
+    if (reached < 0 || Reach(impl.scout->handle).frames <= before.frames) {
+      AdoptScoutIndex();
+      impl.scout.reset();
+      impl.index_complete = true;
+      return false;
+    }
+    impl.scout_frame = reached;
+  } while (std::chrono::steady_clock::now() < until);
+  return true;
+}
+
+void Mp3Stream::AdoptScoutIndex() {
+  Impl& impl = *impl_;
+  if (!impl.scout) return;
+  mpg123_handle* own = impl.decoder.handle;
+  mpg123_handle* scout = impl.scout->handle;
+  if (Reach(scout).frames <= Reach(own).frames) return;
+  off_t* own_offsets = nullptr;
+  off_t* offsets = nullptr;
+  off_t own_step = 0, step = 0;
+  std::size_t own_fill = 0, fill = 0;
+  if (mpg123_index(own, &own_offsets, &own_step, &own_fill) != MPG123_OK ||
+      mpg123_index(scout, &offsets, &step, &fill) != MPG123_OK || step <= 0) {
+    return;
+  }
+  // Both parse the same bytes the same way; should a frame still sit elsewhere for the two
+  // (a damaged stretch read apart), the scout's index is not to be trusted.
+  for (std::size_t i = 0; i < own_fill; ++i) {
+    const off_t frame = static_cast<off_t>(i) * own_step;
+    const auto j = static_cast<std::size_t>(frame / step);
+    if (frame % step == 0 && j < fill && offsets[j] != own_offsets[i]) {
+      impl.scout.reset();
+      impl.index_complete = true;
+      return;
+    }
+  }
+  mpg123_set_index(own, offsets, step, fill);
 }
 
 }  // namespace veldan

@@ -53,6 +53,12 @@ class Mp3Stream {
   // from, or -1 when the stream can't seek (then it has ended).
   int64_t SeekFrame(int64_t frame);
 
+  // Extends the seek index a little beyond what has been decoded, so that a later seek that far
+  // finds its frame at once instead of reading every frame up to it. Meant for moments when the
+  // decoder is ahead anyway; takes a few milliseconds at most from memory, one moderate read from
+  // a disc. False once the whole track is indexed (or can't be).
+  bool IndexAhead();
+
   // Decodes up to max_frames frames into out (max_frames x channels() floats). Returns the
   // number of frames; fewer than asked only at the end, 0 once the track has ended (its end, a
   // read error, or damage the decoder can't get past).
@@ -61,6 +67,8 @@ class Mp3Stream {
  private:
   struct Impl;
   explicit Mp3Stream(std::unique_ptr<Impl> impl);
+  // Gives the decoder the index read ahead when it reaches further than its own.
+  void AdoptScoutIndex();
 
   std::unique_ptr<Impl> impl_;
   TrackFacts facts_;

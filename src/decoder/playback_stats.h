@@ -8,4 +8,8 @@ namespace veldan {
 // none has been heard (or the library is not initialised).
 double FirstSoundDelayMs();
 
+// Milliseconds from the last vbmp3_play or vbmp3_seek to the first sound decoded for it handed to
+// the device; -1 while none has been heard (or the library is not initialised).
+double RequestSoundDelayMs();
+
 }  // namespace veldan

@@ -7,7 +7,9 @@
 // - The decode thread (DecodeLoop) takes the latest requests, owns the streams while it decodes
 //   them, owns the sound device (SoundOutput: opening it at the first play, reopening it on a
 //   format change, pausing it, closing it after a while without play) and fills the ring with
-//   chunks stamped with the request's epoch and the segment they belong to.
+//   chunks stamped with the request's epoch and the segment they belong to. It reads ahead only
+//   until the ring's reserve is left, which a new request's first chunks may take, and spends
+//   the time it then has to spare indexing the track ahead for the next seek.
 // - SDL's audio thread runs Fill: it takes chunks of the wanted epoch from the ring, drops
 //   chunks of older epochs unplayed (that is how a seek or stop discards sound decoded before
 //   it), runs the equalizer and reports what was heard through atomics. It takes no lock.
@@ -193,10 +195,13 @@ void Player::Close() {
 bool Player::Play() {
   Sync();
   if (!open_track_) return false;
-  play_time_ns_.store(NowNs(), std::memory_order_relaxed);
+  const int64_t now = NowNs();
+  play_time_ns_.store(now, std::memory_order_relaxed);
   mode_ = VBMP3_PLAYING;
   paused_.store(false, std::memory_order_release);
   Post(true, 0);
+  request_epoch_ = epoch_;
+  request_ns_ = now;
   return true;
 }
 
@@ -230,7 +235,10 @@ void Player::Seek(int32_t seconds) {
   int64_t frame = int64_t{std::max<int32_t>(seconds, 0)} * rate_;
   // A seek past the end would be taken; the end is as far as it goes.
   if (length_frames_ >= 0) frame = std::min(frame, length_frames_);
+  const int64_t now = NowNs();
   Post(true, frame);
+  request_epoch_ = epoch_;
+  request_ns_ = now;
 }
 
 int Player::State(int32_t* position) {
@@ -254,6 +262,13 @@ double Player::FirstSoundDelayMs() const {
   int64_t played = play_time_ns_.load(std::memory_order_relaxed);
   int64_t sounded = first_sound_ns_.load(std::memory_order_relaxed);
   return sounded >= played && played != 0 ? (sounded - played) / 1e6 : -1.0;
+}
+
+double Player::RequestSoundDelayMs() const {
+  if (sounded_epoch_.load(std::memory_order_acquire) != request_epoch_ || request_ns_ == 0) {
+    return -1.0;
+  }
+  return (epoch_sound_ns_.load(std::memory_order_relaxed) - request_ns_) / 1e6;
 }
 
 void Player::Sync() {
@@ -336,6 +351,7 @@ void Player::DecodeLoop() {
   bool ending = false;       // the end marker still to be pushed
   bool finished = true;      // the segment's end marker is in the ring
   bool need_device = false;  // the device is not yet known to suit the track and to run
+  std::size_t epoch_chunks = 0;  // pushed since the epoch began; the first may take the reserve
   int64_t position = 0;
   auto idle_since = std::chrono::steady_clock::now();
   auto idle_limit = [&]() -> std::chrono::nanoseconds {
@@ -411,6 +427,7 @@ void Player::DecodeLoop() {
       next_segment = 0;
       if (request.epoch != epoch) {
         epoch = request.epoch;
+        epoch_chunks = 0;
         segment = epoch;
         prev_segment = 0;
         prev_track.reset();
@@ -461,6 +478,7 @@ void Player::DecodeLoop() {
     }
     manage_device();
 
+    bool read_ahead = false;  // the ring is as full as reading ahead makes it
     for (;;) {
       {
         std::lock_guard<std::mutex> lock(request_lock_);
@@ -484,10 +502,11 @@ void Player::DecodeLoop() {
         ending = finished = false;
         continue;
       }
-      SoundChunk* chunk = ring_.Back();
+      SoundChunk* chunk = ring_.Back(epoch_chunks < ChunkRing::kReserve ? 0 : ChunkRing::kReserve);
       if (chunk == nullptr) {
         // Only the callback makes room, also when the ring is full of stale chunks.
         if (need_device) start_device();
+        read_ahead = true;
         break;
       }
       chunk->epoch = epoch;
@@ -511,6 +530,7 @@ void Player::DecodeLoop() {
         finished = true;
       }
       ring_.Push();
+      ++epoch_chunks;
       if (need_device) start_device();
     }
     manage_device();
@@ -520,7 +540,13 @@ void Player::DecodeLoop() {
       std::lock_guard<std::mutex> lock(request_lock_);
       more = request_new_ || queued_new_ || quit_;
     }
-    if (!more) WaitForPost(&wake_, wait_limit());
+    if (!more) {
+      // Time to spare: the track's seek index grows a step ahead of the decoding, once per
+      // refill, so that a seek far ahead finds its frame at once while the reading stays
+      // interleaved with play's own.
+      if (read_ahead && decoding) track->IndexAhead();
+      WaitForPost(&wake_, wait_limit());
+    }
   }
   track.reset();
   next.reset();
@@ -620,6 +646,8 @@ void Player::Fill(float* samples, int frames, int channels) {
     if (wanted != sounding_epoch_) {
       sounding_epoch_ = wanted;
       int64_t now = NowNs();
+      epoch_sound_ns_.store(now, std::memory_order_relaxed);
+      sounded_epoch_.store(wanted, std::memory_order_release);
       if (first_sound_ns_.load(std::memory_order_relaxed) <
           play_time_ns_.load(std::memory_order_relaxed)) {
         first_sound_ns_.store(now, std::memory_order_relaxed);

@@ -51,6 +51,9 @@ class Player {
   // Milliseconds from the last Play to the first sound of it handed to the device, -1 while
   // nothing of it has been heard. For measurements.
   double FirstSoundDelayMs() const;
+  // Milliseconds from the last Play or Seek to the first sound decoded for it handed to the
+  // device, -1 while nothing of it has been heard. For measurements.
+  double RequestSoundDelayMs() const;
 
  private:
   // What the user-interface thread asks the decode thread for; guarded by request_lock_.
@@ -87,6 +90,8 @@ class Player {
   uint32_t epoch_ = 0;       // the last play, seek, stop or close
   uint32_t segment_ = 0;     // the segment the open track is heard as
   int64_t start_frame_ = 0;  // where the current epoch began
+  uint32_t request_epoch_ = 0;               // the epoch of the last play or seek
+  int64_t request_ns_ = 0;                   // when it was asked for
   std::shared_ptr<Mp3Stream> queued_track_;  // null when nothing is queued
   uint32_t queued_segment_id_ = 0;
   vbmp3_info queued_info_{};
@@ -115,6 +120,8 @@ class Player {
   std::atomic<uint32_t> ended_epoch_{~0u};  // callback (or decode thread): track ended
   std::atomic<int64_t> play_time_ns_{0};    // written by the UI thread
   std::atomic<int64_t> first_sound_ns_{0};  // written by the callback
+  std::atomic<int64_t> epoch_sound_ns_{0};  // callback: when sounding_epoch_ was first heard,
+  std::atomic<uint32_t> sounded_epoch_{0};  // published by this (release) after the time
   // Callback only.
   uint32_t sounding_epoch_ = ~0u;
   uint32_t callback_epoch_ = 0;  // the epoch the two values below belong to

@@ -8,7 +8,8 @@
 // configured driver has no device to offer (no sound card), SDL's dummy driver takes over, so
 // play still advances in real time.
 //
-// Owned by the decode thread: construction, destruction and every method run there. SDL calls
+// Owned by the decode thread: construction, destruction and every method run there. SDL is
+// loaded there too, when the sound system starts; without it no device ever opens. SDL calls
 // the source on its own audio thread, with float samples in the format asked for.
 #pragma once
 
@@ -17,18 +18,25 @@
 
 namespace veldan {
 
+struct SdlLibrary;
+const SdlLibrary* SystemSdl();
+
 class SoundOutput {
  public:
   // Fills frames interleaved frames of channels floats at samples; runs on SDL's audio thread
   // and must not block.
   using Source = void (*)(void* context, float* samples, int frames, int channels);
 
-  SoundOutput(Source source, void* context);
+  // Gives the SDL functions, or null when there is no SDL; called when the system starts.
+  using Loader = const SdlLibrary* (*)();
+
+  SoundOutput(Source source, void* context, Loader load = SystemSdl);
   ~SoundOutput();
   SoundOutput(const SoundOutput&) = delete;
   SoundOutput& operator=(const SoundOutput&) = delete;
 
-  // Starts the sound system without opening a device, so that the first Use only opens one.
+  // Loads SDL and starts the sound system without opening a device, so that the first Use only
+  // opens one.
   void StartSystem();
   // Makes the device open in this format; *reopened tells whether it had to be (re)opened, and
   // then it is stopped. name is the stream's name for the desktop, used when a device is opened.
@@ -53,6 +61,8 @@ class SoundOutput {
 
   Source source_;
   void* context_;
+  Loader load_;
+  const SdlLibrary* sdl_ = nullptr;  // null until loaded, or when there is none
   bool audio_started_ = false;
   bool on_dummy_ = false;
   uint32_t device_ = 0;

@@ -89,4 +89,8 @@ double FirstSoundDelayMs() {
   return g_player ? g_player->FirstSoundDelayMs() : -1.0;
 }
 
+double RequestSoundDelayMs() {
+  return g_player ? g_player->RequestSoundDelayMs() : -1.0;
+}
+
 }  // namespace veldan

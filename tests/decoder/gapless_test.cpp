@@ -76,7 +76,7 @@ class GaplessTest : public ::testing::Test {
   // of the device (an underrun would read as silence at a join) and that the tests' polls see
   // a part's seconds go by.
   void SetUp() override {
-    setenv("SDL_DISKAUDIODELAY", "15", 1);
+    setenv("SDL_DISKAUDIODELAY", "8", 1);
     vbmp3_init();
   }
   void TearDown() override { vbmp3_free(); }

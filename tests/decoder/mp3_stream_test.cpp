@@ -180,5 +180,67 @@ TEST(Mp3StreamTest, SeekingIsExactAndStopsAtTheEnd) {
   EXPECT_EQ(stream->Read(chunk.data(), 1024), 1024u);
 }
 
+// A track of about a minute made of the untagged fixture's frames over and over, long enough
+// for the index read ahead to take many steps.
+std::string LongTrack() {
+  std::ifstream in(FixturePath("untagged.mp3"), std::ios::binary);
+  const std::string fixture{std::istreambuf_iterator<char>(in), {}};
+  const std::string frames = fixture.substr(417);  // after the LAME header
+  std::string audio = fixture.substr(0, 417);
+  while (audio.size() < 1024 * 1024) audio += frames;
+  const std::string path =
+      std::filesystem::temp_directory_path() / ("veldan_long_" + std::to_string(getpid()) + ".mp3");
+  std::ofstream(path, std::ios::binary) << audio;
+  return path;
+}
+
+// The index read ahead leads a seek to the samples a seek without it reaches (up to the decoder's
+// warm-up), which are the straight decode's from that frame on; forward and back, in damaged and
+// converted tracks too. Reading ahead comes to an end.
+TEST(Mp3StreamTest, SeeksAfterIndexingAheadLandOnTheSameSamples) {
+  const std::string long_track = LongTrack();
+  struct Case {
+    std::string path;
+    bool straight = true;  // false: a damaged stretch shifts what a straight decode delivers
+  };
+  const Case cases[] = {{long_track},
+                        {FixturePath("staircase.mp3")},
+                        {FixturePath("damaged.mp3"), false},
+                        {FixturePath("truncated.mp3")},
+                        {FixturePath("format_change.mp3")},
+                        {FixturePath("mono22k.mp3")},
+                        {FixturePath("big_tag.mp3")}};
+  for (const auto& [path, straight] : cases) {
+    auto plain = Mp3Stream::Open(path);
+    auto indexed = Mp3Stream::Open(path);
+    ASSERT_TRUE(plain && indexed) << path;
+    std::vector<float> a(1024 * 2), b(1024 * 2);
+    ASSERT_EQ(indexed->Read(b.data(), 1024), 1024u);  // as playing would, before indexing
+    int steps = 0;
+    while (indexed->IndexAhead()) ASSERT_LT(++steps, 1000) << path;
+    EXPECT_FALSE(indexed->IndexAhead()) << path;
+    const int64_t length = plain->length_frames();
+    ASSERT_GT(length, 0) << path;
+    const auto whole = straight ? DecodeAll(path) : std::vector<float>{};
+    for (int64_t tenth : {7, 2, 9, 5, 0, 8, 1}) {
+      const int64_t frame = length * tenth / 10 + 99;
+      EXPECT_EQ(indexed->SeekFrame(frame), plain->SeekFrame(frame)) << path << " " << frame;
+      const std::size_t got = plain->Read(a.data(), 1024);
+      ASSERT_EQ(indexed->Read(b.data(), 1024), got) << path << " " << frame;
+      EXPECT_EQ(FirstDifference(a.data(), b.data(), got * plain->channels(), 1e-4f),
+                got * plain->channels())
+          << path << " " << frame;
+      if (!straight) continue;
+      const std::size_t at = static_cast<std::size_t>(frame) * plain->channels();
+      if (at + got * plain->channels() <= whole.size()) {
+        EXPECT_EQ(FirstDifference(b.data(), whole.data() + at, got * plain->channels(), 1e-4f),
+                  got * plain->channels())
+            << "whole " << path << " " << frame;
+      }
+    }
+  }
+  std::filesystem::remove(long_track);
+}
+
 }  // namespace
 }  // namespace veldan::test

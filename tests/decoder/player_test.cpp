@@ -87,9 +87,10 @@ TEST_F(PlayerTest, PauseAndRestartLoseAndRepeatNothing) {
 }
 
 // After a seek the device gets the track from exactly the target second: the capture is some
-// sound from the start, then everything from the target on.
+// sound from the start, then everything from the target on. *cut (when given) receives the
+// frames heard before the seek.
 void ExpectSeekLanded(const std::vector<float>& heard, const std::vector<float>& track,
-                      int32_t second) {
+                      int32_t second, std::size_t* cut = nullptr) {
   const std::size_t target = static_cast<std::size_t>(second) * kRate * 2;
   ASSERT_GT(track.size(), target);
   const std::size_t tail = track.size() - target;
@@ -101,6 +102,12 @@ void ExpectSeekLanded(const std::vector<float>& heard, const std::vector<float>&
   // differ from a straight decode in the last bits.
   EXPECT_EQ(FirstDifference(heard.data() + head, track.data() + target, tail, 1e-4f), tail)
       << "after the seek";
+  if (cut != nullptr) *cut = head / 2;
+}
+
+// Frames of sound the device has written so far, its own silence left out.
+std::size_t FramesHeardSoFar(const DiskCapture& capture) {
+  return WithoutGaps(capture.Samples(), 2).size() / 2;
 }
 
 TEST_F(PlayerTest, SeekWhilePlayingLandsOnTheSecond) {
@@ -135,6 +142,93 @@ TEST_F(PlayerTest, SeekWhilePausedStaysPausedAtTheTarget) {
   EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
   vbmp3_free();
   ExpectSeekLanded(WithoutGaps(capture.Samples(), 2), WithoutGaps(track, 2), 4);
+}
+
+// The ring holds about a second decoded ahead of what is heard; none of it may sound once a
+// seek is asked for, beyond the callback under way and what the capture's writer still buffers.
+// Paced in real time, so that the capture read just before the seek is up to date.
+TEST_F(PlayerTest, SeekWhilePlayingHearsNothingDecodedBeforeIt) {
+  DiskCapture capture;
+  setenv("SDL_DISKAUDIODELAY", "23", 1);
+  const auto track = DecodeAll(FixturePath("staircase.mp3"));
+  vbmp3_init();
+  ASSERT_TRUE(Open("staircase.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForPosition(1, 10000));
+  const std::size_t before = FramesHeardSoFar(capture);
+  vbmp3_seek(5);
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+  std::size_t cut = 0;
+  ExpectSeekLanded(WithoutGaps(capture.Samples(), 2), WithoutGaps(track, 2), 5, &cut);
+  EXPECT_GE(cut, before);
+  EXPECT_LE(cut, before + 4 * 1024);
+}
+
+// While paused the ring keeps what was decoded ahead; after a seek and play on, the device gets
+// what it had before the pause and then the target, with nothing in between. Paced at five times
+// real time, so that the silence of the pause stays short to read (a pause of three seconds
+// would close the device, and the driver would start its file anew).
+TEST_F(PlayerTest, SeekWhilePausedHearsNothingDecodedBeforeIt) {
+  DiskCapture capture;
+  setenv("SDL_DISKAUDIODELAY", "5", 1);
+  const auto track = WithoutGaps(DecodeAll(FixturePath("staircase.mp3")), 2);
+  vbmp3_init();
+  ASSERT_TRUE(Open("staircase.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForPosition(1, 10000));
+  vbmp3_pause();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the device writes silence
+  const std::size_t before = FramesHeardSoFar(capture);
+  vbmp3_seek(3);
+  vbmp3_restart();
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+  std::size_t cut = 0;
+  ExpectSeekLanded(WithoutGaps(capture.Samples(), 2), track, 3, &cut);
+  EXPECT_EQ(cut, before);
+}
+
+// Requests faster than the device takes sound: only the last one is followed to the end, and the
+// position reads its target at once.
+TEST_F(PlayerTest, SeeksInQuickSuccessionEndAtTheLastOne) {
+  DiskCapture capture;
+  const auto track = DecodeAll(FixturePath("staircase.mp3"));
+  vbmp3_init();
+  ASSERT_TRUE(Open("staircase.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForPosition(1, 10000));
+  for (int32_t second : {4, 1, 5, 0, 3}) vbmp3_seek(second);
+  vbmp3_stop();
+  vbmp3_play();
+  for (int32_t second : {5, 3, 2}) vbmp3_seek(second);
+  int32_t position = -1;
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_PLAYING);
+  EXPECT_EQ(position, 2);
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+  ExpectSeekLanded(WithoutGaps(capture.Samples(), 2), WithoutGaps(track, 2), 2);
+}
+
+TEST_F(PlayerTest, StopPlayCyclesEndWithTheWholeTrackFromTheStart) {
+  DiskCapture capture;
+  const auto track = DecodeAll(FixturePath("staircase.mp3"));
+  vbmp3_init();
+  ASSERT_TRUE(Open("staircase.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForPosition(1, 10000));
+  for (int i = 0; i < 5; ++i) {
+    vbmp3_stop();
+    if (i % 2 == 1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    vbmp3_play();
+    if (i == 2) vbmp3_seek(4);  // the next stop and play start over all the same
+  }
+  int32_t position = -1;
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_PLAYING);
+  EXPECT_EQ(position, 0);
+  EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
+  vbmp3_free();
+  ExpectSeekLanded(WithoutGaps(capture.Samples(), 2), WithoutGaps(track, 2), 0);
 }
 
 TEST_F(PlayerTest, SeekBelowZeroStartsAtTheBeginningAndPastTheEndEnds) {

@@ -100,10 +100,14 @@ DiskCapture::~DiskCapture() {
 }
 
 std::vector<float> DiskCapture::Samples() const {
-  std::ifstream in(file_, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<float> samples(bytes.size() / sizeof(float));
-  std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+  std::ifstream in(file_, std::ios::binary | std::ios::ate);
+  const std::streamoff bytes = in.tellg();
+  if (bytes <= 0) return {};
+  std::vector<float> samples(static_cast<std::size_t>(bytes) / sizeof(float));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(samples.data()),
+          static_cast<std::streamsize>(samples.size() * sizeof(float)));
+  samples.resize(static_cast<std::size_t>(in.gcount()) / sizeof(float));
   return samples;
 }
 
