@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "median.h"
 #include "decoder/playback_stats.h"
 #include "decoder/vbmp3.h"
 #include "platform/paths.h"
@@ -80,13 +81,6 @@ double AwaitSound() {
   }
 }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return -1;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 double Largest(const std::vector<double>& v) {
   return v.empty() ? -1 : *std::max_element(v.begin(), v.end());
 }
@@ -131,32 +125,28 @@ int RunSeek(int argc, char** argv) {
 
   // Each request comes at a random moment of the device's period, after the ring has refilled.
   Sequence sequence;
-  std::vector<double> seek_ms;
   int missed = 0;
-  for (int i = 0; i < seeks; ++i) {
-    const int32_t second =
-        static_cast<int32_t>(sequence.Next(static_cast<uint32_t>(info.length - 2)));
-    vbmp3_seek(second);
+  // Waits for the request just made to be heard, then lets the ring refill.
+  auto record = [&](std::vector<double>* delays) {
     const double ms = AwaitSound();
     if (ms < 0) {
       ++missed;
     } else {
-      seek_ms.push_back(ms);
+      delays->push_back(ms);
     }
     SleepSomeMs(&sequence, 150, 250);
+  };
+  std::vector<double> seek_ms;
+  for (int i = 0; i < seeks; ++i) {
+    vbmp3_seek(static_cast<int32_t>(sequence.Next(static_cast<uint32_t>(info.length - 2))));
+    record(&seek_ms);
   }
   std::vector<double> play_ms;
   for (int i = 0; i < seeks; ++i) {
     vbmp3_stop();
     SleepSomeMs(&sequence, 50, 150);
     vbmp3_play();
-    const double ms = AwaitSound();
-    if (ms < 0) {
-      ++missed;
-    } else {
-      play_ms.push_back(ms);
-    }
-    SleepSomeMs(&sequence, 150, 250);
+    record(&play_ms);
   }
   vbmp3_stop();
   vbmp3_close();

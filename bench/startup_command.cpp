@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "median.h"
 
 namespace veldan::bench {
 namespace {
@@ -209,16 +210,6 @@ RunResult RunOnce(const std::string& display, const std::vector<std::string>& co
   XCloseDisplay(x);
   std::filesystem::remove_all(dir);
   return result;
-}
-
-// The median of the measured values; -1 when none was measured.
-double Median(std::vector<double> values) {
-  values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return v < 0; }),
-               values.end());
-  if (values.empty()) return -1;
-  std::sort(values.begin(), values.end());
-  const std::size_t mid = values.size() / 2;
-  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 }  // namespace

@@ -54,9 +54,7 @@ void SortCatalogue() {
   TrackCatalogue& catalogue = g_state.catalogue;
   const int32_t count = catalogue.count;
   for (int32_t i = 0; i < count; ++i) {
-    std::size_t length = strnlen(catalogue.entries[i], kTextSize - 1);
-    std::memcpy(g_sort_keys[i], catalogue.entries[i], length);
-    g_sort_keys[i][length] = '\0';
+    CopyText(g_sort_keys[i], catalogue.entries[i]);
     MakeSortKey(g_sort_keys[i]);
   }
   // With no two keys equal, the exchange sort below ends in plain key order, which an

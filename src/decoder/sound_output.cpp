@@ -22,6 +22,9 @@ Uint16 BufferFrames(int rate) {
 
 }  // namespace
 
+SoundOutput::SoundOutput(Source source, void* context)
+    : SoundOutput(source, context, SystemSdl) {}
+
 SoundOutput::SoundOutput(Source source, void* context, Loader load)
     : source_(source), context_(context), load_(load) {}
 

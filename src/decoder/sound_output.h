@@ -19,7 +19,6 @@
 namespace veldan {
 
 struct SdlLibrary;
-const SdlLibrary* SystemSdl();
 
 class SoundOutput {
  public:
@@ -30,7 +29,9 @@ class SoundOutput {
   // Gives the SDL functions, or null when there is no SDL; called when the system starts.
   using Loader = const SdlLibrary* (*)();
 
-  SoundOutput(Source source, void* context, Loader load = SystemSdl);
+  // With the system's SDL (SystemSdl).
+  SoundOutput(Source source, void* context);
+  SoundOutput(Source source, void* context, Loader load);
   ~SoundOutput();
   SoundOutput(const SoundOutput&) = delete;
   SoundOutput& operator=(const SoundOutput&) = delete;
