@@ -9,6 +9,7 @@
 
 #include "catalogue/catalogue.h"
 #include "platform/cp932_table.h"
+#include "platform/file_uri.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 #include "platform/sjis.h"
@@ -179,10 +180,24 @@ bool IsValidCp932(const char* text) {
   return true;
 }
 
-void ResolveListLine(const char* line, const ListSource& source, char* out) {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// The line without the blanks before and after its text.
+std::string_view TrimBlanks(std::string_view line) {
+  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+  while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+  return line;
+}
+
+// The entry that a line names read as it stands (no trimming, no escapes). False when it can't
+// be formed and is too long to be kept as it is.
+bool ResolveText(const char* line, const ListSource& source, char* out) {
   if (line[0] == '/') {
-    if (!HostPathToProgram(line, out, kTextSize)) CopyText(out, kTextSize, line);
-    return;
+    return HostPathToProgram(line, out, kTextSize) || CopyText(out, kTextSize, line);
   }
   bool utf8 = source.utf8;
   if (!utf8 && HasNonAscii(line) && IsValidUtf8(line)) {
@@ -196,7 +211,53 @@ void ResolveListLine(const char* line, const ListSource& source, char* out) {
              FormEntry(line, source, true, as_utf8) && ProgramFileExists(as_utf8);
     }
   }
-  if (!FormEntry(line, source, utf8, out)) CopyText(out, kTextSize, line);
+  return FormEntry(line, source, utf8, out) || CopyText(out, kTextSize, line);
+}
+
+}  // namespace
+
+bool ResolveListLine(const char* line, const ListSource& source, char* out) {
+  out[0] = '\0';
+  const std::string_view trimmed = TrimBlanks(line);
+  if (HasUriScheme(trimmed)) {
+    // Only a file on this host can play; a stream or another machine's file is no entry.
+    std::string host_path;
+    return FileUriToHostPath(trimmed, &host_path) && HostPathToProgram(host_path, out, kTextSize);
+  }
+
+  // Other readings of the line, tried only when the line as it stands names no file, so that
+  // every line that named a file before still names it: the text without the blanks around it,
+  // and in a list for other players, that text with its %XX escapes decoded.
+  std::string readings[2];
+  int reading_count = 0;
+  if (trimmed.size() != std::strlen(line) && !trimmed.empty()) {
+    readings[reading_count++] = trimmed;
+  }
+  std::string decoded;
+  if (source.utf8 && trimmed.find('%') != std::string_view::npos &&
+      PercentDecode(trimmed, &decoded) && !decoded.empty()) {
+    readings[reading_count++] = std::move(decoded);
+  }
+
+  const bool as_it_stands = ResolveText(line, source, out);
+  if (trimmed.empty()) {
+    // Blanks alone are a blank line, unless a file has that very name.
+    if (as_it_stands && ProgramFileExists(out)) return true;
+    out[0] = '\0';
+    return false;
+  }
+  if (reading_count == 0 || (as_it_stands && ProgramFileExists(out))) return as_it_stands;
+  char other[kTextSize];
+  int first_formed = -1;
+  for (int i = 0; i < reading_count; ++i) {
+    if (!ResolveText(readings[i].c_str(), source, other)) continue;
+    if (ProgramFileExists(other)) return CopyText(out, kTextSize, other);
+    if (first_formed < 0) first_formed = i;
+  }
+  // Nothing names a file: the line stays as it was read before, or, when that is too long for
+  // an entry, becomes the first other reading that fits.
+  if (as_it_stands) return true;
+  return first_formed >= 0 && ResolveText(readings[first_formed].c_str(), source, out);
 }
 
 }  // namespace veldan

@@ -7,118 +7,168 @@
 #include "catalogue/list_line_path.h"
 #include "catalogue/program_state.h"
 #include "platform/file_access.h"
-#include "platform/name_codec.h"
 #include "platform/paths.h"
 
 namespace veldan {
 
 namespace {
 
-constexpr int kPieceMax = kTextSize - 1;
+// The longest line read whole. A line names one entry of at most 511 bytes, but its text may be
+// far longer: percent escapes triple a name's bytes and a host path holds its drive's whole root.
+constexpr std::size_t kLineMax = 16 * 1024 - 1;
 
-// Reads one piece and returns its length in bytes (NUL bytes included), or -1 at the end of the
-// file. The length tells whether the line went on past the piece, which a text cannot. A line
+// Reads a list file line by line as UTF-8 or program text. A byte-order mark tells the file's
+// encoding and is no part of its first line: EF BB BF is UTF-8; FF FE and FE FF are UTF-16
+// (little- and big-endian, as Windows Notepad saves "Unicode"), converted to UTF-8 here. A line
 // ends after LF, after CR LF, and after a CR on its own (as old Mac lists end their lines).
-int ReadPiece(std::FILE* file, char* piece) {
-  int length = 0;
-  while (length < kPieceMax) {
-    int c = getc_unlocked(file);
-    if (c == EOF) break;
-    piece[length++] = static_cast<char>(c);
-    if (c == '\n') break;
-    if (c == '\r') {
-      const int next = getc_unlocked(file);
-      if (next == '\n' && length < kPieceMax) {
-        piece[length++] = '\n';
-      } else if (next != EOF) {
-        ungetc(next, file);
-      }
-      break;
-    }
-  }
-  piece[length] = '\0';
-  return length == 0 ? -1 : length;
-}
-
-bool IsLineBreak(char c) {
-  return c == '\r' || c == '\n';
-}
-
-// Walks a list file piece by piece and tells, for each piece, whether it belongs to a '#' line.
-// A line longer than a piece goes on in the next one, and a directive such as a long #EXTINF must
-// not leave its tail behind as an entry; a piece that holds a CR or LF anywhere ends its line.
-class PieceReader {
+class LineReader {
  public:
-  explicit PieceReader(std::FILE* file) : file_(file) {}
+  enum class Result { kEnd, kLine, kTooLong };
 
-  // False at the end of the file.
-  bool Next(char* piece) {
-    int length = ReadPiece(file_, piece);
-    if (length < 0) return false;
-    // A UTF-8 byte-order mark opens the file's text; it is no part of the first line.
-    if (first_ && length >= 3 && std::memcmp(piece, "\xEF\xBB\xBF", 3) == 0) {
-      std::memmove(piece, piece + 3, static_cast<std::size_t>(length - 3) + 1);
-      length -= 3;
-      marked_utf8_ = true;
+  explicit LineReader(std::FILE* file) : file_(file) {
+    const int first = getc_unlocked(file_);
+    const int second = first == EOF ? EOF : getc_unlocked(file_);
+    if (first == 0xFF && second == 0xFE) {
+      encoding_ = Encoding::kUtf16Le;
+    } else if (first == 0xFE && second == 0xFF) {
+      encoding_ = Encoding::kUtf16Be;
+    } else if (first == 0xEF && second == 0xBB) {
+      const int third = getc_unlocked(file_);
+      if (third == 0xBF) {
+        encoding_ = Encoding::kUtf8;
+      } else {
+        Push(first, second, third);
+      }
+    } else {
+      Push(first, second, EOF);
     }
-    first_ = false;
-    is_tail_ = continues_line_;
-    if (!continues_line_) in_comment_ = piece[0] == '#';
-    bool has_break = false;
-    for (int i = 0; i < length && !has_break; ++i) has_break = IsLineBreak(piece[i]);
-    continues_line_ = length == kPieceMax && !has_break;
-    return true;
   }
 
-  bool InComment() const { return in_comment_; }
-  bool MarkedUtf8() const { return marked_utf8_; }
-  // The last piece went on from the one before: the tail of a line longer than a piece.
-  bool IsTail() const { return is_tail_; }
+  // Reads the next line, without its line break, into line (kLineMax + 1 bytes), zero-terminated;
+  // NUL bytes end its text. A longer line is read to its end and reported as kTooLong.
+  Result Next(char* line) {
+    std::size_t length = 0;
+    bool read_any = false;
+    bool too_long = false;
+    for (;;) {
+      const int c = NextByte();
+      if (c == EOF) break;
+      read_any = true;
+      if (c == '\n') break;
+      if (c == '\r') {
+        const int next = NextByte();
+        if (next != '\n' && next != EOF) Push(next, EOF, EOF);
+        break;
+      }
+      if (length < kLineMax) {
+        line[length++] = static_cast<char>(c);
+      } else {
+        too_long = true;
+      }
+    }
+    line[length] = '\0';
+    if (!read_any) return Result::kEnd;
+    return too_long ? Result::kTooLong : Result::kLine;
+  }
+
+  // The file's text is UTF-8 by its mark (or was UTF-16 and is UTF-8 now).
+  bool MarkedUtf8() const { return encoding_ != Encoding::kBytes; }
 
  private:
+  enum class Encoding { kBytes, kUtf8, kUtf16Le, kUtf16Be };
+
+  // Bytes handed back, given out again before anything else, first one first.
+  void Push(int a, int b, int c) {
+    for (const int byte : {c, b, a}) {
+      if (byte != EOF) pending_[pending_count_++] = static_cast<unsigned char>(byte);
+    }
+  }
+
+  int NextByte() {
+    if (pending_count_ > 0) return pending_[--pending_count_];
+    if (encoding_ != Encoding::kUtf16Le && encoding_ != Encoding::kUtf16Be) {
+      return getc_unlocked(file_);
+    }
+    const int32_t code = NextCodePoint();
+    if (code < 0) return EOF;
+    // UTF-8 bytes of code, the first returned now and the rest kept back in reverse order.
+    unsigned char bytes[4];
+    int count;
+    if (code < 0x80) {
+      return code;
+    } else if (code < 0x800) {
+      bytes[0] = static_cast<unsigned char>(0xC0 | code >> 6);
+      count = 2;
+    } else if (code < 0x10000) {
+      bytes[0] = static_cast<unsigned char>(0xE0 | code >> 12);
+      count = 3;
+    } else {
+      bytes[0] = static_cast<unsigned char>(0xF0 | code >> 18);
+      count = 4;
+    }
+    for (int i = 1; i < count; ++i) {
+      bytes[i] = static_cast<unsigned char>(0x80 | ((code >> (6 * (count - 1 - i))) & 0x3F));
+    }
+    for (int i = count - 1; i >= 1; --i) pending_[pending_count_++] = bytes[i];
+    return bytes[0];
+  }
+
+  // The next 16-bit unit of a UTF-16 file, -1 at its end (an odd last byte is dropped).
+  int32_t NextUnit() {
+    if (has_unit_) {
+      has_unit_ = false;
+      return unit_;
+    }
+    const int a = getc_unlocked(file_);
+    const int b = a == EOF ? EOF : getc_unlocked(file_);
+    if (b == EOF) return -1;
+    return encoding_ == Encoding::kUtf16Le ? (b << 8 | a) : (a << 8 | b);
+  }
+
+  // The next character of a UTF-16 file; a surrogate without its partner becomes U+FFFD.
+  int32_t NextCodePoint() {
+    const int32_t unit = NextUnit();
+    if (unit < 0xD800 || unit > 0xDFFF) return unit;
+    if (unit >= 0xDC00) return 0xFFFD;
+    const int32_t low = NextUnit();
+    if (low >= 0xDC00 && low <= 0xDFFF) return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    if (low >= 0) {
+      unit_ = low;
+      has_unit_ = true;
+    }
+    return 0xFFFD;
+  }
+
   std::FILE* file_;
-  bool first_ = true;
-  bool marked_utf8_ = false;
-  bool is_tail_ = false;
-  bool continues_line_ = false;
-  bool in_comment_ = false;
+  Encoding encoding_ = Encoding::kBytes;
+  unsigned char pending_[4];
+  int pending_count_ = 0;
+  int32_t unit_ = 0;
+  bool has_unit_ = false;
 };
 
-bool IsBlank(const char* text) {
-  for (; *text != '\0'; ++text) {
-    if (!IsLineBreak(*text)) return false;
-  }
-  return true;
-}
-
-// Stores the entry that a line names: the full program path of its file. The tail of an overlong
-// line names nothing and is kept as it is.
-void StoreEntry(int32_t index, const char* line, const PieceReader& reader,
-                const ListSource& source) {
-  if (reader.IsTail()) {
-    CopyText(g_state.catalogue.entries[index], kTextSize, line);
-    return;
-  }
+// Reads the file's lines and stores each entry through next_slot, which gives the slot for the
+// next entry or null when the catalogue is full (the file is still read to its end). Lines
+// starting with '#', empty lines and lines too long to name an entry are not entries. Returns
+// the number stored.
+template <class NextSlot>
+int32_t ReadEntries(std::FILE* file, const ListSource& source, NextSlot next_slot) {
+  LineReader reader(file);
   ListSource effective = source;
   effective.utf8 = source.utf8 || reader.MarkedUtf8();
-  ResolveListLine(line, effective, g_state.catalogue.entries[index]);
+  char line[kLineMax + 1];
+  int32_t stored = 0;
+  for (;;) {
+    const LineReader::Result result = reader.Next(line);
+    if (result == LineReader::Result::kEnd) break;
+    if (result == LineReader::Result::kTooLong || line[0] == '\0' || line[0] == '#') continue;
+    char* slot = next_slot(stored);
+    if (slot != nullptr && ResolveListLine(line, effective, slot)) ++stored;
+  }
+  return stored;
 }
 
 }  // namespace
-
-bool ReadListPiece(std::FILE* file, char* piece) {
-  return ReadPiece(file, piece) >= 0;
-}
-
-void CutAtFirstLineBreak(char* piece) {
-  piece[std::strcspn(piece, "\r\n")] = '\0';
-}
-
-void StripTrailingLineBreaks(char* piece) {
-  std::size_t length = std::strlen(piece);
-  while (length > 1 && IsLineBreak(piece[length - 1])) --length;
-  piece[length] = '\0';
-}
 
 std::FILE* OpenListFile(const char* program_path) {
   std::string host;
@@ -129,29 +179,20 @@ std::FILE* OpenListFile(const char* program_path) {
 
 int32_t AppendListLines(std::FILE* file, const ListSource& source) {
   TrackCatalogue& catalogue = g_state.catalogue;
-  PieceReader reader(file);
-  char piece[kTextSize];
-  int32_t added = 0;
-  while (reader.Next(piece)) {
-    CutAtFirstLineBreak(piece);
-    if (piece[0] == '\0' || reader.InComment() || catalogue.count >= kCatalogueCapacity) continue;
-    StoreEntry(catalogue.count++, piece, reader, source);
-    ++added;
-  }
+  const int32_t start = catalogue.count;
+  const int32_t added = ReadEntries(file, source, [&](int32_t stored) -> char* {
+    const int32_t index = start + stored;
+    return index < kCatalogueCapacity ? catalogue.entries[index] : nullptr;
+  });
+  catalogue.count = start + added;
   return added;
 }
 
 void ReplaceCatalogueFromFile(std::FILE* file, const ListSource& source) {
   TrackCatalogue& catalogue = g_state.catalogue;
-  PieceReader reader(file);
-  char piece[kTextSize];
-  int32_t stored = 0;
-  while (reader.Next(piece)) {
-    StripTrailingLineBreaks(piece);
-    if (IsBlank(piece) || reader.InComment() || stored >= kCatalogueCapacity) continue;
-    StoreEntry(stored++, piece, reader, source);
-  }
-  catalogue.count = stored;
+  catalogue.count = ReadEntries(file, source, [&](int32_t stored) -> char* {
+    return stored < kCatalogueCapacity ? catalogue.entries[stored] : nullptr;
+  });
   catalogue.current = 0;
 }
 

@@ -24,9 +24,14 @@ ListSource Source(const char* folder, bool utf8) {
   return source;
 }
 
+constexpr const char* kNoEntry = "<no entry>";
+
 std::string Resolve(const std::string& line, const ListSource& source) {
   char out[kTextSize];
-  ResolveListLine(line.c_str(), source, out);
+  if (!ResolveListLine(line.c_str(), source, out)) {
+    EXPECT_STREQ(out, "") << line;
+    return kNoEntry;
+  }
   return out;
 }
 
@@ -127,6 +132,77 @@ TEST_F(ListLinePathTest, OtherPlayersListsPlayFromTheirOwnFolder) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{
                            "T:\\Album\\" + HostNameToProgramText("01 Jóga.mp3"),
                            "T:\\Album\\02.mp3"}));
+}
+
+// Lists that other players and file managers write: file URIs, and in UTF-8 lists, names with
+// percent escapes. A Shift-JIS list's line keeps its '%' as it is.
+TEST_F(ListLinePathTest, FileUrisAndPercentEscapesNameTheirFiles) {
+  const std::string e_acute = "\xC3\xA9";
+  tree_.WriteFile("Album/My Song " + e_acute + ".mp3");
+  tree_.WriteFile("Album/100%.mp3");
+  tree_.WriteFile("Album/lat\xE9.mp3");  // a Latin-1 name: not UTF-8
+  const std::string uri = "file://" + tree_.root() + "/Album/";
+  const std::string song = "T:\\Album\\" + HostNameToProgramText("My Song " + e_acute + ".mp3");
+  const ListSource sjis = Source("T:\\Album", false);
+  const ListSource utf8 = Source("T:\\Album", true);
+  const struct {
+    std::string line;
+    ListSource source;
+    std::string entry;
+  } rows[] = {
+      {uri + "My%20Song%20%C3%A9.mp3", utf8, song},
+      {uri + "My%20Song%20%c3%a9.mp3", sjis, song},  // a URI is a URI in any list
+      {uri + "100%25.mp3", utf8, "T:\\Album\\100%.mp3"},
+      {uri + "lat%E9.mp3", utf8, "T:\\Album\\" + HostNameToProgramText("lat\xE9.mp3")},
+      {"file://localhost" + tree_.root() + "/Album/100%25.mp3", utf8, "T:\\Album\\100%.mp3"},
+      {"  " + uri + "100%25.mp3\t", utf8, "T:\\Album\\100%.mp3"},
+      {uri + "gone.mp3", utf8, "T:\\Album\\gone.mp3"},  // a missing file is still an entry
+      // Nothing on this host: no entry rather than a path that can never play.
+      {"file://nas" + tree_.root() + "/Album/100%25.mp3", utf8, kNoEntry},
+      {uri + "100%2.mp3", utf8, kNoEntry},
+      {uri + "a%00.mp3", utf8, kNoEntry},
+      {"http://radio.example/stream.mp3", sjis, kNoEntry},
+      {"smb://nas/music/a.mp3", utf8, kNoEntry},
+      // Escapes in a UTF-8 list's own lines.
+      {"My%20Song%20%C3%A9.mp3", utf8, song},
+      {"100%25.mp3", utf8, "T:\\Album\\100%.mp3"},
+      {tree_.root() + "/Album/100%25.mp3", utf8, "T:\\Album\\100%.mp3"},
+      {"50%.mp3", utf8, "T:\\Album\\50%.mp3"},        // not an escape: taken as it is
+      {"gone%20x.mp3", utf8, "T:\\Album\\gone%20x.mp3"},  // names nothing either way
+      // Program text keeps its bytes.
+      {"100%25.mp3", sjis, "T:\\Album\\100%25.mp3"},
+      {"My%20Song%20%C3%A9.mp3", sjis, "T:\\Album\\My%20Song%20%C3%A9.mp3"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Resolve(row.line, row.source), row.entry) << row.line;
+
+  // A file whose name holds the escape itself, as a list VELDAN saved names it, stays named.
+  tree_.WriteFile("Album/100%25.mp3");
+  EXPECT_EQ(Resolve("100%25.mp3", utf8), "T:\\Album\\100%25.mp3");
+  EXPECT_EQ(Resolve(tree_.root() + "/Album/100%25.mp3", utf8), "T:\\Album\\100%25.mp3");
+}
+
+// Blanks around a line's text: the file the text names plays, unless the line as it stands
+// names a file itself.
+TEST_F(ListLinePathTest, BlanksAroundALineAreDroppedWhenTheyNameNothing) {
+  tree_.WriteFile("Album/01.mp3");
+  tree_.WriteFile("Album/ 02.mp3");
+  const ListSource sjis = Source("T:\\Album", false);
+  const ListSource utf8 = Source("T:\\Album", true);
+  const struct {
+    std::string line;
+    ListSource source;
+    std::string entry;
+  } rows[] = {
+      {"  01.mp3  ", sjis, "T:\\Album\\01.mp3"},
+      {"\t01.mp3\t", utf8, "T:\\Album\\01.mp3"},
+      {" T:\\Album\\01.mp3 ", sjis, "T:\\Album\\01.mp3"},
+      {" " + tree_.root() + "/Album/01.mp3", utf8, "T:\\Album\\01.mp3"},
+      {" 02.mp3", sjis, "T:\\Album\\ 02.mp3"},  // the file of that very name
+      {" 02.mp3 ", sjis, "T:\\Album\\ 02.mp3 "},  // nothing either way: as it was read
+      {"   ", sjis, kNoEntry},
+      {"\t", utf8, kNoEntry},
+  };
+  for (const auto& row : rows) EXPECT_EQ(Resolve(row.line, row.source), row.entry) << row.line;
 }
 
 // A named pipe in a list's place would block the open until a writer came; it is no list.

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
+#include "catalogue/search.h"
+#include "platform/name_codec.h"
 #include "support/temp_tree.h"
 
 namespace veldan {
@@ -50,14 +53,13 @@ TEST(ListLinesTest, BothRules) {
        {"C:\\A\\1.mp3", "C:\\B\\2.mp3"},
        {"C:\\A\\1.mp3", "C:\\B\\2.mp3"}},
       {"#EXTM3U\r\n#EXTINF:12,Song\r\nX:\\1.mp3\r\n# note\r\n\r\n", {"X:\\1.mp3"}, {"X:\\1.mp3"}},
-      // A directive longer than a piece leaves no tail behind.
+      // A long directive leaves no tail behind.
       {kLongComment + "\nX:\\2.mp3\n", {"X:\\2.mp3"}, {"X:\\2.mp3"}},
-      // A line longer than a piece gives pieces of 511 and 89 bytes.
-      {kLong + "\r\n",
-       {kLong.substr(0, 511), kLong.substr(511)},
-       {kLong.substr(0, 511), kLong.substr(511)}},
-      // After 510 bytes and the CR, the LF alone is no entry.
-      {std::string(510, 'x') + "\r\n", {std::string(510, 'x')}, {std::string(510, 'x')}},
+      // A line whose entry can't fit a slot names nothing; its cut text would name another file.
+      {kLong + "\r\nX:\\2.mp3\r\n", {"X:\\2.mp3"}, {"X:\\2.mp3"}},
+      {std::string(100 * 1024, 'a') + "\nX:\\2.mp3", {"X:\\2.mp3"}, {"X:\\2.mp3"}},
+      // The longest line that fits: 511 bytes, its CR LF after them.
+      {std::string(511, 'x') + "\r\n", {std::string(511, 'x')}, {std::string(511, 'x')}},
       {"X:\\a\0junk\nX:\\b\n\0\n"s, {"X:\\a", "X:\\b"}, {"X:\\a", "X:\\b"}},  // NUL ends a text
       // A CR alone ends a line too (old Mac lists); CR LF stays one break.
       {"a\rb\r", {"a", "b"}, {"a", "b"}},
@@ -88,6 +90,73 @@ TEST(ListLinesTest, FiveHundredEntriesAtMost) {
   std::fclose(file);
   EXPECT_EQ(g_state.catalogue.count, 500);
   EXPECT_STREQ(g_state.catalogue.entries[499], "X:\\a.mp3");
+}
+
+// The same list as UTF-8 text, and in UTF-16 with either byte order (as Windows Notepad saves
+// "Unicode"): the same entries, whatever the list's extension.
+std::string Utf16(const std::u16string& text, bool little_endian) {
+  std::string bytes = little_endian ? "\xFF\xFE" : "\xFE\xFF";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += little_endian ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
+TEST(ListLinesTest, Utf16ListsReadAsTheirUtf8Text) {
+  TempTree tree;
+  tree.WriteFile("Album/01 Jóga.mp3");
+  tree.WriteFile("Album/日本.mp3");
+  tree.WriteFile("Album/🎵.mp3");
+  const std::u16string text =
+      u"#EXTM3U\r\n01 Jóga.mp3\r\n\r\n日本.mp3\n" + std::u16string(u"🎵.mp3\r") + u"  01 Jóga.mp3";
+  const std::string utf8 =
+      "\xEF\xBB\xBF#EXTM3U\r\n01 Jóga.mp3\r\n\r\n日本.mp3\n🎵.mp3\r  01 Jóga.mp3";
+  tree.WriteFile("Album/utf8.m3u", utf8);
+  ResetProgramState();
+  ASSERT_TRUE(ReplaceCatalogueFromList("T:\\Album\\utf8.m3u"));
+  const Lines expected = Entries();
+  ASSERT_EQ(expected.size(), 4u);
+  EXPECT_EQ(expected[3], expected[0]);  // the blanks around the last line's text name nothing
+
+  for (const bool little_endian : {true, false}) {
+    for (const char* name : {"notepad.m3u", "notepad.m3u8", "notepad.txt.m3u"}) {
+      tree.WriteFile(std::string("Album/") + name, Utf16(text, little_endian));
+      ResetProgramState();
+      ASSERT_TRUE(ReplaceCatalogueFromList(("T:\\Album\\" + std::string(name)).c_str()));
+      EXPECT_EQ(Entries(), expected) << name << (little_endian ? " LE" : " BE");
+    }
+  }
+
+  // The search reads them too; an odd last byte and a lone surrogate do no harm.
+  TempTree folder('U');
+  folder.WriteFile("a.mp3");
+  folder.WriteFile("list.m3u", Utf16(u"a.mp3\r\n\xD800x\r\n\xDC00", true) + "\x01");
+  ResetProgramState();
+  SearchFolder("U:", 0);
+  ASSERT_EQ(g_state.catalogue.count, 3);
+  EXPECT_STREQ(g_state.catalogue.entries[0], "U:\\a.mp3");
+  EXPECT_EQ(g_state.catalogue.entries[1], "U:\\" + HostNameToProgramText("\uFFFDx"));
+}
+
+// A line longer than a slot whose entry fits: a file manager's URI of a deep Japanese name, each
+// character nine bytes of escapes.
+TEST(ListLinesTest, ALongLineNamesItsFileWhenTheEntryFits) {
+  TempTree tree;
+  std::string name;
+  std::string escaped;
+  for (int i = 0; i < 80; ++i) {
+    name += "日";
+    escaped += "%E6%97%A5";
+  }
+  tree.WriteFile("Album/" + name + ".mp3");
+  const std::string line = "file://" + tree.root() + "/Album/" + escaped + ".mp3";
+  ASSERT_GT(line.size(), 720u);
+  tree.WriteFile("Album/list.m3u8", line + "\n");
+  ResetProgramState();
+  ASSERT_TRUE(ReplaceCatalogueFromList("T:\\Album\\list.m3u8"));
+  EXPECT_EQ(Entries(), (Lines{"T:\\Album\\" + HostNameToProgramText(name + ".mp3")}));
 }
 
 TEST(ListLinesTest, ReplaceCatalogueFromListOpensThroughThePathMapping) {

@@ -109,6 +109,24 @@ TEST_F(ListFileTest, AnM3u8ListHoldsHostPathsInUtf8) {
   EXPECT_EQ(Catalogue(), entries);
 }
 
+// Names that other players' lists would escape or trim read back as the very files in both of
+// VELDAN's formats, also while the names they would decode or trim to exist too.
+TEST_F(ListFileTest, NamesWithEscapesAndBlanksReadBackAsSaved) {
+  std::vector<std::string> entries;
+  for (const char* name : {"100%25.mp3", "100%.mp3", " lead.mp3", "lead.mp3", "trail .mp3",
+                           "trail.mp3", "50%.mp3", "%E9.mp3", "file%3A.mp3"}) {
+    Touch(std::string("music/") + name);
+    entries.push_back(ProgramPath(std::string("music/") + name));
+  }
+  for (const char* list : {"saved.m3u", "saved.m3u8"}) {
+    SetCatalogue(entries);
+    ASSERT_TRUE(SaveCatalogueAsList(ProgramPath(list).c_str()));
+    SetCatalogue({"C:\\other.mp3"});
+    ASSERT_TRUE(ReplaceCatalogueFromList(ProgramPath(list).c_str()));
+    EXPECT_EQ(Catalogue(), entries) << list;
+  }
+}
+
 // On a full disk the old list must survive whole: the new one is written beside it first.
 TEST_F(ListFileTest, SavingOnAFullDiskLeavesTheOldListAsItWas) {
   test::SmallTmpfs disk;
