@@ -58,7 +58,8 @@ namespace {
 bool LoadPresetFrom(const char* folder) {
   std::string host_path;
   if (!PresetHostPath(folder, &host_path)) return false;
-  std::FILE* file = std::fopen(host_path.c_str(), "rb");
+  // Opened as tracks and lists are: a pipe or a device of that name would block start-up.
+  std::FILE* file = OpenRegularFileStream(host_path);
   if (file == nullptr) return false;
   unsigned char bytes[kPresetFileSize];
   const std::size_t count = std::fread(bytes, 1, sizeof bytes, file);

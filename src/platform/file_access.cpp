@@ -56,6 +56,11 @@ std::FILE* OpenRegularFileStream(const std::string& host_path) {
 
 bool WriteFileWhole(const std::string& host_path, std::string_view contents) {
   const std::string target = WriteTarget(host_path);
+  // Only a regular file is replaced: a pipe, a device or a socket of that name belongs to
+  // someone else, and renaming over it would take it from them.
+  struct stat old;
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) return false;
   const std::size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -73,11 +78,7 @@ bool WriteFileWhole(const std::string& host_path, std::string_view contents) {
   }
   if (fd < 0) return false;
 
-  struct stat old;
-  bool ok = true;
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-  }
+  bool ok = !exists || ::fchmod(fd, old.st_mode & 07777) == 0;
   ok = ok && WriteAll(fd, contents) && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;

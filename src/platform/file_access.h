@@ -24,7 +24,8 @@ std::FILE* OpenRegularFileStream(const std::string& host_path);
 // Replaces the file at host_path by contents: a temporary file in the same folder is written,
 // flushed to disk and renamed over the target. On any failure the temporary file is removed, the
 // old file (if any) is untouched, and the result is false. A link is followed to its target; a
-// file replaced keeps its permission bits.
+// file replaced keeps its permission bits. Anything but a regular file at the target (a pipe, a
+// device, a folder) is never replaced: false.
 bool WriteFileWhole(const std::string& host_path, std::string_view contents);
 
 }  // namespace veldan

@@ -86,6 +86,22 @@ TEST_F(EqualizerPresetTest, MissingFileOrUnfitPathChangesNothingAndCallsNothing)
   EXPECT_FALSE(SaveEqualizerPreset("R:", flat));  // a CD drive without a medium
 }
 
+// A pipe of the preset's name would wait for a writer for ever at start-up; it is no preset, and
+// a save leaves it alone.
+TEST_F(EqualizerPresetTest, APipeNamedLikeThePresetIsNeitherReadNorReplaced) {
+  const std::string pipe = PresetFile().toStdString();
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  g_state.applied_equalizer[0] = 30;
+  LoadEqualizerPreset("Q:\\prog");
+  EXPECT_EQ(g_state.applied_equalizer[0], 30);
+  EXPECT_TRUE(fake::CallLog().empty());
+  const int32_t flat[10] = {};
+  EXPECT_FALSE(SaveEqualizerPreset("Q:\\prog", flat));
+  struct stat st;
+  ASSERT_EQ(stat(pipe.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST_F(EqualizerPresetTest, SavesFortyLittleEndianBytesOverAnyOldFile) {
   test::TempDrives::MakeFile(PresetFile(), QByteArray(100, '\x55'));
   const int32_t setting[10] = {120, 0, -120, 15, 5000, 0, 0, 0, 0, -10};

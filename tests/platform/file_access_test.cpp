@@ -80,6 +80,19 @@ TEST_F(FileAccessTest, WholeWritesReplaceKeepModeAndFollowLinks) {
   EXPECT_EQ(Files(), 3u);  // no temporary file is left anywhere
 }
 
+// A pipe (or a device) of the target's name, or at the end of a link, is someone else's: it
+// stays, and nothing is written. (Only pipes of the test's own folder: a link to a real device
+// would replace that device when the check is missing.)
+TEST_F(FileAccessTest, WholeWritesNeverReplaceAPipe) {
+  ASSERT_EQ(mkfifo(Path("VELDANEQ.DEF").c_str(), 0600), 0);
+  EXPECT_FALSE(WriteFileWhole(Path("VELDANEQ.DEF"), "preset"));
+  fs::create_symlink(dir_ / "VELDANEQ.DEF", dir_ / "link.m3u");
+  EXPECT_FALSE(WriteFileWhole(Path("link.m3u"), "list"));
+  EXPECT_TRUE(fs::is_fifo(dir_ / "VELDANEQ.DEF"));
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.m3u"));
+  EXPECT_EQ(Files(), 2u);
+}
+
 // A write that runs out of room (here the process's file size limit, as a full disk would)
 // fails, leaves the old file byte for byte and removes the temporary file.
 TEST_F(FileAccessTest, AFailedWriteLeavesTheOldFileAndNoTemporary) {
