@@ -14,6 +14,7 @@
 
 #include "platform/drive_table.h"
 #include "platform/host_path.h"
+#include "platform/mount_table.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 #include "platform/sjis.h"
@@ -41,7 +42,9 @@ struct DirListing::Impl {
   bool exact = false;          // the pattern named one item, found by Open
   bool exact_delivered = false;
   bool match_all = false;
-  bool holds_virtual = false;  // this folder holds a virtual file system's mount point
+  bool holds_virtual = false;  // this folder may hold a virtual file system's mount point
+  bool dev_known = false;      // dev is this folder's device
+  dev_t dev = 0;
   bool subtree_clear = false;  // no virtual file system is mounted anywhere below this folder
   bool at_end = false;
   std::size_t name_room = 0;   // bytes a name may take so that the full path fits 511
@@ -63,7 +66,9 @@ struct DirListing::Impl {
   void Reset() {
     if (fd >= 0) close(fd);
     fd = -1;
-    exact = exact_delivered = match_all = holds_virtual = subtree_clear = at_end = false;
+    exact = exact_delivered = match_all = holds_virtual = dev_known = subtree_clear = at_end =
+        false;
+    dev = 0;
     ancestors_ready = false;
     host_folder_known = false;
     name_room = pattern_len = folder_len = ancestor_count = buf_pos = buf_len = 0;
@@ -130,12 +135,25 @@ struct DirListing::Impl {
     return false;
   }
 
+  // Whether the folder item name (a link followed), of status st, is on a virtual file system:
+  // by the mount table, and where it crosses into another file system, by that one's type.
+  bool IsVirtualFolder(const char* name, const struct stat& st, bool follow) const {
+    if (drive_table::IsVirtualDevice(st.st_dev)) return true;
+    // A real subfolder of a folder with no virtual file system below it is none.
+    if ((subtree_clear && !follow) || (dev_known && st.st_dev == dev)) return false;
+    const int item = openat(fd, name, O_PATH | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
+    if (item < 0) return false;
+    const bool is_virtual = IsOnVirtualFs(item);
+    close(item);
+    return is_virtual;
+  }
+
   Kind FollowLink(const char* name) {
     struct stat st;
     if (fstatat(fd, name, &st, AT_NO_AUTOMOUNT) != 0) return Kind::kSkip;  // dangling, or a loop
     if (S_ISREG(st.st_mode)) return Kind::kFile;
     if (!S_ISDIR(st.st_mode)) return Kind::kSkip;
-    if (drive_table::IsVirtualDevice(st.st_dev) || IsAncestor(st)) return Kind::kSkip;
+    if (IsVirtualFolder(name, st, true) || IsAncestor(st)) return Kind::kSkip;
     return Kind::kFolder;
   }
 
@@ -149,7 +167,7 @@ struct DirListing::Impl {
         return Kind::kFile;
       case DT_DIR:
         if (holds_virtual && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0 &&
-            drive_table::IsVirtualDevice(st.st_dev))
+            IsVirtualFolder(name, st, false))
           return Kind::kSkip;
         return Kind::kFolder;
       case DT_LNK:
@@ -159,7 +177,7 @@ struct DirListing::Impl {
         if (S_ISLNK(st.st_mode)) return FollowLink(name);
         if (S_ISREG(st.st_mode)) return Kind::kFile;
         if (S_ISDIR(st.st_mode))
-          return drive_table::IsVirtualDevice(st.st_dev) ? Kind::kSkip : Kind::kFolder;
+          return IsVirtualFolder(name, st, false) ? Kind::kSkip : Kind::kFolder;
         return Kind::kSkip;
       default:
         return Kind::kSkip;
@@ -343,12 +361,16 @@ bool DirListing::Open(const char* pattern_path) {
       return false;
     }
     const drive_table::FolderCheck check = drive_table::CheckFolder(st.st_dev, st.st_ino);
-    if (check.is_virtual) {
+    if (check.is_virtual || IsOnVirtualFs(impl->fd)) {
       Close();
       return false;
     }
-    impl->holds_virtual = check.holds_virtual;
-    impl->subtree_clear = !check.leads_to_virtual;
+    impl->dev = st.st_dev;
+    impl->dev_known = true;
+    // Without a mount table nothing says where virtual file systems are mounted: every
+    // subfolder is asked for its device, and one on another file system for that one's type.
+    impl->holds_virtual = check.holds_virtual || !check.table_known;
+    impl->subtree_clear = check.table_known && !check.leads_to_virtual;
   }
   impl->below = g_open_listings<Impl>;
   g_open_listings<Impl> = impl;

@@ -24,9 +24,11 @@ bool IsVirtualDevice(dev_t dev);
 
 // What the listing must know of a folder (dev, ino) about the virtual file systems.
 struct FolderCheck {
-  bool is_virtual;      // the folder is on one
-  bool holds_virtual;   // one is mounted on an item of this folder
+  bool is_virtual;        // the folder is on one
+  bool holds_virtual;     // one is mounted on an item of this folder
   bool leads_to_virtual;  // one is mounted somewhere below this folder
+  bool table_known;       // the three above come from a mount table that was read; when not,
+                          // they are all false and only the file system types can tell
 };
 FolderCheck CheckFolder(dev_t dev, ino_t ino);
 

@@ -44,11 +44,12 @@ class Table {
   std::mutex mu;
 
   void EnsureLoaded() {
-    if (!loaded_) Load();
+    if (!loaded_) Load(MountWatcher::kKernelTable);
   }
 
-  void Load() {
+  void Load(const char* mount_table) {
     loaded_ = true;
+    watcher_.UsePath(mount_table);
     drives_ = {};
     Drive& c = drives_['C' - 'A'];
     c.present = true;
@@ -72,6 +73,7 @@ class Table {
   // Re-reads the mount table when the kernel reports a change.
   void RefreshMounts(bool force) {
     if (!watcher_.Refresh(&mounts_, force)) return;
+    mounts_known_ = watcher_.TableRead();
     virtual_devices_.clear();
     virtual_parents_.clear();
     virtual_ancestors_.clear();
@@ -137,7 +139,8 @@ class Table {
     return {IsVirtualDevice(dev),
             std::find(virtual_parents_.begin(), virtual_parents_.end(), id) != virtual_parents_.end(),
             std::find(virtual_ancestors_.begin(), virtual_ancestors_.end(), id) !=
-                virtual_ancestors_.end()};
+                virtual_ancestors_.end(),
+            mounts_known_};
   }
 
  private:
@@ -198,6 +201,7 @@ class Table {
   std::array<Drive, 26> drives_;
   MountWatcher watcher_;
   std::vector<MountEntry> mounts_;
+  bool mounts_known_ = false;  // the mount table was read: mounts_ holds every mount
   std::vector<dev_t> virtual_devices_;
   std::vector<std::pair<dev_t, ino_t>> virtual_parents_;
   std::vector<std::pair<dev_t, ino_t>> virtual_ancestors_;
@@ -271,10 +275,10 @@ void CopyBounded(const std::string& text, char* out, std::size_t out_size) {
 
 }  // namespace
 
-void ReloadDriveTable() {
+void ReloadDriveTable(const char* mount_table) {
   Table& t = GetTable();
   std::lock_guard lock(t.mu);
-  t.Load();
+  t.Load(mount_table != nullptr ? mount_table : MountWatcher::kKernelTable);
 }
 
 int ListDriveRoots(char* buf, int buf_size) {

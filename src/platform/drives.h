@@ -18,8 +18,10 @@ namespace veldan {
 enum class DriveKind : int { kNoSuchDrive = 1, kRemovable = 2, kFixed = 3, kCdRom = 5 };
 
 // Re-reads the kernel's optical drives, the mount table and VELDAN_DRIVES. Called once lazily;
-// tests call it after changing the environment.
-void ReloadDriveTable();
+// tests call it after changing the environment. mount_table names another file to read as the
+// kernel's mount table (tests: a missing one stands for a sandbox without /proc); null is the
+// kernel's own, and every later reload without one goes back to it.
+void ReloadDriveTable(const char* mount_table = nullptr);
 
 // Writes the roots of all drives ("C:\", "D:\", ...) each zero-terminated, the list ended by an
 // empty text, into buf. Returns the length written without the final zero; when the list does not

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <array>
@@ -61,7 +62,50 @@ bool IsVirtualFsType(std::string_view t) {
   return false;
 }
 
+bool IsVirtualFsMagic(unsigned long f_type) {
+  // The types IsVirtualFsType names, by the numbers their kernel code gives them.
+  static constexpr unsigned long kVirtual[] = {
+      0x9fa0,      // proc
+      0x62656572,  // sysfs
+      0x1cd1,      // devpts
+      0x27e0eb,    // cgroup
+      0x63677270,  // cgroup2
+      0x73636673,  // securityfs
+      0x64626720,  // debugfs
+      0x74726163,  // tracefs
+      0x6165676c,  // pstore
+      0xcafe4a11,  // bpf
+      0x62656570,  // configfs
+      0x65735543,  // fusectl
+      0x19800202,  // mqueue
+      0x958458f6,  // hugetlbfs
+      0x0187,      // autofs
+      0x42494e4d,  // binfmt_misc
+      0xde5e81e4,  // efivarfs
+      0x67596969,  // rpc_pipefs
+      0x6e736673,  // nsfs
+      0xf97cff8c,  // selinuxfs
+      0x43415d53,  // smackfs
+      0x6e667364,  // nfsd
+  };
+  for (const unsigned long v : kVirtual)
+    if (f_type == v) return true;
+  return false;
+}
+
+bool IsOnVirtualFs(int fd) {
+  struct statfs info;
+  return fstatfs(fd, &info) == 0 && IsVirtualFsMagic(static_cast<unsigned long>(info.f_type));
+}
+
 MountWatcher::MountWatcher(const char* path) : path_(path) {}
+
+void MountWatcher::UsePath(const char* path) {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  read_once_ = false;
+  path_ = path;
+}
 
 MountWatcher::~MountWatcher() {
   if (fd_ >= 0) close(fd_);

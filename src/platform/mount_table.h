@@ -27,9 +27,19 @@ std::vector<MountEntry> ParseMounts(std::string_view text);
 // in the case of proc and sysfs, never end when walked.
 bool IsVirtualFsType(std::string_view fs_type);
 
+// The same rule by the type number statfs() reports (f_type), for when the mount table can't be
+// read (some sandboxes have no /proc). devtmpfs reports tmpfs's number and FUSE file systems
+// share one, so neither devtmpfs nor fuse.lxcfs is known by number.
+bool IsVirtualFsMagic(unsigned long f_type);
+
+// True when the folder open at fd lies on a virtual file system by its statfs() type.
+bool IsOnVirtualFs(int fd);
+
 class MountWatcher {
  public:
-  explicit MountWatcher(const char* path = "/proc/self/mounts");
+  static constexpr const char* kKernelTable = "/proc/self/mounts";
+
+  explicit MountWatcher(const char* path = kKernelTable);
   ~MountWatcher();
   MountWatcher(const MountWatcher&) = delete;
   MountWatcher& operator=(const MountWatcher&) = delete;
@@ -37,6 +47,12 @@ class MountWatcher {
   // Re-reads the table when it changed since the last read (or was never read, or force is set);
   // returns true when *mounts was replaced.
   bool Refresh(std::vector<MountEntry>* mounts, bool force = false);
+
+  // True when the last refresh read the table: the mounts it gave are all there are.
+  bool TableRead() const { return fd_ >= 0; }
+
+  // Reads the table at path from now on (the next refresh reads it).
+  void UsePath(const char* path);
 
  private:
   std::string path_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "platform/mount_table.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 #include "temp_tree.h"
@@ -221,6 +223,39 @@ TEST(DirListingLinks, LinksIntoEachOthersFoldersEnd) {
   std::set<std::string> folders;
   Walk("Q:", 0, &folders, 1000);
   EXPECT_EQ(folders, (std::set<std::string>{"Q:\\a", "Q:\\a\\l1", "Q:\\b", "Q:\\b\\l2"}));
+}
+
+// Some sandboxes have no /proc/self/mounts (a missing table stands for it here): the virtual
+// file systems are then known by their statfs type, found where a folder crosses into another
+// file system, and a walk of /sys or of a link into /proc lists nothing.
+TEST(DirListingWalk, WithoutAMountTableVirtualFileSystemsAreKnownByType) {
+  struct statfs proc_fs;
+  struct statfs sys_fs;
+  if (statfs("/proc", &proc_fs) != 0 || !IsVirtualFsMagic(proc_fs.f_type) ||
+      statfs("/sys", &sys_fs) != 0 || !IsVirtualFsMagic(sys_fs.f_type)) {
+    GTEST_SKIP() << "/proc and /sys are not the kernel's here";
+  }
+  TempTree tree;
+  tree.Dir("cd");
+  tree.Dir("cd/music");
+  tree.File("cd/music/a.mp3");
+  tree.Link("/proc", "cd/proclink");
+  tree.Link("/sys/kernel", "cd/syslink");
+  DriveEnv env("Q=cdrom:" + tree.Path("cd"));
+  ReloadDriveTable((tree.root() + "/no-mounts").c_str());
+
+  const auto root = List("C:\\*.*");
+  EXPECT_EQ(root.count("proc"), 0u);
+  EXPECT_EQ(root.count("sys"), 0u);
+  EXPECT_EQ(root.count("tmp"), 1u);
+  DirListing listing;
+  EXPECT_FALSE(listing.Open("C:\\proc\\*.*"));
+  EXPECT_FALSE(listing.Open("C:\\sys\\kernel\\*.*"));
+  std::set<std::string> folders;
+  EXPECT_EQ(Walk("C:\\sys", 0, &folders, 1000), 0);
+  EXPECT_TRUE(folders.empty());
+  EXPECT_EQ(Walk("Q:", 0, &folders, 1000), 1);
+  EXPECT_EQ(folders, (std::set<std::string>{"Q:\\music"}));
 }
 
 TEST(DirListingWalk, WholeFileSystemWalkEnds) {

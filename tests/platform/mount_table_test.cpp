@@ -24,5 +24,18 @@ TEST(MountTable, ParsesLinesAndUndoesEscapes) {
   EXPECT_FALSE(IsVirtualFsType("iso9660"));
 }
 
+// Every type known by number is one the names' rule knows; the file systems music lives on
+// are not among them.
+TEST(MountTable, VirtualTypesByNumber) {
+  EXPECT_TRUE(IsVirtualFsMagic(0x9fa0));       // proc
+  EXPECT_TRUE(IsVirtualFsMagic(0x62656572));   // sysfs
+  EXPECT_TRUE(IsVirtualFsMagic(0x63677270));   // cgroup2
+  EXPECT_FALSE(IsVirtualFsMagic(0xef53));      // ext4
+  EXPECT_FALSE(IsVirtualFsMagic(0x01021994));  // tmpfs (and devtmpfs)
+  EXPECT_FALSE(IsVirtualFsMagic(0x9660));      // iso9660
+  EXPECT_FALSE(IsVirtualFsMagic(0x65735546));  // FUSE: sshfs and the like hold music too
+  EXPECT_FALSE(IsVirtualFsMagic(0x4d44));      // vfat
+}
+
 }  // namespace
 }  // namespace veldan
