@@ -503,6 +503,39 @@ def link_pixels(s, wid):
                if rgb[i + 2] > 150 and rgb[i] < 90 and rgb[i + 1] < 90)
 
 
+# ----------------------------------------------------------------------------- lists from other players
+
+
+@scenario()
+def vlc_list(s):
+    """Started on a list as VLC and file managers write it (file URIs, percent-encoded names,
+    one with é and one with a '%', a stream it can't play), it plays the list's tracks in the
+    list's order."""
+    from urllib.parse import quote
+
+    s.put("t/Music/My Song é.mp3", B, "short")
+    s.put("t/Music/100%.mp3", D, "short")
+    s.put("t/Music/01.mp3", A)  # the folder's first track by name: heard only if the list fails
+    os.makedirs(s.path("t", "Lists"))
+    music = quote(s.path("t", "Music"))
+    with open(s.path("t", "Lists", "vlc.m3u8"), "wb") as f:
+        f.write(("#EXTM3U\n"
+                 "#EXTINF:3,My Song é\n"
+                 f"file://{music}/{quote('My Song é.mp3')}\n"
+                 "#EXTINF:-1,Radio\n"
+                 "http://radio.invalid/stream.mp3\n"
+                 "#EXTINF:3,100%\n"
+                 f"file://localhost{music}/{quote('100%.mp3')}\n").encode("utf-8"))
+    with open(s.path("t", "Lists", "vlc.m3u8"), "rb") as f:
+        check(b"/100%25.mp3" in f.read(), "the list does not hold the escaped name")
+    s.start([s.path("t", "Lists", "vlc.m3u8")], drives=f"T=fixed:{s.path('t')}")
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [T:\\Lists]", f"title is {s.title(wid)!r}")
+    s.wait_tone(B)
+    s.wait_tone(D, timeout=8)
+    close_ok(s, wid)
+
+
 # ----------------------------------------------------------------------------- runner
 
 
