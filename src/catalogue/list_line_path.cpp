@@ -235,7 +235,7 @@ bool ResolveListLine(const char* line, const ListSource& source, char* out) {
   }
   std::string decoded;
   if (source.utf8 && trimmed.find('%') != std::string_view::npos &&
-      PercentDecode(trimmed, &decoded) && !decoded.empty()) {
+      PercentDecode(trimmed, &decoded)) {
     readings[reading_count++] = std::move(decoded);
   }
 

@@ -1,4 +1,4 @@
-// Reading list files: pieces of at most 511 bytes, the two line rules, and the catalogue fills.
+// Reading list files: whole lines in their encoding, and the catalogue fills.
 #include "catalogue/list_lines.h"
 
 #include <cstring>
@@ -91,12 +91,11 @@ class LineReader {
     }
     const int32_t code = NextCodePoint();
     if (code < 0) return EOF;
-    // UTF-8 bytes of code, the first returned now and the rest kept back in reverse order.
+    if (code < 0x80) return code;
+    // The UTF-8 bytes of code: the first is returned now, the others are kept back.
     unsigned char bytes[4];
     int count;
-    if (code < 0x80) {
-      return code;
-    } else if (code < 0x800) {
+    if (code < 0x800) {
       bytes[0] = static_cast<unsigned char>(0xC0 | code >> 6);
       count = 2;
     } else if (code < 0x10000) {
