@@ -14,6 +14,7 @@
 #include "main/hand_over.h"
 #include "main/main_window.h"
 #include "main/mpris.h"
+#include "platform/udisks_client.h"
 #include "ui/program_icon.h"
 
 namespace {
@@ -63,6 +64,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   CloseOnTerminateSignals(app);
+  // The desktop's disc service finds, mounts and follows the discs from here on, also for a
+  // start-up that waits for one; without a system bus the kernel's files serve as before.
+  const veldan::UDisksClient udisks(QDBusConnection::systemBus());
 
   veldan::ResetProgramState();
   // The main window's start-up work runs before the dialogs exist and may use none of them.
