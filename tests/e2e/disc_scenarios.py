@@ -15,13 +15,18 @@ import time
 
 import scenarios
 from scenarios import scenario, stop_and_wait_idle, close_ok
-from veldan_e2e import MEDIUM_PROMPT_TITLE, SKIP, TONES, Failure, _die_with_parent, check
+from veldan_e2e import (MEDIUM_PROMPT_TITLE, OPTION_CONTROLS, OPTION_TITLE, SKIP, TONES,
+                        _die_with_parent, check)
 
 A, B, C, D, E, F, G, H = TONES
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 STANDIN = os.path.join(HERE, "..", "support", "udisks_standin.py")
 SR0_MOUNT = "Mount /org/freedesktop/UDisks2/block_devices/sr0"
+# The Option dialog's title while it waits for its drive's medium.
+OPTION_WAITING_TITLE = "メディア認識待機中"
+# The Option dialog's drive list, in its client area.
+DRIVE_LIST = (16, 32, 153, 18)
 
 
 class DiscService:
@@ -188,6 +193,35 @@ def startup_mounts_disc_argument(s, discs):
     wid = s.main_window()
     s.wait_tone(F)
     check(s.title(wid) == "VELDAN [D:]", f"title is {s.title(wid)!r}")
+    close_ok(s, wid)
+
+
+@disc_scenario
+def option_drive_waits_for_disc(s, discs):
+    """In the Option dialog, picking the empty optical drive waits for a disc; the disc that
+    arrives then is mounted, and OK and Play play it."""
+    if "opt" not in set(filter(None, s.args.have.split(","))):
+        raise Skipped("this build has no options dialog")
+    discs.start({"drives": [{"name": "sr0"}]})
+    wid = start_on_album(s, discs)
+    s.press(wid, "BitBtn_options")
+    dialog = s.window(title=OPTION_TITLE)
+    # The drive list opened (c:, d:, t:), the second entry is d:.
+    s.click(dialog, DRIVE_LIST)
+    time.sleep(0.5)
+    for key in ("Home", "Down", "Return"):
+        s._xdotool("key", key)
+    s.wait_title(dialog, OPTION_WAITING_TITLE)
+    time.sleep(0.5)
+    check(s.title(dialog) == OPTION_WAITING_TITLE, "the wait ended without a disc")
+    discs.insert("sr0", data_disc(s))
+    s.wait_title(dialog, OPTION_TITLE)
+    check(discs.calls() == [SR0_MOUNT], f"mounts asked for: {discs.calls()}")
+    s.click(dialog, OPTION_CONTROLS["BitBtn1"])
+    s.window_gone(dialog)
+    s.wait_title(wid, "VELDAN [D:]")
+    s.press(wid, "BitBtn_play")
+    s.wait_tone(F)
     close_ok(s, wid)
 
 
