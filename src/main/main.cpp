@@ -55,6 +55,10 @@ int main(int argc, char** argv) {
   // Every window carries VELDAN's icon; the desktop matches the windows to veldan.desktop.
   QApplication::setWindowIcon(veldan::ProgramIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("veldan"));
+  // The desktop's disc service finds, mounts and follows the discs from here on, so the
+  // argument's check and a start-up that waits for a disc see the drives as the window will;
+  // without a system bus the kernel's files serve as before.
+  const veldan::UDisksClient udisks(QDBusConnection::systemBus());
   // The application has taken its own options (-platform, -style, ...) out of argv by now.
   const char* argument = nullptr;
   if (const int code = veldan::ReadStartingArgument(argc, argv, &argument); code >= 0) return code;
@@ -64,9 +68,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   CloseOnTerminateSignals(app);
-  // The desktop's disc service finds, mounts and follows the discs from here on, also for a
-  // start-up that waits for one; without a system bus the kernel's files serve as before.
-  const veldan::UDisksClient udisks(QDBusConnection::systemBus());
 
   veldan::ResetProgramState();
   // The main window's start-up work runs before the dialogs exist and may use none of them.

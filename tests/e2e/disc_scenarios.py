@@ -187,13 +187,15 @@ def auto_cd_refused_mount(s, discs):
 
 @disc_scenario
 def startup_mounts_disc_argument(s, discs):
-    """Started on D:\\ with an unmounted disc in the drive, the player mounts it and plays it."""
+    """Started on D:\\ with an unmounted disc in the drive, the player mounts it and plays it;
+    the argument is found there, so no warning says otherwise."""
     discs.start({"drives": [{"name": "sr0", "disc": data_disc(s)}]})
-    s.start(["D:\\"], drives="", env_extra=discs.env())
+    s.start(["D:\\Album"], drives="", env_extra=discs.env())
     wid = s.main_window()
     s.wait_tone(F)
-    check(s.title(wid) == "VELDAN [D:]", f"title is {s.title(wid)!r}")
+    check(s.title(wid) == "VELDAN [D:\\Album]", f"title is {s.title(wid)!r}")
     close_ok(s, wid)
+    check("no such file" not in s.output_tail(), f"a warning{s.output_tail()}")
 
 
 @disc_scenario
