@@ -150,26 +150,6 @@ def auto_cd_audio_cd_waits_for_disc(s, discs):
 
 
 @disc_scenario
-def auto_cd_audio_cd_prompt_as_empty(s, discs):
-    """The prompt for an audio CD is the prompt for an empty drive, to the pixel."""
-    discs.start({"drives": [{"name": "sr0"}]})
-    pictures = []
-    for disc in (None, {"kind": "audio"}):
-        if disc is not None:
-            discs.insert("sr0", disc)
-        wid = start_on_album(s, discs)
-        s.press(wid, "BitBtn_auto_cd")
-        prompt = s.window(title=MEDIUM_PROMPT_TITLE)
-        time.sleep(0.3)  # fully drawn
-        pictures.append(s.screenshot(prompt))
-        s.key(prompt, "Escape")
-        s.window_gone(prompt)
-        s.wait_tone(A)
-        close_ok(s, wid)
-    check(pictures[0] == pictures[1], "the prompts differ")
-
-
-@disc_scenario
 def auto_cd_refused_mount(s, discs):
     """A disc whose mount is refused is no medium: the prompt comes at once, the disc is asked
     for only once, and Cancel plays the folder from before."""

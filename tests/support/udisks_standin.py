@@ -8,7 +8,7 @@ and serves the objects that CONFIG_JSON describes:
     {"drives": [{"name": "sr0", "disc": DISC or null}, ...],
      "disks": [{"name": "sda1", "label": "HOME"}]}        # fixed disks with a file system
 
-    DISC = {"kind": "data" | "audio" | "mixed" | "blank", "label": "...", "uuid": "...",
+    DISC = {"kind": "data" | "audio" | "mixed" | "blank", "label": "...",
             "folder": "/tmp/...",              # what Mount gives (the disc's files)
             "mount": "ok" | "refuse" | "fail" | "slow", "delay": seconds,   # slow: answer late
             "mounted": "/tmp/..."}             # mounted by someone else already
@@ -221,7 +221,7 @@ class World:
         data = {"data": 1, "mixed": 1}.get(kind, 0)
         block.disc = disc
         if kind in ("data", "mixed"):
-            block.set(BLOCK, IdLabel=disc.get("label", ""), IdUUID=disc.get("uuid", ""),
+            block.set(BLOCK, IdLabel=disc.get("label", ""),
                       IdUsage="filesystem", IdType="iso9660")
             mounted = [disc["mounted"]] if disc.get("mounted") else []
             block.add_interface(FS, {"MountPoints": mount_points(mounted)})
