@@ -8,7 +8,8 @@
 // one that nothing has mounted. VELDAN_DRIVES is laid over the service's drives as over the
 // kernel's.
 //
-// Qt-free: the service lives elsewhere and reaches the table only through these calls.
+// Qt-free: the service lives elsewhere and reaches the table only through these calls, which it
+// makes on the user-interface thread (as the media-present test calls Mount there).
 #pragma once
 
 #include <sys/types.h>
