@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   dbus-daemon playerctl desktop-file-utils appstream shared-mime-info
   clang libclang-rt-14-dev
+  python3-dbus python3-gi
 )
 
 missing=()

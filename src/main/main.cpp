@@ -14,6 +14,7 @@
 #include "main/hand_over.h"
 #include "main/main_window.h"
 #include "main/mpris.h"
+#include "platform/udisks_client.h"
 #include "ui/program_icon.h"
 
 namespace {
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
   // Every window carries VELDAN's icon; the desktop matches the windows to veldan.desktop.
   QApplication::setWindowIcon(veldan::ProgramIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("veldan"));
+  // The desktop's disc service finds, mounts and follows the discs from here on, so the
+  // argument's check and a start-up that waits for a disc see the drives as the window will;
+  // without a system bus the kernel's files serve as before.
+  const veldan::UDisksClient udisks(QDBusConnection::systemBus());
   // The application has taken its own options (-platform, -style, ...) out of argv by now.
   const char* argument = nullptr;
   if (const int code = veldan::ReadStartingArgument(argc, argv, &argument); code >= 0) return code;

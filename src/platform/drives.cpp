@@ -21,6 +21,7 @@
 #include "platform/host_path.h"
 #include "platform/mount_table.h"
 #include "platform/name_codec.h"
+#include "platform/optical_media.h"
 #include "platform/sjis.h"
 
 namespace veldan {
@@ -37,6 +38,12 @@ struct Drive {
   dev_t rdev = 0;
   bool has_rdev = false;
   std::string mount_point;
+  // An optical drive that the disc service reports: its disc and the label of the disc's file
+  // system; mount_point is then the service's.
+  bool from_service = false;
+  std::string handle;
+  OpticalMedium medium = OpticalMedium::kNone;
+  std::string disc_label;
 };
 
 class Table {
@@ -50,25 +57,28 @@ class Table {
   void Load(const char* mount_table) {
     loaded_ = true;
     watcher_.UsePath(mount_table);
-    drives_ = {};
-    Drive& c = drives_['C' - 'A'];
-    c.present = true;
-    c.kind = DriveKind::kFixed;
-    c.folder.assign(1, '/');  // not = "/": g++ 12 warns falsely (-Wrestrict) on that
-    LoadOpticalDrives();
-    if (const char* config = std::getenv("VELDAN_DRIVES")) {
-      for (DriveConfigEntry& e : ParseDriveConfig(config)) {
-        Drive& d = drives_[e.letter - 'A'];
-        d = Drive{};
-        d.present = true;
-        d.kind = e.kind;
-        d.configured = true;
-        d.folder = std::move(e.folder);
-        d.label = std::move(e.label);
-      }
-    }
+    config_.clear();
+    if (const char* config = std::getenv("VELDAN_DRIVES")) config_ = ParseDriveConfig(config);
+    Build();
     RefreshMounts(true);
   }
+
+  // Gives the optical drives to a disc service (or back to the kernel's files with nullptr).
+  void UseService(OpticalMediaService* service, std::vector<OpticalDriveState> drives) {
+    service_ = service;
+    service_drives_ = service == nullptr ? std::vector<OpticalDriveState>{} : std::move(drives);
+    if (!loaded_) return;
+    Build();
+    RefreshMounts(true);
+  }
+
+  void UpdateService(std::vector<OpticalDriveState> drives) {
+    if (service_ == nullptr) return;
+    service_drives_ = std::move(drives);
+    if (loaded_) Build();
+  }
+
+  OpticalMediaService* service() const { return service_; }
 
   // Re-reads the mount table when the kernel reports a change.
   void RefreshMounts(bool force) {
@@ -95,15 +105,16 @@ class Table {
       }
     }
     for (Drive& d : drives_) {
-      if (d.present && !d.configured && d.kind == DriveKind::kCdRom) d.mount_point = MountPointOf(d);
+      if (d.present && !d.configured && !d.from_service && d.kind == DriveKind::kCdRom)
+        d.mount_point = MountPointOf(d);
     }
   }
 
-  const Drive* Find(char letter) {
+  Drive* Find(char letter) {
     if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 0x20);
     if (letter < 'A' || letter > 'Z') return nullptr;
     EnsureLoaded();
-    const Drive& d = drives_[letter - 'A'];
+    Drive& d = drives_[letter - 'A'];
     return d.present ? &d : nullptr;
   }
 
@@ -114,6 +125,11 @@ class Table {
       if (d.folder != "/" && (stat(d.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
         return false;
       *root = d.folder;
+      return true;
+    }
+    if (d.from_service) {
+      if (d.mount_point.empty()) return false;
+      *root = d.mount_point;
       return true;
     }
     RefreshMounts(false);
@@ -144,6 +160,55 @@ class Table {
   }
 
  private:
+  // C:, the optical drives, then VELDAN_DRIVES over them.
+  void Build() {
+    drives_ = {};
+    Drive& c = drives_['C' - 'A'];
+    c.present = true;
+    c.kind = DriveKind::kFixed;
+    c.folder.assign(1, '/');  // not = "/": g++ 12 warns falsely (-Wrestrict) on that
+    if (service_ != nullptr) {
+      LoadServiceDrives();
+    } else {
+      LoadOpticalDrives();
+    }
+    for (const DriveConfigEntry& e : config_) {
+      Drive& d = drives_[e.letter - 'A'];
+      d = Drive{};
+      d.present = true;
+      d.kind = e.kind;
+      d.configured = true;
+      d.folder = e.folder;
+      d.label = e.label;
+    }
+  }
+
+  // The service's drives take the letters from D: on in the kernel's order, as they would
+  // without it, so a drive keeps its letter whether or not the service runs.
+  void LoadServiceDrives() {
+    std::vector<const OpticalDriveState*> sorted;
+    for (const OpticalDriveState& s : service_drives_) sorted.push_back(&s);
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) {
+      return KernelDeviceOrder(a->device, b->device);
+    });
+    char letter = 'D';
+    for (const OpticalDriveState* s : sorted) {
+      if (letter > 'Z') break;
+      Drive& d = drives_[letter++ - 'A'];
+      d.present = true;
+      d.kind = DriveKind::kCdRom;
+      d.device = s->device;
+      d.rdev = s->rdev;
+      d.has_rdev = s->has_rdev;
+      d.from_service = true;
+      d.handle = s->handle;
+      d.medium = s->medium;
+      d.disc_label = s->label;
+      // Only a data disc is a medium; a mount left over from one that is gone is not.
+      if (s->medium == OpticalMedium::kData) d.mount_point = s->mount_point;
+    }
+  }
+
   // The kernel's optical drives sr0, sr1, ... take the letters from D: on, in number order.
   void LoadOpticalDrives() {
     std::vector<std::pair<long, std::string>> found;
@@ -198,6 +263,9 @@ class Table {
   }
 
   bool loaded_ = false;
+  std::vector<DriveConfigEntry> config_;
+  OpticalMediaService* service_ = nullptr;
+  std::vector<OpticalDriveState> service_drives_;
   std::array<Drive, 26> drives_;
   MountWatcher watcher_;
   std::vector<MountEntry> mounts_;
@@ -251,7 +319,8 @@ bool DiscLabel(const Drive& d, std::string* label) {
   while (const dirent* e = readdir(dir)) {
     if (e->d_name[0] == '.') continue;
     struct stat st;
-    if (fstatat(dirfd(dir), e->d_name, &st, 0) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == d.rdev) {
+    if (fstatat(dirfd(dir), e->d_name, &st, 0) == 0 && S_ISBLK(st.st_mode) &&
+        st.st_rdev == d.rdev) {
       *label = DecodeUdevName(e->d_name);
       found = true;
       break;
@@ -309,10 +378,32 @@ DriveKind DriveKindOf(const char* root) {
 
 bool MediaPresent(const char* root) {
   Table& t = GetTable();
-  std::lock_guard lock(t.mu);
-  const Drive* d = t.Find(RootLetter(root));
+  std::unique_lock lock(t.mu);
+  const char letter = RootLetter(root);
+  Drive* d = t.Find(letter);
+  if (d == nullptr) return false;
   std::string host;
-  if (d == nullptr || !t.RootOf(*d, &host)) return false;
+  if (!t.RootOf(*d, &host)) {
+    // A data disc that nothing has mounted: the service mounts it, as a file manager would.
+    // Nothing else is ever mounted: no audio disc, no disc the service does not report, and no
+    // drive but an optical one.
+    OpticalMediaService* service = t.service();
+    if (service == nullptr || !d->from_service || d->medium != OpticalMedium::kData) return false;
+    const std::string handle = d->handle;
+    // The lock stays free meanwhile: a listing on another thread may ask the table, and the
+    // service updates it.
+    lock.unlock();
+    std::string mounted;
+    const bool ok = service->Mount(handle, &mounted);
+    lock.lock();
+    d = t.Find(letter);
+    if (!ok || d == nullptr || !d->from_service || d->handle != handle ||
+        d->medium != OpticalMedium::kData) {
+      return false;
+    }
+    if (d->mount_point.empty()) d->mount_point = mounted;
+    if (!t.RootOf(*d, &host)) return false;
+  }
   struct statvfs vfs;
   return statvfs(host.c_str(), &vfs) == 0;
 }
@@ -323,19 +414,57 @@ bool VolumeLabel(const char* root, char* out, std::size_t out_size) {
   Table& t = GetTable();
   std::lock_guard lock(t.mu);
   const Drive* d = t.Find(RootLetter(root));
+  if (d == nullptr) return false;
   std::string host;
-  if (d == nullptr || !t.RootOf(*d, &host)) return false;
+  if (!t.RootOf(*d, &host)) {
+    // A data disc waiting to be mounted is there for the user: it shows its label.
+    if (!d->from_service || d->medium != OpticalMedium::kData) return false;
+    CopyBounded(HostNameToProgramText(d->disc_label), out, out_size);
+    return true;
+  }
   struct statvfs vfs;
   if (statvfs(host.c_str(), &vfs) != 0) return false;
   std::string label;
   if (d->configured) {
     label = d->label;
+  } else if (d->from_service) {
+    label = d->disc_label.empty() ? host.substr(host.rfind('/') + 1) : d->disc_label;
   } else if (d->kind == DriveKind::kCdRom && !DiscLabel(*d, &label)) {
     const std::size_t cut = host.rfind('/');
     label = host.substr(cut + 1);
   }
   CopyBounded(HostNameToProgramText(label), out, out_size);
   return true;
+}
+
+void UseOpticalMediaService(OpticalMediaService* service, std::vector<OpticalDriveState> drives) {
+  Table& t = GetTable();
+  std::lock_guard lock(t.mu);
+  t.UseService(service, std::move(drives));
+}
+
+void UpdateOpticalDrives(std::vector<OpticalDriveState> drives) {
+  Table& t = GetTable();
+  std::lock_guard lock(t.mu);
+  t.UpdateService(std::move(drives));
+}
+
+bool KernelDeviceOrder(const std::string& a, const std::string& b) {
+  // The number of "srN", or -1 for any other name.
+  auto number = [](const std::string& name) -> long {
+    if (name.size() < 3 || name.size() > 12 || name.compare(0, 2, "sr") != 0) return -1;
+    long n = 0;
+    for (std::size_t i = 2; i < name.size(); ++i) {
+      if (name[i] < '0' || name[i] > '9') return -1;
+      n = n * 10 + (name[i] - '0');
+    }
+    return n;
+  };
+  const long na = number(a);
+  const long nb = number(b);
+  if (na >= 0 && nb >= 0) return na < nb;
+  if ((na >= 0) != (nb >= 0)) return na >= 0;
+  return a < b;
 }
 
 std::string DriveHostRoot(char letter) {

@@ -1,7 +1,9 @@
 // The drive table: drive letters over the host file system.
 //
 // C: is the whole file system (/), fixed. D:, E:, ... are the kernel's optical drives (sr0, sr1,
-// ...), whose root is wherever the device is mounted now. VELDAN_DRIVES replaces or adds entries:
+// ...), whose root is wherever the device is mounted now. While the desktop's disc service runs
+// (optical_media.h), the drives and their discs are the ones it reports, and the media-present
+// test has it mount a data disc that nothing has mounted. VELDAN_DRIVES replaces or adds entries:
 //   VELDAN_DRIVES='D=cdrom:/media/cd1:DISC01;E=cdrom:/tmp/cd2;C=fixed:/'
 // (letter = type : host folder [: label]); bad entries are ignored, good ones kept. For a
 // configured folder the medium is present while the folder exists.
@@ -32,10 +34,13 @@ int ListDriveRoots(char* buf, int buf_size);
 DriveKind DriveKindOf(const char* root);
 
 // True when the drive exists, its root folder can be read and, for a CD-ROM drive, a medium is
-// there (the media-present test).
+// there (the media-present test). A data disc that the disc service reports unmounted is mounted
+// first; that may take one short call on the bus.
 bool MediaPresent(const char* root);
 
 // Volume label of the drive into out (zero-terminated, bounded). False when there is no medium.
+// A data disc the disc service reports and nothing has mounted yet shows its label (never
+// mounted for it).
 bool VolumeLabel(const char* root, char* out, std::size_t out_size);
 
 // Host folder of a drive's root, empty when the drive has no medium or does not exist.

@@ -321,6 +321,8 @@ class Session:
             "XDG_RUNTIME_DIR": self.path(),
             "NO_AT_BRIDGE": "1",
             "DBUS_SESSION_BUS_ADDRESS": self.bus_address,
+            # Nor a system bus: the machine's own disc service and discs are never reached.
+            "DBUS_SYSTEM_BUS_ADDRESS": "unix:path=" + os.path.join(self.root, "no-system-bus"),
         })
         # Real time: a track must end after its length, as heard.
         env.pop("SDL_DISKAUDIODELAY", None)
