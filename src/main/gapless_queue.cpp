@@ -32,11 +32,13 @@ struct FileIdentity {
   uint64_t inode = 0;
 };
 
-// The file a catalogue path names now; false when it names none (gone, or its medium is out).
+// The regular file a catalogue path names now; false when it names none (gone, its medium out)
+// or something else, such as a pipe, which is left to the end-of-track step to pass over.
 bool IdentityOf(const char* program_path, FileIdentity* identity) {
   std::string host_path;
   struct stat st {};
-  if (!ProgramPathToHost(program_path, &host_path) || ::stat(host_path.c_str(), &st) != 0) {
+  if (!ProgramPathToHost(program_path, &host_path) || ::stat(host_path.c_str(), &st) != 0 ||
+      !S_ISREG(st.st_mode)) {
     return false;
   }
   identity->device = static_cast<uint64_t>(st.st_dev);

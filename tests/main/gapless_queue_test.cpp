@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -275,6 +277,16 @@ TEST_F(GaplessQueueTest, FileReplacedJustBeforeTheJoinStopsTheJoinedTrack) {
   EXPECT_EQ(fake::CallLog(),
             (std::vector<std::string>{"stop", "close", "open " + Entry(1), "play"}));
   EXPECT_EQ(Current(), 1);
+}
+
+// A pipe where the next track was is never handed to the decoder to open ahead.
+TEST_F(GaplessQueueTest, PipeIsNotQueued) {
+  ASSERT_TRUE(QFile::remove(dir_->path() + "/A/2.mp3"));
+  ASSERT_EQ(mkfifo((dir_->path() + "/A/2.mp3").toUtf8().constData(), 0600), 0);
+  StartPlaying();
+  Poll();
+  EXPECT_EQ(CallsNamed("queue " + Entry(1)), 0);
+  EXPECT_EQ(window_->QueuedIndex(), -1);
 }
 
 // A file written to in place is still the file that was queued.
