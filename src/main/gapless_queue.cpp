@@ -9,9 +9,9 @@
 // while a track is queued and once more when its start is reported, that the entry's path still
 // names the file queued (same device and inode); if not, the queued track goes, and the end of
 // the playing track is dealt with as without a queue, the changed-medium rule included.
-#include <QCheckBox>
 #include <sys/stat.h>
 
+#include <QCheckBox>
 #include <cstring>
 #include <string>
 #include <string_view>

@@ -1,14 +1,13 @@
 // The main window's side of gapless play, against the fake decoder: what the poll queues, the
 // bookkeeping when the queued track starts, and every action that drops the queued track.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 #include <functional>
