@@ -103,8 +103,8 @@ void TForm_main::TakeQueuedTrack(const vbmp3_info& info) {
   const bool file_unchanged = QueuedFileUnchanged();
   ForgetQueuedTrack();
   // The catalogue was replaced under the queued track (that drops it, but a join may come
-  // first), or the entry's file was since the last poll: the track stops, and the end-of-track
-  // step goes on from the current entry.
+  // first), or the entry's file was replaced since the last poll: the track stops, and the
+  // end-of-track step goes on from the current entry.
   if (index < 0 || index >= catalogue.count ||
       std::strncmp(catalogue.entries[index], queued_path_, kTextSize) != 0 || !file_unchanged) {
     vbmp3_stop();
