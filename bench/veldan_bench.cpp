@@ -28,6 +28,9 @@ constexpr Command kCommands[] = {
 #ifdef VELDAN_BENCH_STARTUP
     {"startup", veldan::bench::RunStartup, "startup TREE [--runs N] [-- PROGRAM ARGS...]"},
 #endif
+#ifdef VELDAN_BENCH_TRACK_CHANGE
+    {"track-change", veldan::bench::RunTrackChange, "track-change [TONES] [--runs N]"},
+#endif
 #ifdef VELDAN_BENCH_GAPLESS
     {"gapless", veldan::bench::RunGapless, "gapless PART..."},
 #endif

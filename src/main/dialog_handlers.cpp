@@ -16,7 +16,9 @@ void TForm_main::BitBtn_selClick() {
   const int result = Form_sel->exec();
   // A pick or a loaded list changes what comes next.
   DropQueuedTrack();
-  if (!HandOnSelection(result, Form_sel->ChosenIndex(), CheckBox_album_lock->isChecked())) {
+  if (HandOnSelection(result, Form_sel->ChosenIndex(), CheckBox_album_lock->isChecked())) {
+    RunPollStepSoon();  // the chosen track is heard at once, not at the next tick
+  } else {
     ShowTrackTitles();
   }
 }

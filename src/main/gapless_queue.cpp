@@ -3,8 +3,17 @@
 // then learns that it has started and does the end-of-track step's bookkeeping without opening
 // anything. Whatever changes what comes next drops the queued track, and the next poll queues
 // again under the rules as they are then.
+//
+// The decoder holds the queued file open from the moment it is queued, so a disc swapped or a
+// file replaced meanwhile would still be heard from the old file. The poll therefore checks,
+// while a track is queued and once more when its start is reported, that the entry's path still
+// names the file queued (same device and inode); if not, the queued track goes, and the end of
+// the playing track is dealt with as without a queue, the changed-medium rule included.
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "catalogue/catalogue.h"
@@ -13,8 +22,35 @@
 #include "main/flag_scope.h"
 #include "main/main_window.h"
 #include "platform/name_codec.h"
+#include "platform/paths.h"
 
 namespace veldan {
+namespace {
+
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+};
+
+// The regular file a catalogue path names now; false when it names none (gone, its medium out)
+// or something else, such as a pipe, which is left to the end-of-track step to pass over.
+bool IdentityOf(const char* program_path, FileIdentity* identity) {
+  std::string host_path;
+  struct stat st {};
+  if (!ProgramPathToHost(program_path, &host_path) || ::stat(host_path.c_str(), &st) != 0 ||
+      !S_ISREG(st.st_mode)) {
+    return false;
+  }
+  identity->device = static_cast<uint64_t>(st.st_dev);
+  identity->inode = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
+
+}  // namespace
 
 void TForm_main::QueueNextTrack() {
   if (queue_tried_ || !g_state.continuous_play) return;
@@ -31,22 +67,50 @@ void TForm_main::QueueNextTrack() {
   char path[kTextSize];
   CopyText(path, sizeof path,
            std::string_view(catalogue.entries[next], strnlen(catalogue.entries[next], kTextSize - 1)));
-  if (vbmp3_queue(path) == 0) return;
+  // The file is identified on both sides of the decoder's opening it, so that the identity
+  // kept is the one of the file the decoder holds.
+  FileIdentity before;
+  if (!IdentityOf(path, &before) || vbmp3_queue(path) == 0) return;
+  FileIdentity after;
+  if (!IdentityOf(path, &after) || !SameFile(before, after)) {
+    vbmp3_queue(nullptr);
+    return;
+  }
   queued_index_ = next;
   CopyText(queued_path_, sizeof queued_path_, path);
+  queued_device_ = after.device;
+  queued_inode_ = after.inode;
+}
+
+bool TForm_main::QueuedFileUnchanged() const {
+  FileIdentity now;
+  return IdentityOf(queued_path_, &now) &&
+         SameFile(now, FileIdentity{queued_device_, queued_inode_});
+}
+
+void TForm_main::DropChangedQueuedTrack() {
+  vbmp3_queue(nullptr);
+  queued_index_ = -1;
+  // The join may have come just before the drop: the replaced file's track then plays, and it
+  // stops, leaving the end-of-track step to go on from the current entry.
+  vbmp3_info started;
+  if (vbmp3_queuedStarted(&started) != 0) vbmp3_stop();
 }
 
 void TForm_main::TakeQueuedTrack(const vbmp3_info& info) {
   TrackCatalogue& catalogue = g_state.catalogue;
   const int32_t index = queued_index_;
+  const bool file_unchanged = QueuedFileUnchanged();
   ForgetQueuedTrack();
   // The catalogue was replaced under the queued track (that drops it, but a join may come
-  // first): the track stops, and the end-of-track step goes on from the current entry.
+  // first), or the entry's file was replaced since the last poll: the track stops, and the
+  // end-of-track step goes on from the current entry.
   if (index < 0 || index >= catalogue.count ||
-      std::strncmp(catalogue.entries[index], queued_path_, kTextSize) != 0) {
+      std::strncmp(catalogue.entries[index], queued_path_, kTextSize) != 0 || !file_unchanged) {
     vbmp3_stop();
     return;
   }
+  PollStepHold hold(this);
   FlagScope opening(&opening_track_);
   DrawSeekBar(0);
   catalogue.current = index;

@@ -226,6 +226,9 @@ void TForm_main::BuildTimerAndMenu() {
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(250);
+  step_timer_ = new QTimer(this);
+  step_timer_->setSingleShot(true);
+  step_timer_->setInterval(0);
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -239,6 +242,7 @@ void TForm_main::BuildTimerAndMenu() {
 
 void TForm_main::ConnectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &TForm_main::Timer1Timer);
+  connect(step_timer_, &QTimer::timeout, this, &TForm_main::RunHeldPollStep);
   connect(BitBtn_play, &QPushButton::clicked, this, &TForm_main::BitBtn_playClick);
   connect(BitBtn_stop, &QPushButton::clicked, this, &TForm_main::BitBtn_stopClick);
   connect(BitBtn_pause, &QPushButton::clicked, this, &TForm_main::BitBtn_pauseClick);
@@ -301,6 +305,11 @@ void TForm_main::SetStartButtonsEnabled(bool enabled) {
 void TForm_main::SetPollTimerRunning(bool running) {
   if (running) {
     Timer1->start();
+    // A step asked for while a search or disc wait had the poll stopped.
+    if (step_held_off_ && step_holds_ == 0) {
+      step_held_off_ = false;
+      step_timer_->start();
+    }
   } else {
     Timer1->stop();
   }

@@ -146,6 +146,12 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // --- Handlers ---
 
   void Timer1Timer();
+  // Runs the poll as soon as the window is back in its event loop rather than at the next tick:
+  // a handler has stopped the decoder to change the track, or an entry did not open and play
+  // moves on. Never inside a poll, a track opening, a seek or another handler that lets messages
+  // run halfway through (the step then follows once that has finished), and not while a search
+  // or disc wait has the poll stopped (it follows when the poll runs again).
+  void RunPollStepSoon();
   // Space and the remote controls' PlayPause: Pause while a track plays, else Play (when Play
   // can be pressed).
   void PlayOrPause();
@@ -237,7 +243,27 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // The queued track has started: the end-of-track step's bookkeeping, without opening it.
   void TakeQueuedTrack(const vbmp3_info& info);
   void ForgetQueuedTrack();
+  // True while the queued entry's path names the file that was queued (same device and inode).
+  bool QueuedFileUnchanged() const;
+  // The queued entry's file was replaced or has gone: dropped, and not queued again for this
+  // track, so that the end-of-track step deals with the entry as it does without a queue.
+  void DropChangedQueuedTrack();
   void CarryOutPendingSeek();
+
+  // Holds the poll's early step off while work that lets messages run is under way; the last
+  // hold to end runs a step held off meanwhile.
+  class PollStepHold {
+   public:
+    explicit PollStepHold(TForm_main* window) : window_(window) { ++window_->step_holds_; }
+    ~PollStepHold() { window_->ReleasePollStepHold(); }
+    PollStepHold(const PollStepHold&) = delete;
+    PollStepHold& operator=(const PollStepHold&) = delete;
+
+   private:
+    TForm_main* window_;
+  };
+  void RunHeldPollStep();
+  void ReleasePollStepHold();
 
   vbmp3_info track_info_{};
 
@@ -259,10 +285,19 @@ class TForm_main : public QWidget, public CatalogueWindow {
   bool play_given_up_ = false;
   bool rebuilt_since_play_ = false;
 
-  // The gapless queue: the index and path handed to vbmp3_queue; tried once per track.
+  // The gapless queue: the index and path handed to vbmp3_queue, the device and inode its path
+  // named then; tried once per track.
   int32_t queued_index_ = -1;
   char queued_path_[512] = {};
+  uint64_t queued_device_ = 0;
+  uint64_t queued_inode_ = 0;
   bool queue_tried_ = false;
+
+  // The poll's early step: a zero-delay single shot, the holds under way, and whether a step
+  // was held off by them (or by a stopped poll).
+  QTimer* step_timer_ = nullptr;
+  int32_t step_holds_ = 0;
+  bool step_held_off_ = false;
 
   int32_t seek_target_ = 0;
   // What the bar shows now, so that drawing the same picture again costs nothing.

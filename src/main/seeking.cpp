@@ -35,6 +35,7 @@ void TForm_main::DrawSeekBar(int32_t position) {
 void TForm_main::Image_time_locateMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers /*shift*/,
                                             int x, int /*y*/) {
   if (last_polled_state_ == VBMP3_STOPPED || button != Qt::LeftButton) return;
+  PollStepHold hold(this);
   FlagScope guard(&press_guard_);
   seek_dragging_ = true;
   seek_pending_ = false;
@@ -46,6 +47,7 @@ void TForm_main::Image_time_locateMouseDown(Qt::MouseButton button, Qt::Keyboard
 
 void TForm_main::Image_time_locateMouseMove(Qt::KeyboardModifiers /*shift*/, int x, int /*y*/) {
   if (!seek_dragging_ || press_guard_) return;
+  PollStepHold hold(this);
   FlagScope guard(&move_guard_);
   const int32_t seconds = SeekPositionFromX(x, Image_time_locate->width(), track_info_.length);
   SetTimeLabel(Label_time, seconds);
@@ -78,6 +80,7 @@ int32_t TForm_main::PlayingPosition() const {
 bool TForm_main::SeekTo(int32_t seconds) {
   int32_t position = 0;
   if (vbmp3_getState(&position) == VBMP3_STOPPED || opening_track_ || seek_dragging_) return false;
+  PollStepHold hold(this);
   // Without a known length there is no bar to seek on either.
   const int32_t length = track_info_.length;
   if (length <= 0) return false;

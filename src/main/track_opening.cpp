@@ -96,13 +96,17 @@ void TForm_main::CountFailedOpening() {
   if (failed_in_a_row_ >= g_state.catalogue.count || same_again) {
     g_state.continuous_play = false;
     play_given_up_ = true;
+    return;
   }
+  // The next entry is tried at once rather than after a tick of silence.
+  RunPollStepSoon();
 }
 
 void TForm_main::OpenCurrentTrack() {
   // The messages an opening lets run can bring a poll that finds the decoder stopped, or another
   // Play; the opening already under way is the one that counts.
   if (opening_track_) return;
+  PollStepHold hold(this);
   FlagScope opening(&opening_track_);
   OpenTrack();
 }

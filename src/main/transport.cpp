@@ -3,12 +3,17 @@
 // The decoder plays on its own and is only ever asked; the poll is the one place where play moves
 // on to another track: at the end of a track, or when the track queued to follow has started
 // (gapless_queue.cpp). A button that changes the track while play runs drops the queued track,
-// puts the current index one step before the wanted track and stops the decoder, and the next
-// poll's advance lands on it.
+// puts the current index one step before the wanted track and stops the decoder, and the poll's
+// advance lands on it. That poll, and the one after an entry that did not open, is not left to
+// the next tick: it runs as soon as the window is back in its event loop, so a change is heard
+// at once and a run of unplayable entries is passed over without a tick of silence each. Each
+// such poll is one step from the event loop, never a call inside the last: a catalogue of
+// nothing but failures ends in one short burst, with the window's events served in between.
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
@@ -18,6 +23,7 @@
 namespace veldan {
 
 void TForm_main::Timer1Timer() {
+  PollStepHold hold(this);
   // While a track is being opened the opening owns the decoder and the display; this poll would
   // find the decoder stopped and open another track inside it.
   if (opening_track_) return;
@@ -27,7 +33,11 @@ void TForm_main::Timer1Timer() {
   // A join comes before the state: the joined track may have ended already, and its end is then
   // the end-of-track step's as usual.
   vbmp3_info started{};
-  if (vbmp3_queuedStarted(&started) != 0 && queued_index_ >= 0) TakeQueuedTrack(started);
+  if (vbmp3_queuedStarted(&started) != 0 && queued_index_ >= 0) {
+    TakeQueuedTrack(started);
+  } else if (queued_index_ >= 0 && !QueuedFileUnchanged()) {
+    DropChangedQueuedTrack();
+  }
 
   int32_t position = 0;
   const int32_t state = vbmp3_getState(&position);
@@ -69,7 +79,28 @@ void TForm_main::Timer1Timer() {
   QCoreApplication::processEvents();
 }
 
+void TForm_main::RunPollStepSoon() {
+  step_timer_->start();
+}
+
+void TForm_main::RunHeldPollStep() {
+  if (g_state.closing) return;
+  if (step_holds_ > 0 || opening_track_ || !Timer1->isActive()) {
+    step_held_off_ = true;
+    return;
+  }
+  Timer1Timer();
+}
+
+void TForm_main::ReleasePollStepHold() {
+  if (--step_holds_ > 0 || !step_held_off_) return;
+  step_held_off_ = false;
+  step_timer_->start();
+}
+
 void TForm_main::BitBtn_playClick() {
+  // A first track that does not open asks for the next step; it follows this handler.
+  PollStepHold hold(this);
   user_paused_ = false;
   int32_t position = 0;
   const int32_t state = vbmp3_getState(&position);
@@ -102,6 +133,7 @@ void TForm_main::BitBtn_next_fileClick() {
   if (catalogue.count < 2) return;
   if (g_state.continuous_play) {
     vbmp3_stop();
+    RunPollStepSoon();
     return;
   }
   catalogue.current = NextFileIndex(catalogue.current, CheckBox_album_lock->isChecked(),
@@ -117,6 +149,7 @@ void TForm_main::BitBtn_pre_fileClick() {
   if (g_state.continuous_play) {
     catalogue.current = PrevFileIndex(PrevFileIndex(catalogue.current, lock), lock);
     vbmp3_stop();
+    RunPollStepSoon();
     return;
   }
   catalogue.current = PrevFileIndex(catalogue.current, lock);
@@ -133,6 +166,7 @@ void TForm_main::BitBtn_next_albumClick() {
     if (lock) index = PrevFileIndex(index, lock);
     catalogue.current = index;
     vbmp3_stop();
+    RunPollStepSoon();
     return;
   }
   if (lock) {
@@ -154,6 +188,7 @@ void TForm_main::BitBtn_pre_albumClick() {
   if (g_state.continuous_play) {
     catalogue.current = PrevFileIndex(target, lock);
     vbmp3_stop();
+    RunPollStepSoon();
     return;
   }
   catalogue.current = target;

@@ -486,6 +486,76 @@ def gapless(s):
           f"the tone dips to {20 * math.log10(quietest / loudest + 1e-12):.1f} dB between parts")
 
 
+@scenario()
+def track_change_at_once(s):
+    """NextFile and PreFile are heard at once, not at the status poll's next tick: over ten
+    clicks, the middle time from a click to the new track's tone stays well under the poll's
+    250 ms, and none takes long."""
+    wid = start_album(s)
+    s.wait_tone(A)
+    delays = []
+    for k, (control, freq) in enumerate((("BitBtn_next_file", B), ("BitBtn_pre_file", A)) * 5):
+        # Pauses spread over a whole poll interval, so the clicks fall on every part of it.
+        time.sleep(0.3 + (k * 0.137) % 0.25)
+        watch = s.watch((A, B))
+        clicked = s.press_timed(wid, control)
+        delays.append(watch.first(freq, timeout=3) - clicked)
+    delays.sort()
+    shown = ", ".join(f"{d * 1000:.0f}" for d in delays)
+    print(f"click to sound: {shown} ms")
+    check(delays[len(delays) // 2] < 0.1, f"click to sound took {shown} ms")
+    check(delays[-1] < 1.0, f"click to sound took {shown} ms")
+    close_ok(s, wid)
+
+
+@scenario()
+def skipped_entries_at_once(s):
+    """Between two tracks, a file that does not decode, an empty one and a named pipe are
+    passed over at once: the silence between the tracks is about one poll interval, not one
+    interval for each entry skipped."""
+    s.put("t/Skip/01.mp3", A, "short")
+    os.makedirs(s.path("t", "Skip"), exist_ok=True)
+    with open(s.path("t", "Skip", "02.mp3"), "wb") as f:
+        f.write(b"no MPEG audio here, only text\n" * 100)
+    open(s.path("t", "Skip", "03.mp3"), "wb").close()
+    os.mkfifo(s.path("t", "Skip", "04.mp3"))
+    with open(s.path("t", "Skip", "05.mp3"), "wb") as f:
+        f.write(bytes(range(256)) * 16)
+    s.put("t/Skip/06.mp3", B)
+    s.start([s.path("t", "Skip")], drives=f"T=fixed:{s.path('t')}")
+    wid = s.main_window()
+    s.wait_tone(A)
+    watch = s.watch((A, B))
+    began = watch.first(B, timeout=8)
+    ended = watch.last_before(A, began)
+    check(ended is not None, f"the first track's end was not heard; heard {watch.heard()}")
+    # Four entries at a poll interval each would be a second of silence or more.
+    check(began - ended < 0.7, f"{(began - ended) * 1000:.0f} ms of silence between the tracks")
+    close_ok(s, wid)
+
+
+@scenario()
+def disc_swapped_during_track(s):
+    """A disc swapped while its first track plays, the second track already opened to follow
+    without a gap: when the first ends, the new disc is searched from its root and its first
+    track plays; the old disc's second track is not heard."""
+    s.put("cd/Album/01.mp3", A, "short")
+    s.put("cd/Album/02.mp3", B)
+    s.start([s.path("cd", "Album")], drives=f"E=cdrom:{s.path('cd')}")
+    wid = s.main_window()
+    check(s.title(wid) == "VELDAN [E:\\Album]", f"title is {s.title(wid)!r}")
+    s.wait_tone(A)
+    time.sleep(0.5)  # by now the poll has queued the second track
+    s.put("new-disc/Other/01.mp3", G)
+    watch = s.watch((A, B, G))
+    os.rename(s.path("cd"), s.path("old-disc"))
+    os.rename(s.path("new-disc"), s.path("cd"))
+    watch.first(G, timeout=8)
+    check(B not in watch.heard(), f"heard {watch.heard()}: the old disc's second track played")
+    s.wait_title(wid, "VELDAN [E:]")
+    close_ok(s, wid)
+
+
 def song_title_pixels(s, wid):
     """The pixels of Label_song (Panel2 at 8,8 holds it at 8,24, 377 x 15)."""
     width, _, rgb = s.screenshot(wid)

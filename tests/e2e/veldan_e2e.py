@@ -224,6 +224,74 @@ class Capture:
         return classify(samples, RATE, freqs)
 
 
+class Watch:
+    """The capture file read as it grows from where it ends when the watch begins, cut into 10 ms
+    blocks, each stamped with the moment it was seen (the disk driver writes in real time, so
+    that is when it would have been heard) and classed as silence (None), one of the tones, or
+    "mixed". The driver starts the file anew when the device is opened again; reading then
+    starts over at its beginning."""
+
+    BLOCK = RATE // 100
+
+    def __init__(self, path, tones):
+        self.path = path
+        self.tones = list(tones)
+        try:
+            size = os.path.getsize(path)
+        except OSError:
+            size = 0
+        self.offset = size - size % FRAME_BYTES
+        self.pending = []
+        self.seen = []  # (time, tone) of every block so far
+
+    def _read(self):
+        now = time.monotonic()
+        try:
+            size = os.path.getsize(self.path)
+        except OSError:
+            return
+        if size < self.offset:
+            self.offset = 0
+            self.pending = []
+        end = size - size % FRAME_BYTES
+        if end <= self.offset:
+            return
+        with open(self.path, "rb") as f:
+            f.seek(self.offset)
+            data = f.read(end - self.offset)
+        self.offset += len(data) - len(data) % FRAME_BYTES
+        floats = array.array("f")
+        floats.frombytes(data[: len(data) - len(data) % FRAME_BYTES])
+        self.pending.extend((floats[i] + floats[i + 1]) / 2 for i in range(0, len(floats) - 1, 2))
+        while len(self.pending) >= self.BLOCK:
+            block, self.pending = self.pending[: self.BLOCK], self.pending[self.BLOCK:]
+            self.seen.append((now, classify(block, RATE, self.tones)))
+
+    def first(self, freq, timeout):
+        """The moment the first block of freq was seen; fails after timeout seconds."""
+        checked = 0
+        end = time.monotonic() + timeout
+        while True:
+            self._read()
+            for when, tone in self.seen[checked:]:
+                if tone == freq:
+                    return when
+            checked = len(self.seen)
+            if time.monotonic() > end:
+                raise Failure(f"the {freq} Hz tone was not heard within {timeout} s; heard "
+                              f"{_summary(tone for _, tone in self.seen)}")
+            time.sleep(0.005)
+
+    def last_before(self, freq, moment):
+        """The moment the last block of freq was seen before moment, or None."""
+        times = [when for when, tone in self.seen if tone == freq and when < moment]
+        return times[-1] if times else None
+
+    def heard(self):
+        """Every tone heard so far, in order, repeats squeezed out."""
+        return _summary(tone for _, tone in self.seen)
+
+
 # ----------------------------------------------------------------------------- X display
 
 
@@ -463,6 +531,21 @@ class Session:
     def press(self, wid, control):
         self.click(wid, MAIN_CONTROLS[control])
 
+    def press_timed(self, wid, control):
+        """Presses a control of the main window and returns the moment just before the button
+        was let go (a button acts on its release; xdotool's own click waits between press and
+        release)."""
+        x, y, w, h = MAIN_CONTROLS[control]
+        code, _ = self._xdotool("mousemove", "--window", wid, str(x + w // 2), str(y + h // 2))
+        check(code == 0, f"could not move the pointer into window {wid}")
+        time.sleep(0.05)
+        code, _ = self._xdotool("mousedown", "1")
+        check(code == 0, "could not press the mouse button")
+        clicked = time.monotonic()
+        code, _ = self._xdotool("mouseup", "1")
+        check(code == 0, "could not let the mouse button go")
+        return clicked
+
     def popup_menu_entry(self, wid, index):
         """Opens the main window's popup menu with a right click and takes its entry at index
         (the separator is not counted: keyboard moves skip it)."""
@@ -506,6 +589,10 @@ class Session:
             raise Failure(f"timed out after {timeout} s waiting for the {freq} Hz tone; "
                           f"heard {_summary(last)}; {self.capture.describe()}"
                           f"{self.output_tail()}") from None
+
+    def watch(self, tones=None):
+        """A Watch on the capture from now on, telling the given tones (all by default)."""
+        return Watch(self.capture.path, tones or self.tones)
 
     def wait_silence(self, timeout=3):
         last = []

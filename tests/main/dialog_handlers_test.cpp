@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -63,6 +64,19 @@ TEST_F(DialogHandlersTest, AChoiceWhilePlayingIsPlayedByTheNextPoll) {
   Poll();
   EXPECT_EQ(LastOpened(), Entry(3));
   EXPECT_EQ(Current(), 3);
+}
+
+// The poll runs at once for the choice: it is heard without waiting for the next tick.
+TEST_F(DialogHandlersTest, AChoiceWhilePlayingIsOpenedOnceTheHandlerHasReturned) {
+  BuildCatalogueOf({"a0.mp3", "a1.mp3", "a2.mp3", "a3.mp3"});
+  window_->Timer1->start(3600 * 1000);
+  StartPlaying();
+  fake::ClearCallLog();
+  Select(2);
+  EXPECT_EQ(OpenCount(), 0);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(LastOpened(), Entry(2));
+  EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
 }
 
 TEST_F(DialogHandlersTest, UnderTheAlbumLockTheChosenFirstEntryStillPlaysNext) {

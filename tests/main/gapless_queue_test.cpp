@@ -1,15 +1,21 @@
 // The main window's side of gapless play, against the fake decoder: what the poll queues, the
 // bookkeeping when the queued track starts, and every action that drops the queued track.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/navigation.h"
 #include "main/main_window_fixture.h"
+#include "platform/drives.h"
 
 namespace veldan::testing {
 namespace {
@@ -212,6 +218,133 @@ TEST_F(GaplessQueueTest, JoinIntoAReplacedCatalogueFallsBackToTheEndOfTrackStep)
   EXPECT_EQ(fake::CallLog().front(), "stop");
   EXPECT_EQ(Current(), 1);
   EXPECT_EQ(LastOpened(), Entry(1));
+}
+
+// Replaces a file by another (a tagger's save, a download finished): a new file is written
+// beside it and renamed over it, so the path names another inode.
+void ReplaceFile(const QString& path) {
+  QFile other(path + ".new");
+  ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+  other.write("another file");
+  other.close();
+  ASSERT_EQ(std::rename((path + ".new").toUtf8().constData(), path.toUtf8().constData()), 0);
+}
+
+// The queued entry's path names another file, or none, before the join: the queued track is
+// dropped and not queued again, and the end of the playing track opens the entry as it would
+// without a queue.
+TEST_F(GaplessQueueTest, QueuedFileReplacedOrGoneIsLeftToTheEndOfTrackStep) {
+  for (const bool replaced : {true, false}) {
+    SCOPED_TRACE(replaced ? "replaced" : "gone");
+    FreshCatalogueOf({"A/1.mp3", "A/2.mp3", "A/3.mp3"});
+    StartPlaying();
+    ASSERT_EQ(fake::QueuedPath(), Entry(1));
+    const QString second = dir_->path() + "/A/2.mp3";
+    if (replaced) {
+      ReplaceFile(second);
+    } else {
+      ASSERT_TRUE(QFile::remove(second));
+    }
+    Poll();
+    EXPECT_EQ(fake::QueuedPath(), "");
+    EXPECT_EQ(window_->QueuedIndex(), -1);
+    Poll();
+    EXPECT_EQ(fake::QueuedPath(), "");
+
+    fake::SetDecoderState(VBMP3_STOPPED);
+    fake::ClearCallLog();
+    Poll();
+    EXPECT_EQ(Current(), 1);
+    if (replaced) {
+      EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"close", "open " + Entry(1), "play"}));
+    } else {
+      EXPECT_EQ(OpenCount(), 0);  // skipped as a missing file is
+    }
+    window_->BitBtn_stopClick();
+    Poll();
+  }
+}
+
+// Replaced after the last poll's check and joined before the next poll: the joined track
+// stops at once and the end-of-track step opens the entry's new file.
+TEST_F(GaplessQueueTest, FileReplacedJustBeforeTheJoinStopsTheJoinedTrack) {
+  StartPlaying();
+  ReplaceFile(dir_->path() + "/A/2.mp3");
+  ASSERT_TRUE(fake::StartQueuedTrack());
+  fake::ClearCallLog();
+  Poll();
+  EXPECT_EQ(fake::CallLog(),
+            (std::vector<std::string>{"stop", "close", "open " + Entry(1), "play"}));
+  EXPECT_EQ(Current(), 1);
+}
+
+// A pipe where the next track was is never handed to the decoder to open ahead.
+TEST_F(GaplessQueueTest, PipeIsNotQueued) {
+  ASSERT_TRUE(QFile::remove(dir_->path() + "/A/2.mp3"));
+  ASSERT_EQ(mkfifo((dir_->path() + "/A/2.mp3").toUtf8().constData(), 0600), 0);
+  StartPlaying();
+  Poll();
+  EXPECT_EQ(CallsNamed("queue " + Entry(1)), 0);
+  EXPECT_EQ(window_->QueuedIndex(), -1);
+}
+
+// A file written to in place is still the file that was queued.
+TEST_F(GaplessQueueTest, FileWrittenInPlaceKeepsItsQueuedTrack) {
+  StartPlaying();
+  fake::ClearCallLog();
+  QFile second(dir_->path() + "/A/2.mp3");
+  ASSERT_TRUE(second.open(QIODevice::Append));
+  second.write("more bytes");
+  second.close();
+  Poll();
+  EXPECT_EQ(fake::QueuedPath(), Entry(1));
+  ASSERT_TRUE(fake::StartQueuedTrack());
+  Poll();
+  EXPECT_EQ(Current(), 1);
+  EXPECT_EQ(OpenCount(), 0);
+}
+
+// A disc in CD-ROM drive D: (a temporary folder) swapped for another while its first track
+// plays, the second queued: the new disc is searched from its root and its first track plays,
+// whether the swap is seen before the join or only when the join is reported.
+TEST_F(GaplessQueueTest, DiscSwappedWhileTheNextTrackIsQueuedPlaysTheNewDisc) {
+  const QString disc = dir_->path() + "/cd";
+  qputenv("VELDAN_DRIVES", ("D=cdrom:" + disc).toUtf8());
+  ReloadDriveTable();
+  for (const bool joined_first : {false, true}) {
+    SCOPED_TRACE(joined_first ? "joined before the poll" : "seen before the join");
+    ASSERT_TRUE(QDir(disc).removeRecursively());
+    CreateFile(disc, "Music/a.mp3");
+    CreateFile(disc, "Music/b.mp3");
+    std::strcpy(g_state.starting_folder, "D:\\Music");
+    BuildCatalogue(g_state.starting_folder);
+    window_->Timer1->stop();
+    StartPlaying();
+    ASSERT_EQ(fake::QueuedPath(), "D:\\Music\\b.mp3");
+
+    ASSERT_TRUE(QDir().rename(disc, disc + ".old"));
+    CreateFile(disc, "x.mp3");
+    CreateFile(disc, "Other/y.mp3");
+    if (joined_first) {
+      ASSERT_TRUE(fake::StartQueuedTrack());
+    } else {
+      Poll();
+      EXPECT_EQ(fake::QueuedPath(), "");
+      fake::SetDecoderState(VBMP3_STOPPED);
+    }
+    fake::ClearCallLog();
+    Poll();
+    window_->Timer1->stop();
+    EXPECT_EQ(window_->windowTitle(), "VELDAN [D:]");
+    EXPECT_EQ(LastOpened(), "D:\\x.mp3");
+    EXPECT_EQ(Current(), 0);
+    EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
+    ASSERT_TRUE(QDir(disc + ".old").removeRecursively());
+    window_->BitBtn_stopClick();
+    Poll();
+  }
+  qunsetenv("VELDAN_DRIVES");
+  ReloadDriveTable();
 }
 
 }  // namespace

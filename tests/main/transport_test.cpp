@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
+#include <QTimer>
+#include <memory>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/navigation.h"
 #include "main/main_window_fixture.h"
+#include "platform/paths.h"
 
 namespace veldan::testing {
 namespace {
@@ -333,6 +341,117 @@ TEST_F(TransportTest, AlbumLockWhilePlayingChangesOnlyCaptionsUntilTheNextPress)
   window_->BitBtn_next_albumClick();
   Poll();
   EXPECT_EQ(Current(), 2);  // the last file of album A
+}
+
+// The poll runs early after a track change or an entry that did not open. Its own tick is an
+// hour away here, so whatever opens does so without it.
+class EarlyStepTest : public TransportTest {
+ protected:
+  void SetUp() override {
+    TransportTest::SetUp();
+    window_->Timer1->start(3600 * 1000);
+  }
+  // Lets the event loop turn until the decoder plays or play has ended, a bounded number of
+  // times; the turns it took.
+  int TurnUntilSettled() {
+    int turns = 0;
+    while (fake::DecoderState() != VBMP3_PLAYING && g_state.continuous_play && turns < 1000) {
+      QCoreApplication::processEvents();
+      ++turns;
+    }
+    return turns;
+  }
+};
+
+TEST_F(EarlyStepTest, TrackChangeIsOpenedOnceTheHandlerHasReturned) {
+  const struct {
+    Button button;
+    int32_t from;
+    int32_t played;
+  } cases[] = {
+      {Button::kNextFile, 1, 2},
+      {Button::kPreFile, 3, 2},
+      {Button::kNextAlbum, 1, 3},
+      {Button::kPreAlbum, 4, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "button " << static_cast<int>(c.button));
+    g_state.catalogue.current = c.from;
+    StartPlaying();
+    fake::ClearCallLog();
+    Press(window_.get(), c.button);
+    // Not inside the handler: it has not finished with the window yet.
+    EXPECT_EQ(OpenCount(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Current(), c.played);
+    EXPECT_EQ(fake::CallLog(),
+              (std::vector<std::string>{"stop", "close", "open " + Entry(c.played), "play"}));
+    EXPECT_TRUE(StartButtonsDisabled());
+  }
+}
+
+// A click handled while a poll lets messages run is not stepped inside that poll, which goes on
+// with what it read before the click; the step follows it.
+TEST_F(EarlyStepTest, ClickDuringAPollIsSteppedAfterThatPoll) {
+  StartPlaying();
+  fake::ClearCallLog();
+  QTimer::singleShot(0, window_.get(), [this] { window_->BitBtn_next_file->click(); });
+  Poll();
+  EXPECT_EQ(OpenCount(), 0);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(OpenCount(), 1);
+  EXPECT_EQ(LastOpened(), Entry(1));
+  EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
+}
+
+// An undecodable file, a missing one and a pipe in a row: each is passed over at the next turn
+// of the event loop, not at a tick of its own, and the first playable entry plays.
+TEST_F(EarlyStepTest, UnplayableEntriesInARowArePassedWithoutATickEach) {
+  StartPlaying();
+  fake::FailOpenOf(Entry(1));
+  ASSERT_TRUE(QFile::remove(dir_->path() + "/A/3.mp3"));
+  ASSERT_TRUE(QFile::remove(dir_->path() + "/B/4.mp3"));
+  ASSERT_EQ(mkfifo((dir_->path() + "/B/4.mp3").toUtf8().constData(), 0600), 0);
+  EndTrack();
+  fake::ClearCallLog();
+  Poll();
+  EXPECT_EQ(Current(), 1);
+  EXPECT_LE(TurnUntilSettled(), 10);
+  EXPECT_EQ(Current(), 4);
+  EXPECT_EQ(fake::OpenPath(), Entry(4));
+  EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
+  EXPECT_TRUE(g_state.continuous_play);
+  // The pipe and the missing file never reach the decoder.
+  EXPECT_EQ(OpenCount(), 2);
+}
+
+// A full catalogue of files that do not open is tried once round in a burst of event-loop
+// turns, with the window's other events served between them, and play ends.
+TEST_F(EarlyStepTest, FullCatalogueOfFailuresEndsAtOnceAndKeepsTheWindowServed) {
+  dir_ = std::make_unique<QTemporaryDir>();
+  for (int i = 0; i < kCatalogueCapacity; ++i) {
+    CreateFile(dir_->path(), ("Many/" + std::to_string(1000 + i) + ".mp3").c_str());
+  }
+  ASSERT_TRUE(HostPathToProgram(dir_->path().toStdString(), g_state.starting_folder, kTextSize));
+  BuildCatalogue(g_state.starting_folder);
+  window_->Timer1->start(3600 * 1000);
+  ASSERT_EQ(g_state.catalogue.count, kCatalogueCapacity);
+  fake::SetOpenResult(0);
+  fake::ClearCallLog();
+
+  window_->BitBtn_play->click();
+  int opens_when_served = -1;
+  QTimer::singleShot(0, window_.get(), [&] { opens_when_served = OpenCount(); });
+  QElapsedTimer bound;
+  bound.start();
+  while (g_state.continuous_play && bound.elapsed() < 20000) QCoreApplication::processEvents();
+  EXPECT_FALSE(g_state.continuous_play);
+  EXPECT_EQ(OpenCount(), kCatalogueCapacity);
+  EXPECT_GT(opens_when_served, 0);
+  EXPECT_LT(opens_when_served, kCatalogueCapacity);
+  // Once given up, nothing more is tried.
+  for (int turn = 0; turn < 10; ++turn) QCoreApplication::processEvents();
+  EXPECT_EQ(OpenCount(), kCatalogueCapacity);
 }
 
 }  // namespace
