@@ -317,6 +317,12 @@ void TForm_main::PumpMessages() {
   QCoreApplication::processEvents();
 }
 
+void TForm_main::KeepAliveDuringSearch() {
+  // Clicks and keys would change play halfway through the catalogue being built; they wait. A
+  // close (the close box, a termination signal, a remote Quit) is no input and ends the search.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void TForm_main::WaitForMessages(int max_ms) {
   QCoreApplication::processEvents();
   if (max_ms <= 0) return;

@@ -188,6 +188,7 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void SetStatus(const char* text, uint32_t rgb) override;
   void PumpMessages() override;
   void WaitForMessages(int max_ms) override;
+  void KeepAliveDuringSearch() override;
 
  signals:
   // A seek has been carried out (by the seek bar, a key or a remote control); seconds is where
