@@ -34,6 +34,7 @@ class SeekBarImage;
 
 // How far the seek keys and the seek bar's accessible steps move play.
 inline constexpr int32_t kSeekStepSeconds = 5;
+inline constexpr int64_t kMicrosecondsPerSecond = 1000000;
 
 class TForm_main : public QWidget, public CatalogueWindow {
   Q_OBJECT
@@ -114,8 +115,12 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // new place. Clamped to the track. Does nothing and returns false while no track is open, its
   // length is unknown, a track is being opened or the bar is dragged.
   bool SeekTo(int32_t seconds);
+  // SeekTo to the microsecond, for remote controls; the window itself shows whole seconds.
+  bool SeekToMicroseconds(int64_t microseconds);
   // Elapsed seconds of the open track as the decoder reports them (0 when none is open).
   int32_t PlayingPosition() const;
+  // The same in microseconds, from the samples the listener has heard.
+  int64_t PlayingPositionMicroseconds() const;
 
   // --- Start-up and shutdown ---
 
@@ -191,9 +196,9 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void KeepAliveDuringSearch() override;
 
  signals:
-  // A seek has been carried out (by the seek bar, a key or a remote control); seconds is where
-  // play now stands.
-  void Seeked(int32_t seconds);
+  // A seek has been carried out (by the seek bar, a key or a remote control); microseconds is
+  // where play now stands.
+  void Seeked(int64_t microseconds);
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -239,6 +244,9 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void TakeQueuedTrack(const vbmp3_info& info);
   void ForgetQueuedTrack();
   void CarryOutPendingSeek();
+  // Whether SeekTo may move play now, and what every seek does after the decoder's.
+  bool SeekAllowed() const;
+  void ShowSeekDone(int64_t microseconds);
 
   vbmp3_info track_info_{};
 

@@ -27,7 +27,7 @@
 namespace veldan {
 namespace {
 
-constexpr int64_t kMicroseconds = 1000000;
+constexpr int64_t kMicroseconds = kMicrosecondsPerSecond;
 const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
@@ -36,11 +36,6 @@ const QString kBusyError = QStringLiteral("org.mpris.MediaPlayer2.veldan.Error.B
 QString Display(const char* program_text, size_t capacity) {
   return QString::fromStdString(
       ProgramTextToDisplay(std::string_view(program_text, strnlen(program_text, capacity - 1))));
-}
-
-// Rounded to the nearest second; never overflows, whatever a client sends.
-int64_t MicrosecondsToSeconds(int64_t microseconds) {
-  return static_cast<int64_t>(std::llround(static_cast<double>(microseconds) / kMicroseconds));
 }
 
 int64_t SaturatingAdd(int64_t a, int64_t b) {
@@ -166,11 +161,11 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     if (Refused() || !Service()->CanSeek()) return;
     const int64_t target = SaturatingAdd(Service()->PositionMicroseconds(), offset);
     // A seek past the end goes on to the next track, as the interface asks of players.
-    if (MicrosecondsToSeconds(target) > Window()->TrackInfo().length) {
+    if (target > int64_t{Window()->TrackInfo().length} * kMicroseconds) {
       Press(Window()->BitBtn_next_file);
       return;
     }
-    Window()->SeekTo(static_cast<int32_t>(std::max<int64_t>(MicrosecondsToSeconds(target), 0)));
+    Window()->SeekToMicroseconds(std::max<int64_t>(target, 0));
     Service()->Refresh();
   }
 
@@ -179,7 +174,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     if (Refused() || !Service()->CanSeek()) return;
     if (track_id.path() != Service()->TrackId()) return;
     if (position < 0 || position > int64_t{Window()->TrackInfo().length} * kMicroseconds) return;
-    Window()->SeekTo(static_cast<int32_t>(MicrosecondsToSeconds(position)));
+    Window()->SeekToMicroseconds(position);
     Service()->Refresh();
   }
 
@@ -233,7 +228,7 @@ MprisService::MprisService(TForm_main* window)
   new MprisRootAdaptor(this);
   auto* player = new MprisPlayerAdaptor(this);
   connect(window_, &TForm_main::Seeked, player,
-          [player](int32_t seconds) { emit player->Seeked(qlonglong{seconds} * kMicroseconds); });
+          [player](int64_t microseconds) { emit player->Seeked(microseconds); });
   // Changes come from everywhere (the poll moving on, a dialog, the check boxes); comparing at
   // the poll's rhythm catches them all without hooks in each.
   refresh_timer_ = new QTimer(this);
@@ -362,7 +357,7 @@ QVariantMap MprisService::Metadata() const {
 }
 
 int64_t MprisService::PositionMicroseconds() const {
-  return int64_t{window_->PlayingPosition()} * kMicroseconds;
+  return window_->PlayingPositionMicroseconds();
 }
 
 bool MprisService::CanGoNext() const {

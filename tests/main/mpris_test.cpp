@@ -265,14 +265,14 @@ TEST_F(MprisTest, SeeksMoveThePlayingTrackAndAreAnnouncedWhateverTheClientSends)
   const qlonglong second = 1000000;
 
   Call(kPlayer, QStringLiteral("Seek"), {qlonglong{5} * second});
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek 15", "restart"}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek_ms 15000", "restart"}));
   EXPECT_TRUE(WaitFor([&] { return recorder_.seeks.contains(15 * second); }));
   EXPECT_EQ(window_->Label_time->text().toStdString(), "0:00:15 ");
 
   // Far back stops at the start; the extremes do not overflow.
   fake::ClearCallLog();
   Call(kPlayer, QStringLiteral("Seek"), {std::numeric_limits<qlonglong>::min()});
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek 0", "restart"}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek_ms 0", "restart"}));
 
   // Past the end goes on to the next track.
   fake::ClearCallLog();
@@ -293,13 +293,35 @@ TEST_F(MprisTest, SeeksMoveThePlayingTrackAndAreAnnouncedWhateverTheClientSends)
   EXPECT_TRUE(Calls().empty());
   Call(kPlayer, QStringLiteral("SetPosition"),
        {QVariant::fromValue(QDBusObjectPath(current)), 42 * second});
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek 42", "restart"}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek_ms 42000", "restart"}));
 
   // A track the user paused stays paused at its new place.
   window_->BitBtn_pauseClick();
   fake::ClearCallLog();
   Call(kPlayer, QStringLiteral("Seek"), {-2 * second});
-  EXPECT_EQ(Calls(), std::vector<std::string>{"seek 40"});
+  EXPECT_EQ(Calls(), std::vector<std::string>{"seek_ms 40000"});
+}
+
+TEST_F(MprisTest, PositionAndSeeksCountMicrosecondsWhileTheWindowShowsSeconds) {
+  fake::SetTrackInfo(fake::MakeTrackInfo("", "", 2, 128, 44100, 100));
+  StartPlaying();
+  fake::SetDecoderPosition(10);
+  const qlonglong step = 400000;
+  for (int i = 0; i < 10; ++i) Call(kPlayer, QStringLiteral("Seek"), {step});
+  EXPECT_EQ(Get(kPlayer, QStringLiteral("Position")).toLongLong(), 14000000);
+  EXPECT_TRUE(WaitFor([&] { return recorder_.seeks.contains(10400000); }));
+  EXPECT_TRUE(recorder_.seeks.contains(14000000));
+
+  // Half a second in, back by 400 ms: still inside the same second, but moved.
+  Call(kPlayer, QStringLiteral("Seek"), {qlonglong{500000}});
+  Call(kPlayer, QStringLiteral("Seek"), {-step});
+  EXPECT_EQ(Get(kPlayer, QStringLiteral("Position")).toLongLong(), 14100000);
+  EXPECT_EQ(window_->Label_time->text().toStdString(), "0:00:14 ");
+
+  // Just past the end goes on; exactly at the end stays in the track.
+  fake::ClearCallLog();
+  Call(kPlayer, QStringLiteral("Seek"), {qlonglong{100} * 1000000 - 14100000});
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek_ms 100000", "restart"}));
 }
 
 TEST_F(MprisTest, SeeksWhileStoppedDoNothing) {
