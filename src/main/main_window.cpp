@@ -299,6 +299,7 @@ void TForm_main::SetStartButtonsEnabled(bool enabled) {
 // --- CatalogueWindow ---
 
 void TForm_main::SetPollTimerRunning(bool running) {
+  poll_held_by_build_ = !running;
   if (running) {
     Timer1->start();
   } else {

@@ -136,6 +136,10 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // True while a modal dialog is open, a track is being opened, or a search or disc wait has
   // the status poll stopped: work that would replace the catalogue must wait.
   bool Busy() const;
+  // True while a catalogue build holds the status poll (a search or its disc wait runs).
+  bool Searching() const { return poll_held_by_build_; }
+  // True while FormCreate runs: the first search and the command line's argument.
+  bool StartingUp() const { return starting_up_; }
   // The close request: play off, every wait ended for good, the decoder shut down. Never refuses.
   void FormCloseQuery();
 
@@ -282,6 +286,10 @@ class TForm_main : public QWidget, public CatalogueWindow {
   bool seek_pending_ = false;
   bool press_guard_ = false;
   bool move_guard_ = false;
+
+  bool poll_held_by_build_ = false;
+  bool starting_up_ = false;
+  bool playing_argument_ = false;
 
   bool dialogs_on_demand_ = false;
   bool shown_before_ = false;

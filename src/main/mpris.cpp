@@ -7,8 +7,10 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaProperty>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
@@ -44,6 +46,31 @@ int64_t SaturatingAdd(int64_t a, int64_t b) {
     return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
   }
   return sum;
+}
+
+}  // namespace
+
+namespace {
+
+// The bus delivers the call's context to the registered object, the adaptors' parent.
+void FailCall(MprisService* service, const QString& error, const QString& text) {
+  if (service->calledFromDBus()) service->sendErrorReply(error, text);
+}
+
+// A dialog in front of the window owns play until it closes (trial listening, a list being
+// loaded), and a search or start-up is building the catalogue that play would use: the user
+// could not press the window's buttons now either.
+bool RefusedWhileBusy(MprisService* service) {
+  const TForm_main* window = service->Window();
+  if (QApplication::activeModalWidget() != nullptr) {
+    FailCall(service, kBusyError, QStringLiteral("A VELDAN dialog is open"));
+    return true;
+  }
+  if (g_state.closing || window->Searching() || window->StartingUp()) {
+    FailCall(service, kBusyError, QStringLiteral("VELDAN is busy; try again"));
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -117,19 +144,15 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   QString PlaybackStatus() const { return Service()->PlaybackStatus(); }
   QString LoopStatus() const { return Service()->LoopStatus(); }
   // Play on from track to track wraps round the catalogue; only repeating one track is a choice.
+  // Written through MprisPropertiesAdaptor, which checks the value and refuses while busy.
   void SetLoopStatus(const QString& status) {
-    if (Refused()) return;
     Window()->CheckBox_repeat->setChecked(status == QLatin1String("Track"));
-    Service()->Refresh();
   }
   double Rate() const { return 1.0; }
+  // Play runs at its own speed only; a client may ask, and nothing changes.
   void SetRate(double /*rate*/) {}
   bool Shuffle() const { return Service()->Shuffle(); }
-  void SetShuffle(bool shuffle) {
-    if (Refused()) return;
-    Window()->CheckBox_random->setChecked(shuffle);
-    Service()->Refresh();
-  }
+  void SetShuffle(bool shuffle) { Window()->CheckBox_random->setChecked(shuffle); }
   QVariantMap Metadata() const { return Service()->Metadata(); }
   double Volume() const { return 1.0; }
   qlonglong Position() const { return Service()->PositionMicroseconds(); }
@@ -203,18 +226,8 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   MprisService* Service() const { return static_cast<MprisService*>(parent()); }
   TForm_main* Window() const { return Service()->Window(); }
 
-  // A dialog in front of the window owns play until it closes (trial listening, a list being
-  // loaded); the user could not press the window's buttons now either.
-  bool Refused() {
-    if (QApplication::activeModalWidget() == nullptr && !g_state.closing) return false;
-    Fail(kBusyError, QStringLiteral("A VELDAN dialog is open"));
-    return true;
-  }
-
-  // The bus delivers the call's context to the registered object, the adaptors' parent.
-  void Fail(const QString& error, const QString& text) {
-    if (Service()->calledFromDBus()) Service()->sendErrorReply(error, text);
-  }
+  bool Refused() { return RefusedWhileBusy(Service()); }
+  void Fail(const QString& error, const QString& text) { FailCall(Service(), error, text); }
 
   void Press(QPushButton* button) {
     if (Refused()) return;
@@ -223,10 +236,103 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   }
 };
 
+// org.freedesktop.DBus.Properties for the two interfaces above. The bus library's own would write
+// a value of any type it can convert ("no" makes Shuffle true) and reply success to a write it
+// could not refuse; this one takes exactly the declared type, refuses while play is not the
+// remote's to change, and replies with the error that says why.
+class MprisPropertiesAdaptor : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.DBus.Properties")
+
+ public:
+  MprisPropertiesAdaptor(MprisService* service, QObject* root, QObject* player)
+      : QDBusAbstractAdaptor(service), root_(root), player_(player) {}
+
+ public slots:
+  QDBusVariant Get(const QString& interface, const QString& name) {
+    QObject* adaptor = nullptr;
+    const QMetaProperty property = Find(interface, name, &adaptor);
+    if (adaptor == nullptr) return QDBusVariant(QVariant(0));
+    return QDBusVariant(property.read(adaptor));
+  }
+
+  QVariantMap GetAll(const QString& interface) {
+    QVariantMap all;
+    for (QObject* adaptor : {root_, player_}) {
+      if (!interface.isEmpty() && interface != InterfaceOf(adaptor)) continue;
+      const QMetaObject* meta = adaptor->metaObject();
+      for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        all.insert(QString::fromLatin1(meta->property(i).name()), meta->property(i).read(adaptor));
+      }
+    }
+    return all;
+  }
+
+  void Set(const QString& interface, const QString& name, const QDBusVariant& value) {
+    QObject* adaptor = nullptr;
+    const QMetaProperty property = Find(interface, name, &adaptor);
+    if (adaptor == nullptr) return;
+    if (!property.isWritable()) {
+      Fail(QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly"),
+           name + QStringLiteral(" cannot be set"));
+      return;
+    }
+    const QVariant given = value.variant();
+    if (given.metaType() != property.metaType()) {
+      Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+           name + QStringLiteral(" takes a value of type ") +
+               QString::fromLatin1(property.metaType().name()));
+      return;
+    }
+    if (name == QLatin1String("LoopStatus") &&
+        !QStringList{QStringLiteral("None"), QStringLiteral("Track"), QStringLiteral("Playlist")}
+             .contains(given.toString())) {
+      Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+           QStringLiteral("LoopStatus is None, Track or Playlist"));
+      return;
+    }
+    if (RefusedWhileBusy(Service())) return;
+    property.write(adaptor, given);
+    Service()->Refresh();
+  }
+
+ private:
+  MprisService* Service() const { return static_cast<MprisService*>(parent()); }
+  void Fail(const QString& error, const QString& text) { FailCall(Service(), error, text); }
+
+  static QString InterfaceOf(const QObject* adaptor) {
+    const QMetaObject* meta = adaptor->metaObject();
+    return QString::fromLatin1(meta->classInfo(meta->indexOfClassInfo("D-Bus Interface")).value());
+  }
+
+  // The property of that interface (any of the two for an empty name); *adaptor stays null, with
+  // the error sent, when there is none.
+  QMetaProperty Find(const QString& interface, const QString& name, QObject** adaptor) {
+    *adaptor = nullptr;
+    for (QObject* candidate : {root_, player_}) {
+      if (!interface.isEmpty() && interface != InterfaceOf(candidate)) continue;
+      const QMetaObject* meta = candidate->metaObject();
+      const int index = meta->indexOfProperty(name.toLatin1().constData());
+      // The adaptor's own properties only, not those every object has (objectName).
+      if (index >= meta->propertyOffset()) {
+        *adaptor = candidate;
+        return meta->property(index);
+      }
+    }
+    Fail(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"),
+         QStringLiteral("No property ") + name + QStringLiteral(" in ") + interface);
+    return {};
+  }
+
+  QObject* root_;
+  QObject* player_;
+};
+
 MprisService::MprisService(TForm_main* window)
     : QObject(window), window_(window), connection_(QString()) {
-  new MprisRootAdaptor(this);
+  auto* root = new MprisRootAdaptor(this);
   auto* player = new MprisPlayerAdaptor(this);
+  new MprisPropertiesAdaptor(this, root, player);
   connect(window_, &TForm_main::Seeked, player,
           [player](int64_t microseconds) { emit player->Seeked(microseconds); });
   // Changes come from everywhere (the poll moving on, a dialog, the check boxes); comparing at

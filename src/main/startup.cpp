@@ -9,12 +9,14 @@
 #include "catalogue/program_state.h"
 #include "decoder/vbmp3.h"
 #include "main/command_line.h"
+#include "main/flag_scope.h"
 #include "main/main_window.h"
 #include "opt/equalizer_preset.h"
 
 namespace veldan {
 
 void TForm_main::FormCreate(const char* argument) {
+  FlagScope starting(&starting_up_);
   SeedRandom(static_cast<unsigned>(std::time(nullptr)));
   vbmp3_init();
   LoadArgument(argument);
@@ -37,11 +39,13 @@ void TForm_main::LoadArgument(const char* argument) {
 
 bool TForm_main::Busy() const {
   return QApplication::activeModalWidget() != nullptr || opening_track_ || !Timer1->isActive() ||
-         g_state.closing;
+         g_state.closing || starting_up_ || playing_argument_;
 }
 
 bool TForm_main::PlayArgument(const char* argument) {
   if (Busy() || argument == nullptr) return false;
+  // Its search lets remote calls and drops run; they must not start a second one inside it.
+  FlagScope playing(&playing_argument_);
   // The Stop button's own handler, so that whatever stopping play involves happens here too.
   BitBtn_stopClick();
   user_paused_ = false;

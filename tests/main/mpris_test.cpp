@@ -257,6 +257,51 @@ TEST_F(MprisTest, ModeCheckBoxesAreShuffleAndLoopBothWays) {
   EXPECT_FALSE(Get(kPlayer, QStringLiteral("Shuffle")).toBool());
 }
 
+TEST_F(MprisTest, PropertyWritesTakeTheirOwnTypeOnlyAndWaitForAnOpenDialog) {
+  const auto error = [](const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString()
+                                                      : std::string("success");
+  };
+  const std::string invalid = "org.freedesktop.DBus.Error.InvalidArgs";
+  EXPECT_EQ(error(Set(QStringLiteral("Shuffle"), QStringLiteral("no"))), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("Shuffle"), QStringLiteral("off"))), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("Shuffle"), 1)), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("LoopStatus"), true)), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("LoopStatus"), QStringLiteral("Sideways"))), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("Rate"), QStringLiteral("fast"))), invalid);
+  EXPECT_FALSE(window_->CheckBox_random->isChecked());
+  EXPECT_FALSE(window_->CheckBox_repeat->isChecked());
+  EXPECT_EQ(error(Set(QStringLiteral("Rate"), 1.0)), "success");
+  EXPECT_EQ(error(Set(QStringLiteral("Volume"), 0.5)),
+            "org.freedesktop.DBus.Error.PropertyReadOnly");
+  EXPECT_EQ(error(Set(QStringLiteral("Loudness"), 0.5)),
+            "org.freedesktop.DBus.Error.UnknownProperty");
+  EXPECT_EQ(error(Set(QStringLiteral("objectName"), QStringLiteral("x"))),
+            "org.freedesktop.DBus.Error.UnknownProperty");
+
+  // Reads still answer for each interface, one property or all of them.
+  const QDBusMessage all =
+      Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"), {kPlayer});
+  ASSERT_EQ(all.type(), QDBusMessage::ReplyMessage);
+  const QVariantMap properties = qdbus_cast<QVariantMap>(all.arguments().value(0));
+  EXPECT_TRUE(properties.contains(QStringLiteral("Position")));
+  EXPECT_EQ(properties.value(QStringLiteral("LoopStatus")).toString(), QStringLiteral("Playlist"));
+  EXPECT_FALSE(properties.contains(QStringLiteral("Identity")));
+  EXPECT_EQ(Get(QString(), QStringLiteral("Identity")).toString(), QStringLiteral("VELDAN"));
+
+  QDialog dialog(window_.get());
+  QTimer::singleShot(0, &dialog, [&] {
+    EXPECT_EQ(error(Set(QStringLiteral("Shuffle"), true)),
+              "org.mpris.MediaPlayer2.veldan.Error.Busy");
+    EXPECT_EQ(error(Set(QStringLiteral("LoopStatus"), QStringLiteral("Track"))),
+              "org.mpris.MediaPlayer2.veldan.Error.Busy");
+    dialog.reject();
+  });
+  dialog.exec();
+  EXPECT_FALSE(window_->CheckBox_random->isChecked());
+  EXPECT_FALSE(window_->CheckBox_repeat->isChecked());
+}
+
 TEST_F(MprisTest, SeeksMoveThePlayingTrackAndAreAnnouncedWhateverTheClientSends) {
   fake::SetTrackInfo(fake::MakeTrackInfo("", "", 2, 128, 44100, 100));
   StartPlaying();
