@@ -1,10 +1,12 @@
 #include "main/hand_over.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QFile>
-#include <QFileInfo>
-#include <QUrl>
+#include <cctype>
+#include <climits>
 #include <string>
 
 #include "catalogue/program_state.h"
@@ -13,25 +15,62 @@
 
 namespace veldan {
 
+QString FileUriOf(const QByteArray& host_path) {
+  return QStringLiteral("file://") + QString::fromLatin1(host_path.toPercentEncoding("/"));
+}
+
+bool HostPathOfFileUri(const QString& uri, QByteArray* host_path) {
+  host_path->clear();
+  // A URI is ASCII; anything else is no URI a file manager sends.
+  for (const QChar c : uri) {
+    if (c.unicode() <= 0x20 || c.unicode() >= 0x7F) return false;
+  }
+  const QByteArray text = uri.toLatin1();
+  if (text.left(5).toLower() != "file:") return false;
+  QByteArray rest = text.mid(5);
+  if (rest.startsWith("//")) {
+    const qsizetype path_start = rest.indexOf('/', 2);
+    if (path_start < 0) return false;
+    const QByteArray host = rest.mid(2, path_start - 2).toLower();
+    if (!host.isEmpty() && host != "localhost") return false;
+    rest = rest.mid(path_start);
+  }
+  if (!rest.startsWith('/') || rest.contains('?') || rest.contains('#')) return false;
+  // Every '%' opens two hexadecimal digits; QByteArray would pass a broken one on as it is.
+  for (qsizetype i = 0; i < rest.size(); ++i) {
+    if (rest[i] != '%') continue;
+    if (i + 2 >= rest.size() || !std::isxdigit(static_cast<unsigned char>(rest[i + 1])) ||
+        !std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
+      return false;
+    }
+  }
+  const QByteArray decoded = QByteArray::fromPercentEncoding(rest);
+  if (decoded.contains('\0')) return false;
+  *host_path = decoded;
+  return true;
+}
+
 QString HandOverUri(const char* argument) {
   if (argument == nullptr || argument[0] == '\0') return {};
-  const QString name = QFile::decodeName(argument);
-  // A name that does not survive the trip through text would reach the other player as some
-  // other file, or as none.
-  if (QFile::encodeName(name) != QByteArray(argument)) return {};
-  QFileInfo host(name);
-  if (!host.exists()) {
+  struct stat st;
+  QByteArray host(argument);
+  if (stat(argument, &st) != 0) {
     // A drive-letter path, through this process's drive table, which the running player shares.
     char text[kTextSize];
     std::string mapped;
-    if (!ArgumentToProgramPath(argument, text, sizeof text) || !ProgramPathToHost(text, &mapped)) {
+    if (!ArgumentToProgramPath(argument, text, sizeof text) || !ProgramPathToHost(text, &mapped) ||
+        stat(mapped.c_str(), &st) != 0) {
       return {};
     }
-    host.setFile(QFile::decodeName(mapped.c_str()));
-    if (!host.exists()) return {};
+    host = QByteArray(mapped.c_str());
   }
   // Relative to this process's folder, which the running player does not share.
-  return QUrl::fromLocalFile(host.absoluteFilePath()).toString(QUrl::FullyEncoded);
+  if (!host.startsWith('/')) {
+    char folder[PATH_MAX];
+    if (getcwd(folder, sizeof folder) == nullptr) return {};
+    host = QByteArray(folder) + '/' + host;
+  }
+  return FileUriOf(host);
 }
 
 bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argument,

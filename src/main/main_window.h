@@ -131,7 +131,8 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // Plays what argument names (a folder, a track or a play list; a host or program path) as if
   // the program had been started with it: play stops, the starting folder becomes the
   // argument's, the catalogue is searched anew, the argument's list or track applied and play
-  // starts when there are tracks. Returns false, changing nothing, while the window is busy.
+  // starts when there are tracks. Returns false, changing nothing, while the window is busy and
+  // for an argument that ExamineArgument does not find playable.
   bool PlayArgument(const char* argument);
   // True while a modal dialog is open, a track is being opened, or a search or disc wait has
   // the status poll stopped: work that would replace the catalogue must wait.

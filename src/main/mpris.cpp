@@ -21,6 +21,8 @@
 
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
+#include "main/command_line.h"
+#include "main/hand_over.h"
 #include "main/main_window.h"
 #include "main/track_titles.h"
 #include "platform/name_codec.h"
@@ -203,26 +205,48 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
 
   // A folder, track or play list, played as if named on the command line.
   void OpenUri(const QString& uri) {
-    const QUrl url(uri, QUrl::StrictMode);
-    if (!url.isValid() || !url.isLocalFile()) {
+    QByteArray path;
+    if (!HostPathOfFileUri(uri, &path)) {
       Fail(QDBusError::errorString(QDBusError::InvalidArgs), QStringLiteral("Not a file URI: ") + uri);
       return;
     }
-    const QString path = url.toLocalFile();
-    if (!QFileInfo::exists(path)) {
-      Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-           QStringLiteral("No such file or folder: ") + path);
-      return;
-    }
-    if (Refused()) return;
-    if (!Window()->PlayArgument(QFile::encodeName(path).constData())) {
+    if (!CanPlay(path, uri) || Refused()) return;
+    if (Window()->Busy()) {
       Fail(kBusyError, QStringLiteral("VELDAN is busy; try again"));
       return;
     }
+    // Answered before the search, which may take longer than the caller waits.
+    AnswerNow();
+    Window()->PlayArgument(path.constData());
     Service()->Refresh();
   }
 
  private:
+  // False, with the error sent, for a path the player cannot play.
+  bool CanPlay(const QByteArray& path, const QString& uri) {
+    const QString invalid = QDBusError::errorString(QDBusError::InvalidArgs);
+    switch (ExamineArgument(path.constData())) {
+      case ArgumentKind::kPlayable:
+        return true;
+      case ArgumentKind::kNothing:
+        Fail(invalid, QStringLiteral("No such file or folder: ") + uri);
+        return false;
+      case ArgumentKind::kTooLong:
+        Fail(invalid, QStringLiteral("Path too long: ") + uri);
+        return false;
+      case ArgumentKind::kNotPlayable:
+        Fail(invalid, QStringLiteral("Not a folder, an MP3 track or a play list: ") + uri);
+        return false;
+    }
+    return false;
+  }
+
+  void AnswerNow() {
+    if (!Service()->calledFromDBus()) return;
+    Service()->setDelayedReply(true);
+    Service()->connection().send(Service()->message().createReply());
+  }
+
   MprisService* Service() const { return static_cast<MprisService*>(parent()); }
   TForm_main* Window() const { return Service()->Window(); }
 

@@ -29,11 +29,17 @@ void TForm_main::FormCreate(const char* argument) {
 
 void TForm_main::LoadArgument(const char* argument) {
   char argument_text[kTextSize];
-  TakeFoldersFromCommandLine(argument, argument_text);
+  const bool usable = TakeFoldersFromCommandLine(argument, argument_text);
   DrawSeekBar(0);
   ShowStartingFolderInTitle();
-  BuildCatalogue(g_state.starting_folder);
-  ApplyCommandLineArgument(argument_text);
+  if (usable) {
+    BuildCatalogue(g_state.starting_folder);
+    ApplyCommandLineArgument(argument_text);
+  } else {
+    // The path named cannot be held; playing something else instead would be a surprise.
+    g_state.catalogue.count = 0;
+    g_state.catalogue.current = 0;
+  }
   ShowTrackTitles();
 }
 
@@ -43,7 +49,9 @@ bool TForm_main::Busy() const {
 }
 
 bool TForm_main::PlayArgument(const char* argument) {
-  if (Busy() || argument == nullptr) return false;
+  if (Busy() || argument == nullptr || ExamineArgument(argument) != ArgumentKind::kPlayable) {
+    return false;
+  }
   // Its search lets remote calls and drops run; they must not start a second one inside it.
   FlagScope playing(&playing_argument_);
   // The Stop button's own handler, so that whatever stopping play involves happens here too.

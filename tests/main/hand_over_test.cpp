@@ -55,6 +55,10 @@ class HandOverTest : public MainWindowTest {
   QByteArray Host(const char* relative) const {
     return QFile::encodeName(dir_->path() + "/" + QString::fromUtf8(relative));
   }
+  // The bytes as they are, also where they are no UTF-8.
+  QByteArray RawHost(const char* relative) const {
+    return QFile::encodeName(dir_->path()) + "/" + QByteArray(relative);
+  }
 
   static PrivateBus* bus_;
   static int round_;
@@ -86,7 +90,7 @@ TEST_F(HandOverTest, TheRunningPlayerPlaysAHostRelativeOrDriveLetterPath) {
   EXPECT_TRUE(window_->windowTitle().endsWith(QStringLiteral("A]")));
 
   // A host name whose bytes are no text still reaches the player as the same file.
-  const QByteArray raw = Host("A/\xff.mp3");
+  const QByteArray raw = RawHost("A/\xff.mp3");
   const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
   ASSERT_GE(fd, 0);
   ::close(fd);
@@ -95,10 +99,22 @@ TEST_F(HandOverTest, TheRunningPlayerPlaysAHostRelativeOrDriveLetterPath) {
   EXPECT_EQ(Current(), 2);
   EXPECT_EQ(LastOpened(), Entry(2));
 
+  // Nor are bytes that are no UTF-8 at all, as a Latin-1 name: lat, e acute, y diaeresis.
+  const QByteArray latin = RawHost("A/lat\xe9\xff.mp3");
+  const int latin_fd = ::open(latin.constData(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(latin_fd, 0);
+  ::close(latin_fd);
+  EXPECT_TRUE(HandOverUri(latin.constData()).endsWith(QStringLiteral("/A/lat%E9%FF.mp3")));
+  EXPECT_TRUE(HandOver(latin));
+  EXPECT_EQ(g_state.catalogue.count, 4);
+  std::string opened;
+  ASSERT_TRUE(ProgramPathToHost(LastOpened().c_str(), &opened));
+  EXPECT_EQ(opened, latin.toStdString());
+
   char program_path[kTextSize];
   ASSERT_TRUE(HostPathToProgram(dir_->path().toStdString(), program_path, sizeof program_path));
   EXPECT_TRUE(HandOver(program_path));
-  EXPECT_EQ(g_state.catalogue.count, 5);
+  EXPECT_EQ(g_state.catalogue.count, 6);
   EXPECT_EQ(LastOpened(), Entry(0));
 }
 

@@ -3,10 +3,12 @@
 // to the signals, as a desktop's media keys or sound menu would.
 #include "main/mpris.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
-#include <QDialog>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -15,12 +17,14 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QDialog>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QUrl>
 #include <functional>
 
 #include "main/main_window_fixture.h"
+#include "platform/paths.h"
 #include "support/private_bus.h"
 
 namespace veldan::testing {
@@ -404,6 +408,56 @@ TEST_F(MprisTest, OpenUriPlaysAFolderOrTrackAsTheCommandLineWouldAndRefusesTheRe
   Call(kPlayer, QStringLiteral("OpenUri"), {QUrl::fromLocalFile(dir_->path()).toString()});
   EXPECT_EQ(g_state.catalogue.count, 5);
   EXPECT_EQ(LastOpened(), Entry(0));
+}
+
+// What the player cannot play is refused with an error and leaves play and the catalogue alone.
+TEST_F(MprisTest, OpenUriRefusesDevicesOtherFilesAndPathsTooLongToHold) {
+  window_->Timer1->start();
+  StartPlaying();
+  fake::ClearCallLog();
+  CreateFile(dir_->path(), "notes.txt");
+  const std::string deep =
+      std::string(200, 'd') + "/" + std::string(200, 'e') + "/" + std::string(120, 'f') + ".mp3";
+  CreateFile(dir_->path(), deep.c_str());
+  const QStringList refused = {
+      QStringLiteral("file:///dev/zero"),
+      QUrl::fromLocalFile(HostPath("notes.txt")).toString(),
+      QUrl::fromLocalFile(HostPath(deep.c_str())).toString(),
+      QStringLiteral("file://elsewhere") + QUrl::fromLocalFile(HostPath("A")).path(),
+      QUrl::fromLocalFile(HostPath("A")).toString() + QStringLiteral("%zz"),
+      QUrl::fromLocalFile(HostPath("A")).toString() + QStringLiteral("%00")};
+  for (const QString& uri : refused) {
+    const QDBusMessage reply = Call(kPlayer, QStringLiteral("OpenUri"), {uri});
+    EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << uri.toStdString();
+  }
+  const QDBusMessage too_long = Call(kPlayer, QStringLiteral("OpenUri"),
+                                     {QUrl::fromLocalFile(HostPath(deep.c_str())).toString()});
+  EXPECT_TRUE(too_long.errorMessage().startsWith(QStringLiteral("Path too long")))
+      << too_long.errorMessage().toStdString();
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(g_state.catalogue.count, 3);
+  EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
+  EXPECT_TRUE(g_state.continuous_play);
+}
+
+// A file manager sends a Latin-1 name's bytes percent-encoded; they are the host's bytes.
+TEST_F(MprisTest, OpenUriTakesTheUrisBytesAsTheHostsBytes) {
+  window_->Timer1->start();
+  const QByteArray folder = QFile::encodeName(HostPath("L"));
+  ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+  for (const char* name : {"/lat\xe9\xff.mp3", "/a.mp3"}) {
+    const int fd = ::open((folder + name).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+  }
+  const QString uri = QStringLiteral("file://localhost") +
+                      QString::fromLatin1(folder.toPercentEncoding("/")) +
+                      QStringLiteral("/lat%E9%FF.mp3");
+  EXPECT_EQ(Call(kPlayer, QStringLiteral("OpenUri"), {uri}).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(g_state.catalogue.count, 2);
+  std::string host;
+  ASSERT_TRUE(ProgramPathToHost(LastOpened().c_str(), &host));
+  EXPECT_EQ(host, (folder + "/lat\xe9\xff.mp3").toStdString());
 }
 
 TEST_F(MprisTest, CallsThatWouldChangePlayWaitForAnOpenDialog) {
