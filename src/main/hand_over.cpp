@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <string>
 
@@ -82,10 +83,15 @@ bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argu
   if (argument != nullptr) {
     const QString uri = HandOverUri(argument);
     if (uri.isEmpty()) return false;
-    call = QDBusMessage::createMethodCall(service, path,
-                                          QStringLiteral("org.mpris.MediaPlayer2.Player"),
-                                          QStringLiteral("OpenUri"));
-    call << uri;
+    // The moment this process stops waiting: a player that could only answer later must not
+    // play the path, since this one then plays it itself.
+    const qlonglong deadline_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count() +
+                                  timeout_ms;
+    call = QDBusMessage::createMethodCall(service, path, QString::fromLatin1(kHandOverInterface),
+                                          QStringLiteral("Open"));
+    call << uri << deadline_ms;
   } else {
     call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.mpris.MediaPlayer2"),
                                           QStringLiteral("Raise"));

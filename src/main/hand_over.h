@@ -27,9 +27,12 @@ QString FileUriOf(const QByteArray& host_path);
 bool HostPathOfFileUri(const QString& uri, QByteArray* host_path);
 
 // Asks the player that holds the remote control's main bus name on connection to play argument
-// (null: only to come to the front). True when that player answered that it did; false without
+// (null: only to come to the front). True when that player answered that it will; false without
 // a connection, without such a player, for an argument that names nothing here, on a refusal
-// (the player is busy) or when no answer came within timeout_ms: the caller then starts its own.
+// (a dialog is open, the path cannot be played) or when no answer came within timeout_ms: the
+// caller then starts its own. The request carries the moment the caller gives up, and the player
+// carries out none that it could not answer in time (MprisService::TakeHandOver), so that the
+// path plays in exactly one of the two.
 bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argument,
                              int timeout_ms = kHandOverTimeoutMs);
 

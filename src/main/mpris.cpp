@@ -1,5 +1,7 @@
 #include "main/mpris.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDBusAbstractAdaptor>
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -75,7 +78,55 @@ bool RefusedWhileBusy(MprisService* service) {
   return false;
 }
 
+// False, with the error sent, for a path the player cannot play.
+bool PathPlayable(MprisService* service, const QByteArray& path, const QString& uri) {
+  const QString invalid = QDBusError::errorString(QDBusError::InvalidArgs);
+  switch (ExamineArgument(path.constData())) {
+    case ArgumentKind::kPlayable:
+      return true;
+    case ArgumentKind::kNothing:
+      FailCall(service, invalid, QStringLiteral("No such file or folder: ") + uri);
+      return false;
+    case ArgumentKind::kTooLong:
+      FailCall(service, invalid, QStringLiteral("Path too long: ") + uri);
+      return false;
+    case ArgumentKind::kNotPlayable:
+      FailCall(service, invalid,
+               QStringLiteral("Not a folder, an MP3 track or a play list: ") + uri);
+      return false;
+  }
+  return false;
+}
+
+// Two starts at once with the same path: the second need not start the first's track again.
+bool SameFile(const QByteArray& path, const char* other) {
+  struct stat a;
+  struct stat b;
+  return other != nullptr && stat(path.constData(), &a) == 0 && stat(other, &b) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+int64_t MonotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 }  // namespace
+
+// The hand-over from a second start (see hand_over.h): OpenUri with the moment its caller gives up.
+class HandOverAdaptor : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.veldan.HandOver")
+
+ public:
+  explicit HandOverAdaptor(MprisService* service) : QDBusAbstractAdaptor(service) {}
+
+ public slots:
+  void Open(const QString& uri, qlonglong deadline_ms) {
+    static_cast<MprisService*>(parent())->TakeHandOver(uri, deadline_ms);
+  }
+};
 
 // org.mpris.MediaPlayer2: the application itself.
 class MprisRootAdaptor : public QDBusAbstractAdaptor {
@@ -210,7 +261,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
       Fail(QDBusError::errorString(QDBusError::InvalidArgs), QStringLiteral("Not a file URI: ") + uri);
       return;
     }
-    if (!CanPlay(path, uri) || Refused()) return;
+    if (!PathPlayable(Service(), path, uri) || Refused()) return;
     if (Window()->Busy()) {
       Fail(kBusyError, QStringLiteral("VELDAN is busy; try again"));
       return;
@@ -222,31 +273,13 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   }
 
  private:
-  // False, with the error sent, for a path the player cannot play.
-  bool CanPlay(const QByteArray& path, const QString& uri) {
-    const QString invalid = QDBusError::errorString(QDBusError::InvalidArgs);
-    switch (ExamineArgument(path.constData())) {
-      case ArgumentKind::kPlayable:
-        return true;
-      case ArgumentKind::kNothing:
-        Fail(invalid, QStringLiteral("No such file or folder: ") + uri);
-        return false;
-      case ArgumentKind::kTooLong:
-        Fail(invalid, QStringLiteral("Path too long: ") + uri);
-        return false;
-      case ArgumentKind::kNotPlayable:
-        Fail(invalid, QStringLiteral("Not a folder, an MP3 track or a play list: ") + uri);
-        return false;
-    }
-    return false;
-  }
-
   void AnswerNow() {
     if (!Service()->calledFromDBus()) return;
     Service()->setDelayedReply(true);
     Service()->connection().send(Service()->message().createReply());
   }
 
+ private:
   MprisService* Service() const { return static_cast<MprisService*>(parent()); }
   TForm_main* Window() const { return Service()->Window(); }
 
@@ -357,6 +390,7 @@ MprisService::MprisService(TForm_main* window)
   auto* root = new MprisRootAdaptor(this);
   auto* player = new MprisPlayerAdaptor(this);
   new MprisPropertiesAdaptor(this, root, player);
+  new HandOverAdaptor(this);
   connect(window_, &TForm_main::Seeked, player,
           [player](int64_t microseconds) { emit player->Seeked(microseconds); });
   // Changes come from everywhere (the poll moving on, a dialog, the check boxes); comparing at
@@ -364,6 +398,7 @@ MprisService::MprisService(TForm_main* window)
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setInterval(250);
   connect(refresh_timer_, &QTimer::timeout, this, &MprisService::Refresh);
+  connect(refresh_timer_, &QTimer::timeout, this, [this] { ServePendingHandOvers(); });
   for (QCheckBox* box : {window_->CheckBox_repeat, window_->CheckBox_random}) {
     connect(box, &QCheckBox::toggled, this, &MprisService::Refresh);
   }
@@ -375,14 +410,16 @@ MprisService::~MprisService() {
   connection_.unregisterService(service_name_);
 }
 
-bool MprisService::Register(QDBusConnection connection) {
+bool MprisService::Register(QDBusConnection connection, bool main_name_only) {
+  if (!service_name_.isEmpty()) return true;
   if (!connection.isConnected()) return false;
   const QString path = QString::fromLatin1(kMprisObjectPath);
   if (!connection.registerObject(path, this, QDBusConnection::ExportAdaptors)) return false;
+  // The bus gives a free name to exactly one of several that ask at once, and queues no one.
   QString name = QString::fromLatin1(kMprisServiceName);
   if (!connection.registerService(name)) {
     name += QStringLiteral(".instance") + QString::number(QCoreApplication::applicationPid());
-    if (!connection.registerService(name)) {
+    if (main_name_only || !connection.registerService(name)) {
       connection.unregisterObject(path);
       return false;
     }
@@ -392,6 +429,70 @@ bool MprisService::Register(QDBusConnection connection) {
   last_sent_ = PlayerProperties();
   refresh_timer_->start();
   return true;
+}
+
+void MprisService::TakeHandOver(const QString& uri, int64_t deadline_ms) {
+  QByteArray path;
+  if (!HostPathOfFileUri(uri, &path)) {
+    FailCall(this, QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("Not a file URI: ") + uri);
+    return;
+  }
+  if (!PathPlayable(this, path, uri)) return;
+  if (QApplication::activeModalWidget() != nullptr || g_state.closing) {
+    FailCall(this, kBusyError, QStringLiteral("A VELDAN dialog is open"));
+    return;
+  }
+  if (MonotonicMs() + kHandOverAnswerMarginMs >= deadline_ms) {
+    FailCall(this, QDBusError::errorString(QDBusError::Timeout),
+             QStringLiteral("Came too late to be answered in time"));
+    return;
+  }
+  if (window_->Busy()) {
+    // Start-up, a search or a track opening: carried out once it is over, if still in time.
+    if (calledFromDBus()) {
+      setDelayedReply(true);
+      pending_.append({message(), path, deadline_ms});
+    }
+    return;
+  }
+  if (calledFromDBus()) connection().send(message().createReply());
+  window_->PlayArgument(path.constData());
+  Refresh();
+}
+
+void MprisService::ServePendingHandOvers(const char* started_with) {
+  if (pending_.isEmpty()) return;
+  const int64_t now = MonotonicMs();
+  const bool dialog = QApplication::activeModalWidget() != nullptr || g_state.closing;
+  if (window_->Busy() && !dialog) {
+    // Those whose callers have given up by now are told so; the bus drops answers nobody awaits.
+    for (qsizetype i = pending_.size(); i-- > 0;) {
+      if (now + kHandOverAnswerMarginMs < pending_[i].deadline_ms) continue;
+      connection_.send(pending_[i].call.createErrorReply(
+          QDBusError::errorString(QDBusError::Timeout), QStringLiteral("Busy for too long")));
+      pending_.removeAt(i);
+    }
+    return;
+  }
+  QByteArray play;
+  for (const PendingHandOver& request : std::as_const(pending_)) {
+    if (dialog) {
+      connection_.send(
+          request.call.createErrorReply(kBusyError, QStringLiteral("A VELDAN dialog is open")));
+    } else if (now + kHandOverAnswerMarginMs >= request.deadline_ms) {
+      connection_.send(request.call.createErrorReply(QDBusError::errorString(QDBusError::Timeout),
+                                                     QStringLiteral("Busy for too long")));
+    } else {
+      // Answered first: the caller ends, and this player plays the latest of them.
+      connection_.send(request.call.createReply());
+      play = request.path;
+    }
+  }
+  pending_.clear();
+  if (play.isEmpty() || SameFile(play, started_with)) return;
+  window_->PlayArgument(play.constData());
+  Refresh();
 }
 
 void MprisService::Refresh() {

@@ -167,6 +167,10 @@ TEST_F(MprisTest, IdentifiesTheApplicationUnderItsNameAndASecondOneAsAnInstance)
 
   QDBusConnection other = QDBusConnection::connectToBus(address_, QStringLiteral("other"));
   {
+    // A start that must have the main name or hand over gets nothing while another holds it.
+    MprisService hand_over(window_.get());
+    EXPECT_FALSE(hand_over.Register(other, /*main_name_only=*/true));
+    EXPECT_TRUE(hand_over.ServiceName().isEmpty());
     MprisService second(window_.get());
     ASSERT_TRUE(second.Register(other));
     EXPECT_TRUE(second.ServiceName().startsWith(QStringLiteral("org.mpris.MediaPlayer2.veldan.instance")));
