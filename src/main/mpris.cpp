@@ -300,6 +300,8 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
 class MprisPropertiesAdaptor : public QDBusAbstractAdaptor {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.DBus.Properties")
+  // The bus library describes the standard interface itself; a second description would repeat it.
+  Q_CLASSINFO("D-Bus Introspection", "")
 
  public:
   MprisPropertiesAdaptor(MprisService* service, QObject* root, QObject* player)
