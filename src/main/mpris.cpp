@@ -458,7 +458,11 @@ void MprisService::TakeHandOver(const QString& uri, int64_t deadline_ms) {
     }
     return;
   }
-  if (calledFromDBus()) connection().send(message().createReply());
+  // Answered before the search, which may take longer than the caller waits.
+  if (calledFromDBus()) {
+    setDelayedReply(true);
+    connection().send(message().createReply());
+  }
   window_->PlayArgument(path.constData());
   Refresh();
 }

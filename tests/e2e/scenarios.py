@@ -665,6 +665,16 @@ def terminate_during_search(s):
     took = terminate_within(s.proc, 5, "veldan in a remote's search")
     print(f"OpenUri search: ended {took:.2f} s after SIGTERM")
 
+    # The close box as well.
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.playerctl("open", "file://" + fan)
+    time.sleep(1.5)
+    check(s.alive(), f"veldan ended during the search{s.output_tail()}")
+    started = time.monotonic()
+    close_ok(s, wid)
+    print(f"OpenUri search: ended {time.monotonic() - started:.2f} s after the close box")
+
 
 # ----------------------------------------------------------------------------- runner
 
