@@ -599,6 +599,7 @@ def hand_over_during_search(s):
             code = None
         if code is None:
             capture_tone(s, heard_second, D, 10, "the second start")
+            print("the second start gave up waiting and plays the folder itself")
             wid = s.main_window(timeout=100)
             s.wait_tone(F, timeout=10)
             end = time.monotonic() + 3
@@ -609,6 +610,7 @@ def hand_over_during_search(s):
             terminate_within(second, 5, "the second player")
         else:
             check(code == 0, f"the second start ended with {code}, expected 0")
+            print("the first player answered in time and plays the folder")
             wid = s.main_window(timeout=100)
             s.wait_tone(D, timeout=10)
         close_ok(s, wid)
