@@ -5,6 +5,9 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QEventLoop>
+#include <QTimer>
 #include <cctype>
 #include <chrono>
 #include <climits>
@@ -75,7 +78,7 @@ QString HandOverUri(const char* argument) {
 }
 
 bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argument,
-                             int timeout_ms) {
+                             int timeout_ms, const std::function<bool()>& given_up) {
   if (!connection.isConnected()) return false;
   const QString service = QString::fromLatin1(kMprisServiceName);
   const QString path = QString::fromLatin1(kMprisObjectPath);
@@ -99,9 +102,24 @@ bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argu
   // Only a player that runs counts: the bus must not start one for this call.
   call.setAutoStartService(false);
   // Without a player holding the name the bus answers with an error at once. Events are served
-  // while waiting, so a player in this same process (a test) can answer too.
-  const QDBusMessage reply = connection.call(call, QDBus::BlockWithGui, timeout_ms);
-  return reply.type() == QDBusMessage::ReplyMessage;
+  // while waiting, so a player in this same process (a test) can answer too, and a termination
+  // signal is seen.
+  QDBusPendingCallWatcher watcher(connection.asyncCall(call, timeout_ms));
+  QEventLoop loop;
+  QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+  QTimer limit;
+  limit.setSingleShot(true);
+  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  limit.start(timeout_ms);
+  QTimer check;
+  if (given_up) {
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+      if (given_up()) loop.quit();
+    });
+    check.start(50);
+  }
+  if (!watcher.isFinished()) loop.exec();
+  return watcher.isFinished() && watcher.reply().type() == QDBusMessage::ReplyMessage;
 }
 
 }  // namespace veldan

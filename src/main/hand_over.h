@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QDBusConnection;
 
@@ -32,8 +33,10 @@ bool HostPathOfFileUri(const QString& uri, QByteArray* host_path);
 // (a dialog is open, the path cannot be played) or when no answer came within timeout_ms: the
 // caller then starts its own. The request carries the moment the caller gives up, and the player
 // carries out none that it could not answer in time (MprisService::TakeHandOver), so that the
-// path plays in exactly one of the two.
+// path plays in exactly one of the two. given_up, asked a few times a second while waiting,
+// ends the wait early (the process is being terminated): the result is then false.
 bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argument,
-                             int timeout_ms = kHandOverTimeoutMs);
+                             int timeout_ms = kHandOverTimeoutMs,
+                             const std::function<bool()>& given_up = {});
 
 }  // namespace veldan

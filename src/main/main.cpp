@@ -69,9 +69,12 @@ int main(int argc, char** argv) {
   // Started from the desktop: of several starts at once, the one that gets the bus name plays
   // and the others hand their paths over to it and end.
   if (veldan::HandOverRequested(argc, argv) && !mpris.Register(bus, /*main_name_only=*/true) &&
-      veldan::HandOverToRunningPlayer(bus, argument)) {
+      veldan::HandOverToRunningPlayer(bus, argument, veldan::kHandOverTimeoutMs,
+                                      [] { return veldan::g_state.closing; })) {
     return 0;
   }
+  // Terminated while it waited for the other player's answer.
+  if (veldan::g_state.closing) return 0;
   mpris.Register(bus);
   main_window.FormCreate(argument);
 

@@ -10,6 +10,7 @@
 #include <QDBusConnection>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <QUrl>
@@ -182,6 +183,23 @@ TEST_F(HandOverTest, ABusyPlayerPlaysThePathWhenFreeOnlyIfItsCallerStillWaits) {
   EXPECT_EQ(service_->PendingHandOvers(), 0);
   EXPECT_TRUE(fake::CallLog().empty());
   EXPECT_EQ(g_state.catalogue.count, 1);
+}
+
+// A start terminated while it waits ends the wait at once; the player still plays the path if it
+// can answer in time (nobody listens then, but nobody else plays it either).
+TEST_F(HandOverTest, ATerminatedCallerStopsWaitingAndThePlayerPlaysThePath) {
+  window_->Timer1->stop();
+  QElapsedTimer waited;
+  waited.start();
+  EXPECT_FALSE(HandOverToRunningPlayer(QDBusConnection::connectToBus(bus_->Address(), second_bus_),
+                                       Host("A"), kHandOverTimeoutMs,
+                                       [&waited] { return waited.elapsed() > 200; }));
+  EXPECT_LT(waited.elapsed(), 3000);
+  EXPECT_EQ(service_->PendingHandOvers(), 1);
+  window_->Timer1->start();
+  EXPECT_TRUE(WaitFor([this] { return service_->PendingHandOvers() == 0; }, 3000));
+  EXPECT_EQ(g_state.catalogue.count, 2);
+  EXPECT_EQ(LastOpened(), Entry(0));
 }
 
 // A search that reads nothing from the bus until it ends, as a player of an older kind did: the
