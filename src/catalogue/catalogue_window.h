@@ -20,7 +20,14 @@ class CatalogueWindow {
   virtual void PumpMessages() = 0;
   // Lets window messages run, waiting for them at most max_ms milliseconds.
   virtual void WaitForMessages(int max_ms) = 0;
+  // Lets the window's own events run (a close request, a termination signal, a remote call)
+  // but not the user's input, which waits until the search is over: a long search calls it a
+  // few times a second so that the program can still be closed. Does nothing by default.
+  virtual void KeepAliveDuringSearch() {}
 };
+
+// How often a search lets the window's own events run.
+inline constexpr int kSearchKeepAliveMs = 100;
 
 // Installs the main window (null restores the headless default). Returns the one in use.
 void SetCatalogueWindow(CatalogueWindow* window);

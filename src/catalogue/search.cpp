@@ -1,9 +1,11 @@
 // The search: walks a folder and up to nine levels below it for MP3 files and play lists.
 #include "catalogue/search.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/catalogue_window.h"
 #include "catalogue/list_lines.h"
 #include "catalogue/path_text.h"
 #include "catalogue/program_state.h"
@@ -14,6 +16,19 @@ namespace veldan {
 namespace {
 
 int64_t g_folders_listed = 0;
+std::chrono::steady_clock::time_point g_last_keep_alive;
+
+// Lets the window run when a while has passed since it last did, and reports whether the program
+// is closing: then the search gives up, since nothing it finds would be played. Reading the clock
+// costs little beside a listing, so this runs for every folder and every few dozen items.
+bool SearchGivesUp() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - g_last_keep_alive >= std::chrono::milliseconds(kSearchKeepAliveMs)) {
+    g_last_keep_alive = now;
+    CurrentCatalogueWindow().KeepAliveDuringSearch();
+  }
+  return g_state.closing;
+}
 
 // The last byte of a sort key comes from the name's last byte: as it is, raised to a capital, or
 // folded from a full-width digit or letter (trail bytes 0x52, 0x57, 0x74, 0x95). A name whose
@@ -71,6 +86,8 @@ void ResetFoldersListed() {
 
 int32_t SearchFolder(const char* folder, int depth) {
   if (depth >= kSearchDepthLimit) return 0;
+  if (depth == 0) g_last_keep_alive = std::chrono::steady_clock::now();
+  if (SearchGivesUp()) return g_state.catalogue.count;
   char path[kTextSize];  // the listing's pattern, then each item's full path
   if (!JoinPath(path, folder, "*.*")) return 0;
   DirListing listing;
@@ -81,10 +98,13 @@ int32_t SearchFolder(const char* folder, int depth) {
   const int32_t folder_start = catalogue.count;
   bool list_taken = false;  // this folder's own: a subfolder's search has its own
   DirItem item;
+  uint32_t items = 0;
   while (listing.Next(&item)) {
+    if ((++items & 63) == 0 && SearchGivesUp()) break;
     if (item.is_folder) {
       if (item.name[0] == '.') continue;
       if (JoinPath(path, folder, item.name)) SearchFolder(path, depth + 1);
+      if (g_state.closing) break;
       continue;
     }
     if (catalogue.count >= kCatalogueCapacity) continue;

@@ -258,6 +258,29 @@ int Player::State(int32_t* position) {
   return mode_;
 }
 
+void Player::SeekMicroseconds(int64_t microseconds) {
+  Sync();
+  if (mode_ == VBMP3_STOPPED) return;
+  // In two steps, so that no product overflows whatever the caller sends.
+  const int64_t us = std::max<int64_t>(microseconds, 0);
+  int64_t frame = us / 1000000 * rate_ + us % 1000000 * rate_ / 1000000;
+  if (length_frames_ >= 0) frame = std::min(frame, length_frames_);
+  const int64_t now = NowNs();
+  Post(true, frame);
+  request_epoch_ = epoch_;
+  request_ns_ = now;
+}
+
+int64_t Player::PositionMicroseconds() {
+  Sync();
+  if (mode_ == VBMP3_STOPPED || rate_ <= 0) return 0;
+  const uint64_t heard = heard_.load(std::memory_order_acquire);
+  const int64_t frame = (heard >> kPositionBits) == segment_
+                            ? static_cast<int64_t>(heard & kPositionMask)
+                            : start_frame_;
+  return frame / rate_ * 1000000 + frame % rate_ * 1000000 / rate_;
+}
+
 double Player::FirstSoundDelayMs() const {
   int64_t played = play_time_ns_.load(std::memory_order_relaxed);
   int64_t sounded = first_sound_ns_.load(std::memory_order_relaxed);

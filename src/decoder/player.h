@@ -47,6 +47,9 @@ class Player {
   void Seek(int32_t seconds);
   // VBMP3_STOPPED, VBMP3_PLAYING or VBMP3_PAUSED; the heard position in whole seconds.
   int State(int32_t* position);
+  // As Seek and State, in microseconds.
+  void SeekMicroseconds(int64_t microseconds);
+  int64_t PositionMicroseconds();
 
   // Milliseconds from the last Play to the first sound of it handed to the device, -1 while
   // nothing of it has been heard. For measurements.

@@ -81,6 +81,15 @@ int vbmp3_getState(int32_t* position) {
   return g_player->State(position);
 }
 
+int64_t vbmp3_getPositionUs(void) {
+  return g_player ? g_player->PositionMicroseconds() : 0;
+}
+
+int vbmp3_seekUs(int64_t microseconds) {
+  if (g_player) g_player->SeekMicroseconds(microseconds);
+  return 1;
+}
+
 }  // extern "C"
 
 namespace veldan {

@@ -75,6 +75,11 @@ int vbmp3_seek(int32_t seconds);
  * to *position when it is not null; 0 when stopped. The end of a track is reported once its last
  * sample has been taken. */
 int vbmp3_getState(int32_t* position);
+/* The position vbmp3_getState reports, in microseconds counted from the samples taken (so finer
+ * than a second); 0 when stopped. */
+int64_t vbmp3_getPositionUs(void);
+/* As vbmp3_seek, to the given microsecond (negative counts as 0, past the end as the end). */
+int vbmp3_seekUs(int64_t microseconds);
 
 /* Gapless play: the track that follows the open one without a gap.
  *

@@ -1,15 +1,19 @@
 #include "main/command_line.h"
 
+#include <sys/stat.h>
+
 #include <QCommandLineParser>
 #include <QFile>
 #include <QStringList>
 #include <cstring>
+#include <string>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/list_line_path.h"
 #include "catalogue/list_lines.h"
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
+#include "catalogue/search.h"
 #include "platform/dir_listing.h"
 #include "platform/drives.h"
 #include "platform/install_layout.h"
@@ -147,6 +151,35 @@ int AnswerInformationOptions(int argc, char** argv, std::FILE* out, std::FILE* e
   return 0;
 }
 
+ArgumentKind ExamineArgument(const char* argument) {
+  char text[kTextSize];
+  struct stat st;
+  const bool host_path_exists = stat(argument, &st) == 0;
+  // A host path maps always, unless its program text is too long; a drive-letter path that does
+  // not map names no drive.
+  if (!ArgumentToProgramPath(argument, text, sizeof text)) {
+    return host_path_exists ? ArgumentKind::kTooLong : ArgumentKind::kNothing;
+  }
+  // The listing passes devices and pipes over as if they were not there.
+  if (host_path_exists && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
+    return ArgumentKind::kNotPlayable;
+  }
+  if (!ArgumentFound(argument)) return ArgumentKind::kNothing;
+  std::string host;
+  // A path on a CD drive without a disc, or one whose letter case only the listing matches: the
+  // name decides.
+  if (!ProgramPathToHost(text, &host) || stat(host.c_str(), &st) != 0) {
+    const std::size_t length = std::strlen(text);
+    return length > 0 && text[length - 1] == '\\'   ? ArgumentKind::kPlayable
+           : ClassifyName(text) != NameKind::kOther ? ArgumentKind::kPlayable
+                                                    : ArgumentKind::kNotPlayable;
+  }
+  if (S_ISDIR(st.st_mode)) return ArgumentKind::kPlayable;
+  // Folding never lengthens a path, and the sort key's tail is the file name's.
+  return S_ISREG(st.st_mode) && ClassifyName(text) != NameKind::kOther ? ArgumentKind::kPlayable
+                                                                       : ArgumentKind::kNotPlayable;
+}
+
 int ReadStartingArgument(int argc, char** argv, const char** argument, std::FILE* err) {
   *argument = nullptr;
   const Parsed parsed = ParseOptions(argc, argv);
@@ -155,8 +188,16 @@ int ReadStartingArgument(int argc, char** argv, const char** argument, std::FILE
     return 2;
   }
   *argument = FirstPath(argc, argv);
-  if (*argument != nullptr && !ArgumentFound(*argument)) {
-    std::fprintf(err, "veldan: %s: no such file or folder\n", *argument);
+  if (*argument == nullptr) return -1;
+  switch (ExamineArgument(*argument)) {
+    case ArgumentKind::kNothing:
+      std::fprintf(err, "veldan: %s: no such file or folder\n", *argument);
+      break;
+    case ArgumentKind::kTooLong:
+      std::fprintf(err, "veldan: %s: path too long\n", *argument);
+      break;
+    default:
+      break;
   }
   return -1;
 }
@@ -165,7 +206,7 @@ bool HandOverRequested(int argc, char** argv) {
   return ParseOptions(argc, argv).hand_over;
 }
 
-void TakeFoldersFromCommandLine(const char* argument, char* argument_text) {
+bool TakeFoldersFromCommandLine(const char* argument, char* argument_text) {
   argument_text[0] = '\0';
   char own_file[kTextSize];
   if (!OwnProgramPath(own_file, sizeof own_file)) own_file[0] = '\0';
@@ -177,11 +218,13 @@ void TakeFoldersFromCommandLine(const char* argument, char* argument_text) {
   }
   CopyText(g_state.program_folder, sizeof g_state.program_folder, own_file);
   CutToParentFolder(g_state.program_folder);
-  // An argument too long to map starts as if there were none: a portable copy in its own folder,
-  // an installed one where the user last played (its bin/ folder holds no music).
+  const bool usable = argument == nullptr || argument_text[0] != '\0';
+  // An argument too long to map leaves the folders as if there were none (a portable copy in its
+  // own folder, an installed one where the user last played, as its bin/ folder holds no music),
+  // but nothing of them is played.
   if (argument_text[0] == '\0' && IsInstalledCopy(g_state.program_folder) &&
       InstalledStartingFolder(g_state.starting_folder, sizeof g_state.starting_folder)) {
-    return;
+    return usable;
   }
   const char* start = argument_text[0] != '\0' ? argument_text : own_file;
   CopyText(g_state.starting_folder, sizeof g_state.starting_folder, start);
@@ -189,6 +232,7 @@ void TakeFoldersFromCommandLine(const char* argument, char* argument_text) {
   if (argument_text[0] != '\0') {
     RememberStartingFolder(g_state.program_folder, g_state.starting_folder);
   }
+  return usable;
 }
 
 void ApplyCommandLineArgument(const char* argument_text) {

@@ -22,6 +22,16 @@ int AnswerInformationOptions(int argc, char** argv, std::FILE* out = stdout,
 // ignores it) gets a one-line note on err; the program then starts from it as from any other.
 int ReadStartingArgument(int argc, char** argv, const char** argument, std::FILE* err = stderr);
 
+// What an argument (a host path, absolute or relative, or a program path) names for the player.
+enum class ArgumentKind {
+  kPlayable,     // a folder, or a regular file named like a track or a list (also a path on a
+                 // CD drive without a disc, which start-up waits for)
+  kNothing,      // nothing that exists, as start-up finds it (letter case ignored)
+  kTooLong,      // exists, but its program text would not fit in 511 bytes
+  kNotPlayable,  // exists, but is neither: a device, a pipe, a file of another kind
+};
+ArgumentKind ExamineArgument(const char* argument);
+
 // True when the command line asks to hand the path over to a player already running on the
 // desktop (--hand-over) rather than to start a player of its own.
 bool HandOverRequested(int argc, char** argv);
@@ -31,7 +41,9 @@ bool HandOverRequested(int argc, char** argv);
 // (512 bytes; empty without an argument). The argument may be a host path, absolute or relative,
 // or a program path. An installed copy started without one begins in the folder the user last
 // started from, or in the music folder; one started with one remembers its starting folder.
-void TakeFoldersFromCommandLine(const char* argument, char* argument_text);
+// False for an argument whose program text does not fit: the folders are then those without an
+// argument, and nothing is to be searched or played, since the path the user named cannot be.
+bool TakeFoldersFromCommandLine(const char* argument, char* argument_text);
 
 // After the first build: a play list argument replaces the catalogue with its lines; a track
 // argument becomes the current entry when the catalogue holds it.

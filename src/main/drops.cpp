@@ -4,25 +4,32 @@
 // moments as it refuses a remote's OpenUri (a dialog open, a search or a track opening running).
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QMimeData>
-#include <QUrl>
 
+#include "main/command_line.h"
+#include "main/hand_over.h"
 #include "main/main_window.h"
 
 namespace veldan {
 namespace {
 
 // The first dropped item as a command-line argument (the host path's bytes); empty when it is no
-// file or folder here: a web address, text, or a file that has gone.
+// file or folder here that could play: a web address, text, a file that has gone, a device. Read
+// from the URI list's own bytes, since a name that is not UTF-8 does not survive a QUrl.
 QByteArray DroppedArgument(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls()) return {};
-  const QList<QUrl> urls = data->urls();
-  if (urls.isEmpty() || !urls.first().isLocalFile()) return {};
-  const QString path = urls.first().toLocalFile();
-  if (path.isEmpty() || !QFileInfo::exists(path)) return {};
-  return QFile::encodeName(path);
+  const QList<QByteArray> lines = data->data(QStringLiteral("text/uri-list")).split('\n');
+  for (QByteArray line : lines) {
+    line = line.trimmed();
+    if (line.isEmpty() || line.startsWith('#')) continue;
+    QByteArray path;
+    if (!HostPathOfFileUri(QString::fromLatin1(line), &path) ||
+        ExamineArgument(path.constData()) != ArgumentKind::kPlayable) {
+      return {};
+    }
+    return path;
+  }
+  return {};
 }
 
 }  // namespace

@@ -1,10 +1,16 @@
 #include "main/hand_over.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QFile>
-#include <QFileInfo>
-#include <QUrl>
+#include <QDBusPendingCallWatcher>
+#include <QEventLoop>
+#include <QTimer>
+#include <cctype>
+#include <chrono>
+#include <climits>
 #include <string>
 
 #include "catalogue/program_state.h"
@@ -13,29 +19,66 @@
 
 namespace veldan {
 
+QString FileUriOf(const QByteArray& host_path) {
+  return QStringLiteral("file://") + QString::fromLatin1(host_path.toPercentEncoding("/"));
+}
+
+bool HostPathOfFileUri(const QString& uri, QByteArray* host_path) {
+  host_path->clear();
+  // A URI is ASCII; anything else is no URI a file manager sends.
+  for (const QChar c : uri) {
+    if (c.unicode() <= 0x20 || c.unicode() >= 0x7F) return false;
+  }
+  const QByteArray text = uri.toLatin1();
+  if (text.left(5).toLower() != "file:") return false;
+  QByteArray rest = text.mid(5);
+  if (rest.startsWith("//")) {
+    const qsizetype path_start = rest.indexOf('/', 2);
+    if (path_start < 0) return false;
+    const QByteArray host = rest.mid(2, path_start - 2).toLower();
+    if (!host.isEmpty() && host != "localhost") return false;
+    rest = rest.mid(path_start);
+  }
+  if (!rest.startsWith('/') || rest.contains('?') || rest.contains('#')) return false;
+  // Every '%' opens two hexadecimal digits; QByteArray would pass a broken one on as it is.
+  for (qsizetype i = 0; i < rest.size(); ++i) {
+    if (rest[i] != '%') continue;
+    if (i + 2 >= rest.size() || !std::isxdigit(static_cast<unsigned char>(rest[i + 1])) ||
+        !std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
+      return false;
+    }
+  }
+  const QByteArray decoded = QByteArray::fromPercentEncoding(rest);
+  if (decoded.contains('\0')) return false;
+  *host_path = decoded;
+  return true;
+}
+
 QString HandOverUri(const char* argument) {
   if (argument == nullptr || argument[0] == '\0') return {};
-  const QString name = QFile::decodeName(argument);
-  // A name that does not survive the trip through text would reach the other player as some
-  // other file, or as none.
-  if (QFile::encodeName(name) != QByteArray(argument)) return {};
-  QFileInfo host(name);
-  if (!host.exists()) {
+  struct stat st;
+  QByteArray host(argument);
+  if (stat(argument, &st) != 0) {
     // A drive-letter path, through this process's drive table, which the running player shares.
     char text[kTextSize];
     std::string mapped;
-    if (!ArgumentToProgramPath(argument, text, sizeof text) || !ProgramPathToHost(text, &mapped)) {
+    if (!ArgumentToProgramPath(argument, text, sizeof text) || !ProgramPathToHost(text, &mapped) ||
+        stat(mapped.c_str(), &st) != 0) {
       return {};
     }
-    host.setFile(QFile::decodeName(mapped.c_str()));
-    if (!host.exists()) return {};
+    host = QByteArray(mapped.c_str());
   }
   // Relative to this process's folder, which the running player does not share.
-  return QUrl::fromLocalFile(host.absoluteFilePath()).toString(QUrl::FullyEncoded);
+  if (!host.startsWith('/')) {
+    char folder[PATH_MAX];
+    if (getcwd(folder, sizeof folder) == nullptr) return {};
+    host = QByteArray(folder) + '/' + host;
+  }
+  return FileUriOf(host);
 }
 
 bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argument,
-                             int timeout_ms) {
+                             int timeout_ms, const std::function<bool()>& given_up) {
   if (!connection.isConnected()) return false;
   const QString service = QString::fromLatin1(kMprisServiceName);
   const QString path = QString::fromLatin1(kMprisObjectPath);
@@ -43,10 +86,15 @@ bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argu
   if (argument != nullptr) {
     const QString uri = HandOverUri(argument);
     if (uri.isEmpty()) return false;
-    call = QDBusMessage::createMethodCall(service, path,
-                                          QStringLiteral("org.mpris.MediaPlayer2.Player"),
-                                          QStringLiteral("OpenUri"));
-    call << uri;
+    // The moment this process stops waiting: a player that could only answer later must not
+    // play the path, since this one then plays it itself.
+    const qlonglong deadline_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count() +
+                                  timeout_ms;
+    call = QDBusMessage::createMethodCall(service, path, QString::fromLatin1(kHandOverInterface),
+                                          QStringLiteral("Open"));
+    call << uri << deadline_ms;
   } else {
     call = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.mpris.MediaPlayer2"),
                                           QStringLiteral("Raise"));
@@ -54,9 +102,24 @@ bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argu
   // Only a player that runs counts: the bus must not start one for this call.
   call.setAutoStartService(false);
   // Without a player holding the name the bus answers with an error at once. Events are served
-  // while waiting, so a player in this same process (a test) can answer too.
-  const QDBusMessage reply = connection.call(call, QDBus::BlockWithGui, timeout_ms);
-  return reply.type() == QDBusMessage::ReplyMessage;
+  // while waiting, so a player in this same process (a test) can answer too, and a termination
+  // signal is seen.
+  QDBusPendingCallWatcher watcher(connection.asyncCall(call, timeout_ms));
+  QEventLoop loop;
+  QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+  QTimer limit;
+  limit.setSingleShot(true);
+  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  limit.start(timeout_ms);
+  QTimer check;
+  if (given_up) {
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+      if (given_up()) loop.quit();
+    });
+    check.start(50);
+  }
+  if (!watcher.isFinished()) loop.exec();
+  return watcher.isFinished() && watcher.reply().type() == QDBusMessage::ReplyMessage;
 }
 
 }  // namespace veldan

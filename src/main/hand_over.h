@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QDBusConnection;
 
@@ -16,15 +17,26 @@ namespace veldan {
 inline constexpr int kHandOverTimeoutMs = 5000;
 
 // The argument (argv's bytes: a host path, absolute or relative, or a drive-letter path) as a
-// file URI of the host path it names; empty when it names nothing that exists here, or when its
-// bytes are not a name this process can carry over intact.
+// file URI of the host path it names, every byte that is not plain ASCII percent-encoded as it
+// is (a file name need not be UTF-8); empty when it names nothing that exists here.
 QString HandOverUri(const char* argument);
 
+// A host path's bytes as a file URI, and back. The way back takes "file:" URIs with an empty or
+// "localhost" host and no query or fragment, and gives the percent-decoded bytes as they are;
+// false for anything else, or a path that is not absolute or holds a zero byte.
+QString FileUriOf(const QByteArray& host_path);
+bool HostPathOfFileUri(const QString& uri, QByteArray* host_path);
+
 // Asks the player that holds the remote control's main bus name on connection to play argument
-// (null: only to come to the front). True when that player answered that it did; false without
+// (null: only to come to the front). True when that player answered that it will; false without
 // a connection, without such a player, for an argument that names nothing here, on a refusal
-// (the player is busy) or when no answer came within timeout_ms: the caller then starts its own.
+// (a dialog is open, the path cannot be played) or when no answer came within timeout_ms: the
+// caller then starts its own. The request carries the moment the caller gives up, and the player
+// carries out none that it could not answer in time (MprisService::TakeHandOver), so that the
+// path plays in exactly one of the two. given_up, asked a few times a second while waiting,
+// ends the wait early (the process is being terminated): the result is then false.
 bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argument,
-                             int timeout_ms = kHandOverTimeoutMs);
+                             int timeout_ms = kHandOverTimeoutMs,
+                             const std::function<bool()>& given_up = {});
 
 }  // namespace veldan

@@ -62,25 +62,34 @@ int main(int argc, char** argv) {
   // The application has taken its own options (-platform, -style, ...) out of argv by now.
   const char* argument = nullptr;
   if (const int code = veldan::ReadStartingArgument(argc, argv, &argument); code >= 0) return code;
-  // Started from the desktop while a player runs: that one plays the path, and this one ends.
-  if (veldan::HandOverRequested(argc, argv) &&
-      veldan::HandOverToRunningPlayer(QDBusConnection::sessionBus(), argument)) {
-    return 0;
-  }
   CloseOnTerminateSignals(app);
 
   veldan::ResetProgramState();
   // The main window's start-up work runs before the dialogs exist and may use none of them.
   veldan::TForm_main main_window;
+  // Remote control from the desktop; without a session bus the player simply goes without. On
+  // the bus before the first search, so that a start made while this one searches finds it.
+  veldan::MprisService mpris(&main_window);
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  // Started from the desktop: of several starts at once, the one that gets the bus name plays
+  // and the others hand their paths over to it and end.
+  if (veldan::HandOverRequested(argc, argv) && !mpris.Register(bus, /*main_name_only=*/true) &&
+      veldan::HandOverToRunningPlayer(bus, argument, veldan::kHandOverTimeoutMs,
+                                      [] { return veldan::g_state.closing; })) {
+    return 0;
+  }
+  // Terminated while it waited for the other player's answer.
+  if (veldan::g_state.closing) return 0;
+  mpris.Register(bus);
   main_window.FormCreate(argument);
 
-  // A close that came while start-up waited for a disc has already shut the decoder down.
+  // A close that came while start-up searched or waited for a disc has already shut the decoder
+  // down.
   if (veldan::g_state.closing) return 0;
   main_window.BuildDialogsOnDemand();
-  // Remote control from the desktop; without a session bus the player simply goes without.
-  veldan::MprisService mpris(&main_window);
-  mpris.Register(QDBusConnection::sessionBus());
   main_window.show();
+  // Hand-overs that came during start-up, in time: the latest plays instead of the argument.
+  mpris.ServePendingHandOvers(argument);
   app.exec();
   return 0;
 }

@@ -102,6 +102,36 @@ BevelPanel* MakePanel(QWidget* parent, const char* name, QRect geometry, Bevel o
   return panel;
 }
 
+// While it exists, the user's clicks, keys and wheel turns reach no window.
+class InputDropper final : public QObject {
+ public:
+  InputDropper() { QCoreApplication::instance()->installEventFilter(this); }
+  ~InputDropper() override { QCoreApplication::instance()->removeEventFilter(this); }
+  InputDropper(const InputDropper&) = delete;
+  InputDropper& operator=(const InputDropper&) = delete;
+
+  bool eventFilter(QObject* /*target*/, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+      case QEvent::Wheel:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::ContextMenu:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+        return true;
+      default:
+        return false;
+    }
+  }
+};
+
 }  // namespace
 
 TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
@@ -303,6 +333,7 @@ void TForm_main::SetStartButtonsEnabled(bool enabled) {
 // --- CatalogueWindow ---
 
 void TForm_main::SetPollTimerRunning(bool running) {
+  poll_held_by_build_ = !running;
   if (running) {
     Timer1->start();
     // A step asked for while a search or disc wait had the poll stopped.
@@ -323,6 +354,14 @@ void TForm_main::SetStatus(const char* text, uint32_t rgb) {
 }
 
 void TForm_main::PumpMessages() {
+  QCoreApplication::processEvents();
+}
+
+void TForm_main::KeepAliveDuringSearch() {
+  // Clicks and keys would change play halfway through the catalogue being built; they are let go
+  // while the status label says "Searching ". Leaving all input to the window system for later
+  // is no way out: it counts the close box as input too.
+  const InputDropper dropper;
   QCoreApplication::processEvents();
 }
 

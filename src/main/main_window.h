@@ -34,6 +34,7 @@ class SeekBarImage;
 
 // How far the seek keys and the seek bar's accessible steps move play.
 inline constexpr int32_t kSeekStepSeconds = 5;
+inline constexpr int64_t kMicrosecondsPerSecond = 1000000;
 
 class TForm_main : public QWidget, public CatalogueWindow {
   Q_OBJECT
@@ -114,8 +115,12 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // new place. Clamped to the track. Does nothing and returns false while no track is open, its
   // length is unknown, a track is being opened or the bar is dragged.
   bool SeekTo(int32_t seconds);
+  // SeekTo to the microsecond, for remote controls; the window itself shows whole seconds.
+  bool SeekToMicroseconds(int64_t microseconds);
   // Elapsed seconds of the open track as the decoder reports them (0 when none is open).
   int32_t PlayingPosition() const;
+  // The same in microseconds, from the samples the listener has heard.
+  int64_t PlayingPositionMicroseconds() const;
 
   // --- Start-up and shutdown ---
 
@@ -126,11 +131,16 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // Plays what argument names (a folder, a track or a play list; a host or program path) as if
   // the program had been started with it: play stops, the starting folder becomes the
   // argument's, the catalogue is searched anew, the argument's list or track applied and play
-  // starts when there are tracks. Returns false, changing nothing, while the window is busy.
+  // starts when there are tracks. Returns false, changing nothing, while the window is busy and
+  // for an argument that ExamineArgument does not find playable.
   bool PlayArgument(const char* argument);
   // True while a modal dialog is open, a track is being opened, or a search or disc wait has
   // the status poll stopped: work that would replace the catalogue must wait.
   bool Busy() const;
+  // True while a catalogue build holds the status poll (a search or its disc wait runs).
+  bool Searching() const { return poll_held_by_build_; }
+  // True while FormCreate runs: the first search and the command line's argument.
+  bool StartingUp() const { return starting_up_; }
   // The close request: play off, every wait ended for good, the decoder shut down. Never refuses.
   void FormCloseQuery();
 
@@ -194,11 +204,12 @@ class TForm_main : public QWidget, public CatalogueWindow {
   void SetStatus(const char* text, uint32_t rgb) override;
   void PumpMessages() override;
   void WaitForMessages(int max_ms) override;
+  void KeepAliveDuringSearch() override;
 
  signals:
-  // A seek has been carried out (by the seek bar, a key or a remote control); seconds is where
-  // play now stands.
-  void Seeked(int32_t seconds);
+  // A seek has been carried out (by the seek bar, a key or a remote control); microseconds is
+  // where play now stands.
+  void Seeked(int64_t microseconds);
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -249,6 +260,9 @@ class TForm_main : public QWidget, public CatalogueWindow {
   // track, so that the end-of-track step deals with the entry as it does without a queue.
   void DropChangedQueuedTrack();
   void CarryOutPendingSeek();
+  // Whether SeekTo may move play now, and what every seek does after the decoder's.
+  bool SeekAllowed() const;
+  void ShowSeekDone(int64_t microseconds);
 
   // Holds the poll's early step off while work that lets messages run is under way; the last
   // hold to end runs a step held off meanwhile.
@@ -308,6 +322,10 @@ class TForm_main : public QWidget, public CatalogueWindow {
   bool seek_pending_ = false;
   bool press_guard_ = false;
   bool move_guard_ = false;
+
+  bool poll_held_by_build_ = false;
+  bool starting_up_ = false;
+  bool playing_argument_ = false;
 
   bool dialogs_on_demand_ = false;
   bool shown_before_ = false;

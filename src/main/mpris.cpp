@@ -1,5 +1,7 @@
 #include "main/mpris.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDBusAbstractAdaptor>
@@ -7,11 +9,14 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaProperty>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -19,6 +24,8 @@
 
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
+#include "main/command_line.h"
+#include "main/hand_over.h"
 #include "main/main_window.h"
 #include "main/track_titles.h"
 #include "platform/name_codec.h"
@@ -27,7 +34,7 @@
 namespace veldan {
 namespace {
 
-constexpr int64_t kMicroseconds = 1000000;
+constexpr int64_t kMicroseconds = kMicrosecondsPerSecond;
 const QString kRootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
@@ -36,11 +43,6 @@ const QString kBusyError = QStringLiteral("org.mpris.MediaPlayer2.veldan.Error.B
 QString Display(const char* program_text, size_t capacity) {
   return QString::fromStdString(
       ProgramTextToDisplay(std::string_view(program_text, strnlen(program_text, capacity - 1))));
-}
-
-// Rounded to the nearest second; never overflows, whatever a client sends.
-int64_t MicrosecondsToSeconds(int64_t microseconds) {
-  return static_cast<int64_t>(std::llround(static_cast<double>(microseconds) / kMicroseconds));
 }
 
 int64_t SaturatingAdd(int64_t a, int64_t b) {
@@ -52,6 +54,79 @@ int64_t SaturatingAdd(int64_t a, int64_t b) {
 }
 
 }  // namespace
+
+namespace {
+
+// The bus delivers the call's context to the registered object, the adaptors' parent.
+void FailCall(MprisService* service, const QString& error, const QString& text) {
+  if (service->calledFromDBus()) service->sendErrorReply(error, text);
+}
+
+// A dialog in front of the window owns play until it closes (trial listening, a list being
+// loaded), and a search or start-up is building the catalogue that play would use: the user
+// could not press the window's buttons now either.
+bool RefusedWhileBusy(MprisService* service) {
+  const TForm_main* window = service->Window();
+  if (QApplication::activeModalWidget() != nullptr) {
+    FailCall(service, kBusyError, QStringLiteral("A VELDAN dialog is open"));
+    return true;
+  }
+  if (g_state.closing || window->Searching() || window->StartingUp()) {
+    FailCall(service, kBusyError, QStringLiteral("VELDAN is busy; try again"));
+    return true;
+  }
+  return false;
+}
+
+// False, with the error sent, for a path the player cannot play.
+bool PathPlayable(MprisService* service, const QByteArray& path, const QString& uri) {
+  const QString invalid = QDBusError::errorString(QDBusError::InvalidArgs);
+  switch (ExamineArgument(path.constData())) {
+    case ArgumentKind::kPlayable:
+      return true;
+    case ArgumentKind::kNothing:
+      FailCall(service, invalid, QStringLiteral("No such file or folder: ") + uri);
+      return false;
+    case ArgumentKind::kTooLong:
+      FailCall(service, invalid, QStringLiteral("Path too long: ") + uri);
+      return false;
+    case ArgumentKind::kNotPlayable:
+      FailCall(service, invalid,
+               QStringLiteral("Not a folder, an MP3 track or a play list: ") + uri);
+      return false;
+  }
+  return false;
+}
+
+// Two starts at once with the same path: the second need not start the first's track again.
+bool SameFile(const QByteArray& path, const char* other) {
+  struct stat a;
+  struct stat b;
+  return other != nullptr && stat(path.constData(), &a) == 0 && stat(other, &b) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+int64_t MonotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+// The hand-over from a second start (see hand_over.h): OpenUri with the moment its caller gives up.
+class HandOverAdaptor : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.veldan.HandOver")
+
+ public:
+  explicit HandOverAdaptor(MprisService* service) : QDBusAbstractAdaptor(service) {}
+
+ public slots:
+  void Open(const QString& uri, qlonglong deadline_ms) {
+    static_cast<MprisService*>(parent())->TakeHandOver(uri, deadline_ms);
+  }
+};
 
 // org.mpris.MediaPlayer2: the application itself.
 class MprisRootAdaptor : public QDBusAbstractAdaptor {
@@ -122,19 +197,15 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   QString PlaybackStatus() const { return Service()->PlaybackStatus(); }
   QString LoopStatus() const { return Service()->LoopStatus(); }
   // Play on from track to track wraps round the catalogue; only repeating one track is a choice.
+  // Written through MprisPropertiesAdaptor, which checks the value and refuses while busy.
   void SetLoopStatus(const QString& status) {
-    if (Refused()) return;
     Window()->CheckBox_repeat->setChecked(status == QLatin1String("Track"));
-    Service()->Refresh();
   }
   double Rate() const { return 1.0; }
+  // Play runs at its own speed only; a client may ask, and nothing changes.
   void SetRate(double /*rate*/) {}
   bool Shuffle() const { return Service()->Shuffle(); }
-  void SetShuffle(bool shuffle) {
-    if (Refused()) return;
-    Window()->CheckBox_random->setChecked(shuffle);
-    Service()->Refresh();
-  }
+  void SetShuffle(bool shuffle) { Window()->CheckBox_random->setChecked(shuffle); }
   QVariantMap Metadata() const { return Service()->Metadata(); }
   double Volume() const { return 1.0; }
   qlonglong Position() const { return Service()->PositionMicroseconds(); }
@@ -166,11 +237,11 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     if (Refused() || !Service()->CanSeek()) return;
     const int64_t target = SaturatingAdd(Service()->PositionMicroseconds(), offset);
     // A seek past the end goes on to the next track, as the interface asks of players.
-    if (MicrosecondsToSeconds(target) > Window()->TrackInfo().length) {
+    if (target > int64_t{Window()->TrackInfo().length} * kMicroseconds) {
       Press(Window()->BitBtn_next_file);
       return;
     }
-    Window()->SeekTo(static_cast<int32_t>(std::max<int64_t>(MicrosecondsToSeconds(target), 0)));
+    Window()->SeekToMicroseconds(std::max<int64_t>(target, 0));
     Service()->Refresh();
   }
 
@@ -179,47 +250,41 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     if (Refused() || !Service()->CanSeek()) return;
     if (track_id.path() != Service()->TrackId()) return;
     if (position < 0 || position > int64_t{Window()->TrackInfo().length} * kMicroseconds) return;
-    Window()->SeekTo(static_cast<int32_t>(MicrosecondsToSeconds(position)));
+    Window()->SeekToMicroseconds(position);
     Service()->Refresh();
   }
 
   // A folder, track or play list, played as if named on the command line.
   void OpenUri(const QString& uri) {
-    const QUrl url(uri, QUrl::StrictMode);
-    if (!url.isValid() || !url.isLocalFile()) {
+    QByteArray path;
+    if (!HostPathOfFileUri(uri, &path)) {
       Fail(QDBusError::errorString(QDBusError::InvalidArgs), QStringLiteral("Not a file URI: ") + uri);
       return;
     }
-    const QString path = url.toLocalFile();
-    if (!QFileInfo::exists(path)) {
-      Fail(QDBusError::errorString(QDBusError::InvalidArgs),
-           QStringLiteral("No such file or folder: ") + path);
-      return;
-    }
-    if (Refused()) return;
-    if (!Window()->PlayArgument(QFile::encodeName(path).constData())) {
+    if (!PathPlayable(Service(), path, uri) || Refused()) return;
+    if (Window()->Busy()) {
       Fail(kBusyError, QStringLiteral("VELDAN is busy; try again"));
       return;
     }
+    // Answered before the search, which may take longer than the caller waits.
+    AnswerNow();
+    Window()->PlayArgument(path.constData());
     Service()->Refresh();
+  }
+
+ private:
+  void AnswerNow() {
+    if (!Service()->calledFromDBus()) return;
+    Service()->setDelayedReply(true);
+    Service()->connection().send(Service()->message().createReply());
   }
 
  private:
   MprisService* Service() const { return static_cast<MprisService*>(parent()); }
   TForm_main* Window() const { return Service()->Window(); }
 
-  // A dialog in front of the window owns play until it closes (trial listening, a list being
-  // loaded); the user could not press the window's buttons now either.
-  bool Refused() {
-    if (QApplication::activeModalWidget() == nullptr && !g_state.closing) return false;
-    Fail(kBusyError, QStringLiteral("A VELDAN dialog is open"));
-    return true;
-  }
-
-  // The bus delivers the call's context to the registered object, the adaptors' parent.
-  void Fail(const QString& error, const QString& text) {
-    if (Service()->calledFromDBus()) Service()->sendErrorReply(error, text);
-  }
+  bool Refused() { return RefusedWhileBusy(Service()); }
+  void Fail(const QString& error, const QString& text) { FailCall(Service(), error, text); }
 
   void Press(QPushButton* button) {
     if (Refused()) return;
@@ -228,17 +293,114 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   }
 };
 
+// org.freedesktop.DBus.Properties for the two interfaces above. The bus library's own would write
+// a value of any type it can convert ("no" makes Shuffle true) and reply success to a write it
+// could not refuse; this one takes exactly the declared type, refuses while play is not the
+// remote's to change, and replies with the error that says why.
+class MprisPropertiesAdaptor : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.DBus.Properties")
+  // The bus library describes the standard interface itself; a second description would repeat it.
+  Q_CLASSINFO("D-Bus Introspection", "")
+
+ public:
+  MprisPropertiesAdaptor(MprisService* service, QObject* root, QObject* player)
+      : QDBusAbstractAdaptor(service), root_(root), player_(player) {}
+
+ public slots:
+  QDBusVariant Get(const QString& interface, const QString& name) {
+    QObject* adaptor = nullptr;
+    const QMetaProperty property = Find(interface, name, &adaptor);
+    if (adaptor == nullptr) return QDBusVariant(QVariant(0));
+    return QDBusVariant(property.read(adaptor));
+  }
+
+  QVariantMap GetAll(const QString& interface) {
+    QVariantMap all;
+    for (QObject* adaptor : {root_, player_}) {
+      if (!interface.isEmpty() && interface != InterfaceOf(adaptor)) continue;
+      const QMetaObject* meta = adaptor->metaObject();
+      for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        all.insert(QString::fromLatin1(meta->property(i).name()), meta->property(i).read(adaptor));
+      }
+    }
+    return all;
+  }
+
+  void Set(const QString& interface, const QString& name, const QDBusVariant& value) {
+    QObject* adaptor = nullptr;
+    const QMetaProperty property = Find(interface, name, &adaptor);
+    if (adaptor == nullptr) return;
+    if (!property.isWritable()) {
+      Fail(QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly"),
+           name + QStringLiteral(" cannot be set"));
+      return;
+    }
+    const QVariant given = value.variant();
+    if (given.metaType() != property.metaType()) {
+      Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+           name + QStringLiteral(" takes a value of type ") +
+               QString::fromLatin1(property.metaType().name()));
+      return;
+    }
+    if (name == QLatin1String("LoopStatus") &&
+        !QStringList{QStringLiteral("None"), QStringLiteral("Track"), QStringLiteral("Playlist")}
+             .contains(given.toString())) {
+      Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+           QStringLiteral("LoopStatus is None, Track or Playlist"));
+      return;
+    }
+    if (RefusedWhileBusy(Service())) return;
+    property.write(adaptor, given);
+    Service()->Refresh();
+  }
+
+ private:
+  MprisService* Service() const { return static_cast<MprisService*>(parent()); }
+  void Fail(const QString& error, const QString& text) { FailCall(Service(), error, text); }
+
+  static QString InterfaceOf(const QObject* adaptor) {
+    const QMetaObject* meta = adaptor->metaObject();
+    return QString::fromLatin1(meta->classInfo(meta->indexOfClassInfo("D-Bus Interface")).value());
+  }
+
+  // The property of that interface (any of the two for an empty name); *adaptor stays null, with
+  // the error sent, when there is none.
+  QMetaProperty Find(const QString& interface, const QString& name, QObject** adaptor) {
+    *adaptor = nullptr;
+    for (QObject* candidate : {root_, player_}) {
+      if (!interface.isEmpty() && interface != InterfaceOf(candidate)) continue;
+      const QMetaObject* meta = candidate->metaObject();
+      const int index = meta->indexOfProperty(name.toLatin1().constData());
+      // The adaptor's own properties only, not those every object has (objectName).
+      if (index >= meta->propertyOffset()) {
+        *adaptor = candidate;
+        return meta->property(index);
+      }
+    }
+    Fail(QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"),
+         QStringLiteral("No property ") + name + QStringLiteral(" in ") + interface);
+    return {};
+  }
+
+  QObject* root_;
+  QObject* player_;
+};
+
 MprisService::MprisService(TForm_main* window)
     : QObject(window), window_(window), connection_(QString()) {
-  new MprisRootAdaptor(this);
+  auto* root = new MprisRootAdaptor(this);
   auto* player = new MprisPlayerAdaptor(this);
+  new MprisPropertiesAdaptor(this, root, player);
+  new HandOverAdaptor(this);
   connect(window_, &TForm_main::Seeked, player,
-          [player](int32_t seconds) { emit player->Seeked(qlonglong{seconds} * kMicroseconds); });
+          [player](int64_t microseconds) { emit player->Seeked(microseconds); });
   // Changes come from everywhere (the poll moving on, a dialog, the check boxes); comparing at
   // the poll's rhythm catches them all without hooks in each.
   refresh_timer_ = new QTimer(this);
   refresh_timer_->setInterval(250);
   connect(refresh_timer_, &QTimer::timeout, this, &MprisService::Refresh);
+  connect(refresh_timer_, &QTimer::timeout, this, [this] { ServePendingHandOvers(); });
   for (QCheckBox* box : {window_->CheckBox_repeat, window_->CheckBox_random}) {
     connect(box, &QCheckBox::toggled, this, &MprisService::Refresh);
   }
@@ -250,14 +412,16 @@ MprisService::~MprisService() {
   connection_.unregisterService(service_name_);
 }
 
-bool MprisService::Register(QDBusConnection connection) {
+bool MprisService::Register(QDBusConnection connection, bool main_name_only) {
+  if (!service_name_.isEmpty()) return true;
   if (!connection.isConnected()) return false;
   const QString path = QString::fromLatin1(kMprisObjectPath);
   if (!connection.registerObject(path, this, QDBusConnection::ExportAdaptors)) return false;
+  // The bus gives a free name to exactly one of several that ask at once, and queues no one.
   QString name = QString::fromLatin1(kMprisServiceName);
   if (!connection.registerService(name)) {
     name += QStringLiteral(".instance") + QString::number(QCoreApplication::applicationPid());
-    if (!connection.registerService(name)) {
+    if (main_name_only || !connection.registerService(name)) {
       connection.unregisterObject(path);
       return false;
     }
@@ -267,6 +431,74 @@ bool MprisService::Register(QDBusConnection connection) {
   last_sent_ = PlayerProperties();
   refresh_timer_->start();
   return true;
+}
+
+void MprisService::TakeHandOver(const QString& uri, int64_t deadline_ms) {
+  QByteArray path;
+  if (!HostPathOfFileUri(uri, &path)) {
+    FailCall(this, QDBusError::errorString(QDBusError::InvalidArgs),
+             QStringLiteral("Not a file URI: ") + uri);
+    return;
+  }
+  if (!PathPlayable(this, path, uri)) return;
+  if (QApplication::activeModalWidget() != nullptr || g_state.closing) {
+    FailCall(this, kBusyError, QStringLiteral("A VELDAN dialog is open"));
+    return;
+  }
+  if (MonotonicMs() + kHandOverAnswerMarginMs >= deadline_ms) {
+    FailCall(this, QDBusError::errorString(QDBusError::Timeout),
+             QStringLiteral("Came too late to be answered in time"));
+    return;
+  }
+  if (window_->Busy()) {
+    // Start-up, a search or a track opening: carried out once it is over, if still in time.
+    if (calledFromDBus()) {
+      setDelayedReply(true);
+      pending_.append({message(), path, deadline_ms});
+    }
+    return;
+  }
+  // Answered before the search, which may take longer than the caller waits.
+  if (calledFromDBus()) {
+    setDelayedReply(true);
+    connection().send(message().createReply());
+  }
+  window_->PlayArgument(path.constData());
+  Refresh();
+}
+
+void MprisService::ServePendingHandOvers(const char* started_with) {
+  if (pending_.isEmpty()) return;
+  const int64_t now = MonotonicMs();
+  const bool dialog = QApplication::activeModalWidget() != nullptr || g_state.closing;
+  if (window_->Busy() && !dialog) {
+    // Those whose callers have given up by now are told so; the bus drops answers nobody awaits.
+    for (qsizetype i = pending_.size(); i-- > 0;) {
+      if (now + kHandOverAnswerMarginMs < pending_[i].deadline_ms) continue;
+      connection_.send(pending_[i].call.createErrorReply(
+          QDBusError::errorString(QDBusError::Timeout), QStringLiteral("Busy for too long")));
+      pending_.removeAt(i);
+    }
+    return;
+  }
+  QByteArray play;
+  for (const PendingHandOver& request : std::as_const(pending_)) {
+    if (dialog) {
+      connection_.send(
+          request.call.createErrorReply(kBusyError, QStringLiteral("A VELDAN dialog is open")));
+    } else if (now + kHandOverAnswerMarginMs >= request.deadline_ms) {
+      connection_.send(request.call.createErrorReply(QDBusError::errorString(QDBusError::Timeout),
+                                                     QStringLiteral("Busy for too long")));
+    } else {
+      // Answered first: the caller ends, and this player plays the latest of them.
+      connection_.send(request.call.createReply());
+      play = request.path;
+    }
+  }
+  pending_.clear();
+  if (play.isEmpty() || SameFile(play, started_with)) return;
+  window_->PlayArgument(play.constData());
+  Refresh();
 }
 
 void MprisService::Refresh() {
@@ -362,7 +594,7 @@ QVariantMap MprisService::Metadata() const {
 }
 
 int64_t MprisService::PositionMicroseconds() const {
-  return int64_t{window_->PlayingPosition()} * kMicroseconds;
+  return window_->PlayingPositionMicroseconds();
 }
 
 bool MprisService::CanGoNext() const {

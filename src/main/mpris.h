@@ -15,6 +15,8 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -28,6 +30,10 @@ class TForm_main;
 
 inline constexpr char kMprisServiceName[] = "org.mpris.MediaPlayer2.veldan";
 inline constexpr char kMprisObjectPath[] = "/org/mpris/MediaPlayer2";
+inline constexpr char kHandOverInterface[] = "org.veldan.HandOver";
+// How long before its caller's deadline a hand-over must be answered at the latest: time for the
+// answer to travel, on a machine that may be busy.
+inline constexpr int kHandOverAnswerMarginMs = 1000;
 
 class MprisService : public QObject, public QDBusContext {
   Q_OBJECT
@@ -40,9 +46,10 @@ class MprisService : public QObject, public QDBusContext {
   MprisService& operator=(const MprisService&) = delete;
 
   // Registers the object and the bus name on connection (the name with an ".instance<pid>"
-  // suffix when another player holds it). False, with nothing left registered, when the
-  // connection is not connected or registration fails.
-  bool Register(QDBusConnection connection);
+  // suffix when another player holds it, unless main_name_only). False, with nothing left
+  // registered, when the connection is not connected or registration fails. Once registered,
+  // later calls change nothing and return true.
+  bool Register(QDBusConnection connection, bool main_name_only = false);
   // The bus name this service holds, empty before a successful Register.
   QString ServiceName() const { return service_name_; }
 
@@ -66,7 +73,30 @@ class MprisService : public QObject, public QDBusContext {
 
   TForm_main* Window() const { return window_; }
 
+  // --- The hand-over from a second start (hand_over.h) ---
+
+  // A request to play uri, whose caller waits until deadline_ms on the monotonic clock (shared
+  // by the processes of the machine). It is carried out only if its answer can reach the caller
+  // before that moment (kHandOverAnswerMarginMs to spare), so that a caller that gave up and
+  // started a player of its own never has its path played here too: answered, then played, at
+  // once when the window is free; held while the window is busy (start-up, a search, a track
+  // opening) and served by ServePendingHandOvers; refused while a dialog is open, or for a path
+  // OpenUri would refuse.
+  void TakeHandOver(const QString& uri, int64_t deadline_ms);
+  // Serves the held requests once the window is no longer busy: each answered (or told it came
+  // too late), and the latest in time played. started_with, the argument start-up has just
+  // played, is not played again. Runs at the status poll's rhythm, and from the entry right
+  // after start-up.
+  void ServePendingHandOvers(const char* started_with = nullptr);
+  qsizetype PendingHandOvers() const { return pending_.size(); }
+
  private:
+  struct PendingHandOver {
+    QDBusMessage call;
+    QByteArray path;
+    int64_t deadline_ms;
+  };
+
   QVariantMap PlayerProperties() const;
 
   TForm_main* window_;
@@ -74,6 +104,7 @@ class MprisService : public QObject, public QDBusContext {
   QString service_name_;
   QTimer* refresh_timer_ = nullptr;
   QVariantMap last_sent_;
+  QList<PendingHandOver> pending_;
 };
 
 }  // namespace veldan

@@ -68,7 +68,7 @@ void TForm_main::CarryOutPendingSeek() {
   if (!user_paused_) vbmp3_restart();
   seek_dragging_ = false;
   seek_pending_ = false;
-  emit Seeked(target);
+  emit Seeked(int64_t{target} * kMicrosecondsPerSecond);
 }
 
 int32_t TForm_main::PlayingPosition() const {
@@ -77,22 +77,45 @@ int32_t TForm_main::PlayingPosition() const {
   return position;
 }
 
-bool TForm_main::SeekTo(int32_t seconds) {
+int64_t TForm_main::PlayingPositionMicroseconds() const {
+  return vbmp3_getPositionUs();
+}
+
+bool TForm_main::SeekAllowed() const {
   int32_t position = 0;
-  if (vbmp3_getState(&position) == VBMP3_STOPPED || opening_track_ || seek_dragging_) return false;
-  PollStepHold hold(this);
   // Without a known length there is no bar to seek on either.
-  const int32_t length = track_info_.length;
-  if (length <= 0) return false;
-  seconds = std::clamp(seconds, 0, length);
+  return vbmp3_getState(&position) != VBMP3_STOPPED && !opening_track_ && !seek_dragging_ &&
+         track_info_.length > 0;
+}
+
+void TForm_main::ShowSeekDone(int64_t microseconds) {
+  if (!user_paused_) vbmp3_restart();
+  emit Seeked(microseconds);
+  // A paused track is not redrawn by the poll; the new place shows at once either way.
+  const auto seconds = static_cast<int32_t>(microseconds / kMicrosecondsPerSecond);
+  SetTimeLabel(Label_time, seconds);
+  DrawSeekBar(seconds);
+}
+
+bool TForm_main::SeekTo(int32_t seconds) {
+  if (!SeekAllowed()) return false;
+  PollStepHold hold(this);
+  seconds = std::clamp(seconds, 0, track_info_.length);
   // What follows the track is decided anew after the seek, as after the seek bar's.
   DropQueuedTrack();
   vbmp3_seek(seconds);
-  if (!user_paused_) vbmp3_restart();
-  emit Seeked(seconds);
-  // A paused track is not redrawn by the poll; the new place shows at once either way.
-  SetTimeLabel(Label_time, seconds);
-  DrawSeekBar(seconds);
+  ShowSeekDone(int64_t{seconds} * kMicrosecondsPerSecond);
+  return true;
+}
+
+bool TForm_main::SeekToMicroseconds(int64_t microseconds) {
+  if (!SeekAllowed()) return false;
+  PollStepHold hold(this);
+  microseconds =
+      std::clamp<int64_t>(microseconds, 0, int64_t{track_info_.length} * kMicrosecondsPerSecond);
+  DropQueuedTrack();
+  vbmp3_seekUs(microseconds);
+  ShowSeekDone(microseconds);
   return true;
 }
 

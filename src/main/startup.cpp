@@ -9,12 +9,14 @@
 #include "catalogue/program_state.h"
 #include "decoder/vbmp3.h"
 #include "main/command_line.h"
+#include "main/flag_scope.h"
 #include "main/main_window.h"
 #include "opt/equalizer_preset.h"
 
 namespace veldan {
 
 void TForm_main::FormCreate(const char* argument) {
+  FlagScope starting(&starting_up_);
   SeedRandom(static_cast<unsigned>(std::time(nullptr)));
   vbmp3_init();
   LoadArgument(argument);
@@ -27,21 +29,31 @@ void TForm_main::FormCreate(const char* argument) {
 
 void TForm_main::LoadArgument(const char* argument) {
   char argument_text[kTextSize];
-  TakeFoldersFromCommandLine(argument, argument_text);
+  const bool usable = TakeFoldersFromCommandLine(argument, argument_text);
   DrawSeekBar(0);
   ShowStartingFolderInTitle();
-  BuildCatalogue(g_state.starting_folder);
-  ApplyCommandLineArgument(argument_text);
+  if (usable) {
+    BuildCatalogue(g_state.starting_folder);
+    ApplyCommandLineArgument(argument_text);
+  } else {
+    // The path named cannot be held; playing something else instead would be a surprise.
+    g_state.catalogue.count = 0;
+    g_state.catalogue.current = 0;
+  }
   ShowTrackTitles();
 }
 
 bool TForm_main::Busy() const {
   return QApplication::activeModalWidget() != nullptr || opening_track_ || !Timer1->isActive() ||
-         g_state.closing;
+         g_state.closing || starting_up_ || playing_argument_;
 }
 
 bool TForm_main::PlayArgument(const char* argument) {
-  if (Busy() || argument == nullptr) return false;
+  if (Busy() || argument == nullptr || ExamineArgument(argument) != ArgumentKind::kPlayable) {
+    return false;
+  }
+  // Its search lets remote calls and drops run; they must not start a second one inside it.
+  FlagScope playing(&playing_argument_);
   // The Stop button's own handler, so that whatever stopping play involves happens here too.
   BitBtn_stopClick();
   user_paused_ = false;

@@ -12,6 +12,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
+#include "support/recording_window.h"
 #include "support/temp_tree.h"
 
 namespace veldan {
@@ -133,6 +134,36 @@ TEST_F(SearchTest, FiveHundredEntriesAtMostYetEveryFolderIsWalked) {
   SearchFolder("T:\\L3", 0);
   EXPECT_EQ(g_state.catalogue.count, 500);
   EXPECT_STREQ(g_state.catalogue.entries[499], "X:\\1.mp3");
+}
+
+// Level i holds four links to level i + 1: a few folders on disk that the search meets as 4^9
+// folders, far more than it lists in a tenth of a second.
+void MakeLinkFan(const std::string& root) {
+  for (int level = 0; level < kSearchDepthLimit; ++level) {
+    const std::string folder = root + "/L" + std::to_string(level);
+    std::filesystem::create_directories(folder);
+    if (level + 1 == kSearchDepthLimit) break;
+    for (char link = 'a'; link < 'e'; ++link) {
+      std::filesystem::create_directory_symlink(root + "/L" + std::to_string(level + 1),
+                                                folder + "/" + link);
+    }
+  }
+}
+
+TEST_F(SearchTest, ALongSearchLetsTheWindowRunAndEndsWhenTheProgramCloses) {
+  MakeLinkFan(tree_.root());
+  tree_.WriteFile("L9/x.mp3");
+  RecordingWindow window;
+  window.on_keep_alive = [] { g_state.closing = true; };
+  Search("T:\\L0");
+  EXPECT_GE(window.keep_alives, 1);
+  EXPECT_LT(FoldersListed(), 100000);
+  EXPECT_LE(g_state.catalogue.count, 500);
+
+  // A close made before the search began leaves nothing to search.
+  ResetFoldersListed();
+  EXPECT_EQ(Search("T:\\L8"), Lines{});
+  EXPECT_EQ(FoldersListed(), 0);
 }
 
 }  // namespace

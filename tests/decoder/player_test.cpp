@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <filesystem>
 #include <thread>
 
@@ -368,6 +369,33 @@ TEST_F(PlayerTest, TrackWhoseFolderDisappearsEnds) {
   std::filesystem::remove_all(folder);
   EXPECT_TRUE(WaitForState(VBMP3_STOPPED, 10000));
   EXPECT_EQ(vbmp3_open(ProgramPath((folder / "track.mp3").string()).c_str(), &info), 0);
+}
+
+// Remote controls seek and read the position finer than a second: frames, in microseconds.
+TEST_F(PlayerTest, PositionAndSeekInMicrosecondsFollowTheFrames) {
+  EXPECT_EQ(vbmp3_getPositionUs(), 0);  // before init
+  vbmp3_init();
+  vbmp3_info info;
+  ASSERT_TRUE(Open("staircase.mp3", &info));
+  ASSERT_EQ(info.sample_rate, kRate);
+  vbmp3_play();
+  ASSERT_TRUE(WaitForPosition(1, 10000));
+  vbmp3_pause();
+  vbmp3_seekUs(2250000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  int32_t position = -1;
+  EXPECT_EQ(vbmp3_getState(&position), VBMP3_PAUSED);
+  EXPECT_EQ(position, 2);
+  EXPECT_EQ(vbmp3_getPositionUs(), 2250000);
+  vbmp3_seekUs(-1);
+  EXPECT_EQ(vbmp3_getPositionUs(), 0);
+  // As far as the end and no further, whatever is asked.
+  vbmp3_seekUs(std::numeric_limits<int64_t>::max());
+  const int64_t end = vbmp3_getPositionUs();
+  EXPECT_GE(end, int64_t{info.length} * 1000000);
+  EXPECT_LT(end, int64_t{info.length + 1} * 1000000);
+  vbmp3_stop();
+  EXPECT_EQ(vbmp3_getPositionUs(), 0);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ import time
 from veldan_e2e import (GAPLESS_SECONDS, HELP_TITLE, RATE, MAIN_CLIENT_SIZE, MEDIUM_PROMPT_TITLE, OPTION_CONTROLS,
                         OPTION_TITLE, SCREEN_SIZE, SELECT_TITLE, SKIP, TONES, Failure, Session,
                         check, select_item)
+from veldan_e2e import Capture, _die_with_parent, _summary, wait_until
 
 A, B, C, D, E, F, G, H = TONES
 
@@ -604,6 +605,180 @@ def vlc_list(s):
     s.wait_tone(B)
     s.wait_tone(D, timeout=8)
     close_ok(s, wid)
+
+
+# ----------------------------------------------------------------------------- hand-over races
+# A start while another is in a long search, several starts at once, and ending during a search.
+# The long search is a fan of folder links: level i holds four links to level i + 1, so ten
+# folders on disk are met as some 350,000 (about ten seconds of listing).
+
+MPRIS_NAME = "org.mpris.MediaPlayer2.veldan"
+
+
+def link_fan(s, rel, fan=4, levels=10):
+    """Builds the fan under root/rel and returns the host path of its top level."""
+    for level in range(levels):
+        folder = s.path(rel, f"L{level}")
+        os.makedirs(folder, exist_ok=True)
+        if level + 1 < levels:
+            for link in "abcd"[:fan]:
+                os.symlink(s.path(rel, f"L{level + 1}"), os.path.join(folder, link))
+    return s.path(rel, "L0")
+
+
+def bus_name_owned(s, name):
+    r = subprocess.run(["dbus-send", f"--bus={s.bus_address}", "--print-reply",
+                        "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                        "org.freedesktop.DBus.NameHasOwner", f"string:{name}"],
+                       capture_output=True, timeout=10)
+    return b"boolean true" in r.stdout
+
+
+def start_beside(s, args, tag):
+    """Another veldan in the session's environment (after s.start) with a sound file and log of
+    its own; (process, capture). Ended by the session's end through end_beside."""
+    env = dict(s._env, SDL_DISKAUDIOFILE=s.path(f"{tag}.raw"))
+    log = open(s.path(f"{tag}.log"), "wb")
+    proc = subprocess.Popen([s.veldan, *args], env=env, cwd=s.root, stdout=log,
+                            stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
+    proc.log = log
+    return proc, Capture(s.path(f"{tag}.raw"))
+
+
+def end_beside(procs):
+    for proc in procs:
+        if proc.poll() is None:
+            proc.kill()
+        proc.wait()
+        proc.log.close()
+
+
+def capture_tone(s, capture, freq, timeout, who):
+    last = []
+
+    def probe():
+        last.append(capture.now(s.tones))
+        return len(last) >= 2 and last[-1] == freq and last[-2] == freq
+
+    try:
+        wait_until(f"{who} to play the {freq} Hz tone", probe, timeout)
+    except Failure:
+        raise Failure(f"{who} did not play the {freq} Hz tone within {timeout} s; heard "
+                      f"{_summary(last)}; {capture.describe()}") from None
+
+
+def terminate_within(proc, seconds, who):
+    started = time.monotonic()
+    proc.terminate()
+    try:
+        code = proc.wait(seconds)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"{who} still runs {seconds} s after SIGTERM") from None
+    check(code == 0, f"{who} ended with exit code {code} after SIGTERM, expected 0")
+    return time.monotonic() - started
+
+
+@scenario()
+def hand_over_during_search(s):
+    """A hand-over to a player still in its first, long search: the path plays in exactly one
+    player. Either the first answers within the second's wait and plays it after its search, or
+    the second gives up, plays it itself, and the first never plays it when its search ends."""
+    signal.alarm(150)  # the search alone takes ten seconds here, more on a slower machine
+    s.session_bus()
+    drives = album_tree(s)
+    fan = link_fan(s, "t/Fan")
+    s.put("t/Fan/L9/x.mp3", F)
+    s.start([fan], drives=drives)
+    time.sleep(1.5)
+    check(s.alive(), f"the first player ended during its search{s.output_tail()}")
+    check(bus_name_owned(s, MPRIS_NAME), "the first player is not on the bus during its search")
+    check(not s.windows(), "the first player's search ended within 1.5 s: too short for this")
+    second, heard_second = start_beside(s, ["--hand-over", s.path("t", "Album", "Second")],
+                                        "second")
+    try:
+        try:
+            code = second.wait(9)
+        except subprocess.TimeoutExpired:
+            code = None
+        if code is None:
+            capture_tone(s, heard_second, D, 10, "the second start")
+            print("the second start gave up waiting and plays the folder itself")
+            wid = s.main_window(timeout=100)
+            s.wait_tone(F, timeout=10)
+            end = time.monotonic() + 3
+            while time.monotonic() < end:
+                heard = s.tone()
+                check(heard != D, "the first player played the handed-over folder as well")
+                time.sleep(0.05)
+            terminate_within(second, 5, "the second player")
+        else:
+            check(code == 0, f"the second start ended with {code}, expected 0")
+            print("the first player answered in time and plays the folder")
+            wid = s.main_window(timeout=100)
+            s.wait_tone(D, timeout=10)
+        close_ok(s, wid)
+    finally:
+        end_beside([second])
+
+
+@scenario()
+def three_hand_overs_at_once(s):
+    """Three desktop starts at once with no player running: one gets the bus name and plays,
+    the other two hand their path over to it and end with 0."""
+    s.session_bus()
+    drives = album_tree(s)
+    args = ["--hand-over", s.path("t", "Album", "Second")]
+    s.start(args, drives=drives)
+    others = [start_beside(s, args, f"start{i}") for i in (2, 3)]
+    try:
+        players = [(s.proc, s.capture)] + others
+
+        def settled():
+            return sum(1 for proc, _ in players if proc.poll() is None) <= 1
+
+        wait_until("all but one start to end", settled, 25, interval=0.1)
+        running = [(proc, heard) for proc, heard in players if proc.poll() is None]
+        codes = [proc.returncode for proc, _ in players if proc.poll() is not None]
+        check(len(running) == 1, f"{len(running)} players run; the others ended with {codes}")
+        check(codes == [0, 0], f"the starts that handed over ended with {codes}, expected 0")
+        check(bus_name_owned(s, MPRIS_NAME), "the remaining player holds no bus name")
+        proc, heard = running[0]
+        capture_tone(s, heard, D, 10, "the remaining player")
+        terminate_within(proc, 8, "the remaining player")
+    finally:
+        end_beside([proc for proc, _ in others])
+
+
+@scenario()
+def terminate_during_search(s):
+    """SIGTERM ends the program at once while start-up searches, and while a remote OpenUri's
+    search runs, instead of after the search."""
+    signal.alarm(150)
+    fan = link_fan(s, "t/Fan")
+    s.start([fan], drives=f"T=fixed:{s.path('t')}")
+    time.sleep(1.5)
+    check(s.alive() and not s.windows(), "the start-up search ended within 1.5 s: too short")
+    took = terminate_within(s.proc, 5, "veldan in its start-up search")
+    print(f"start-up search: ended {took:.2f} s after SIGTERM")
+
+    s.session_bus()
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.playerctl("open", "file://" + fan)
+    time.sleep(1.5)
+    check(s.alive(), f"veldan ended during the search{s.output_tail()}")
+    took = terminate_within(s.proc, 5, "veldan in a remote's search")
+    print(f"OpenUri search: ended {took:.2f} s after SIGTERM")
+
+    # The close box as well.
+    wid = start_album(s)
+    s.wait_tone(A)
+    s.playerctl("open", "file://" + fan)
+    time.sleep(1.5)
+    check(s.alive(), f"veldan ended during the search{s.output_tail()}")
+    started = time.monotonic()
+    close_ok(s, wid)
+    print(f"OpenUri search: ended {time.monotonic() - started:.2f} s after the close box")
 
 
 # ----------------------------------------------------------------------------- runner

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -11,6 +12,9 @@ namespace {
 struct FakeDecoder {
   int32_t state = VBMP3_STOPPED;
   int32_t position = 0;
+  // Finer than position; it counts only while its whole seconds agree with position, which the
+  // rest of the fake (and the tests) set in seconds.
+  int64_t position_us = 0;
   int open_result = 1;
   int play_result = 1;
   bool open = false;
@@ -119,12 +123,14 @@ void ClearCallLog() {
 std::vector<std::string> CallLog(bool with_get_state, bool with_queue) {
   std::vector<std::string> log;
   for (const DecoderCall& call : Decoder().calls) {
-    if (call.name == "getState" && !with_get_state) continue;
+    if ((call.name == "getState" || call.name == "getPositionUs") && !with_get_state) continue;
     if ((call.name == "queue" || call.name == "queuedStarted") && !with_queue) continue;
     if (call.name == "open" || call.name == "queue") {
       log.push_back(call.name + " " + call.path);
     } else if (call.name == "seek") {
       log.push_back("seek " + std::to_string(call.value));
+    } else if (call.name == "seekUs") {
+      log.push_back("seek_ms " + std::to_string(call.value));
     } else {
       log.push_back(call.name);
     }
@@ -269,6 +275,30 @@ int vbmp3_getState(int32_t* position) {
   Log("getState");
   if (position != nullptr) *position = d.state == VBMP3_STOPPED ? 0 : d.position;
   return d.state;
+}
+
+int64_t vbmp3_getPositionUs(void) {
+  FakeDecoder& d = Decoder();
+  Log("getPositionUs");
+  if (d.state == VBMP3_STOPPED) return 0;
+  if (d.position_us / 1000000 != d.position) d.position_us = int64_t{d.position} * 1000000;
+  return d.position_us;
+}
+
+// Logged in milliseconds.
+int vbmp3_seekUs(int64_t microseconds) {
+  FakeDecoder& d = Decoder();
+  Log("seekUs", {},
+      static_cast<int32_t>(std::clamp<int64_t>(microseconds / 1000,
+                                               std::numeric_limits<int32_t>::min(),
+                                               std::numeric_limits<int32_t>::max())));
+  DropQueued();
+  if (!d.open) return 0;
+  int64_t target = std::max<int64_t>(microseconds, 0);
+  if (d.open_info.length >= 0) target = std::min(target, int64_t{d.open_info.length} * 1000000);
+  d.position_us = target;
+  d.position = static_cast<int32_t>(target / 1000000);
+  return 1;
 }
 
 }  // extern "C"

@@ -59,8 +59,9 @@ std::string OpenPath();
 std::vector<int32_t> LastEqualizer();
 
 const std::vector<DecoderCall>& DecoderCalls();
-// The log as short texts ("open D:\a.mp3", "play", "seek 50", "queue D:\b.mp3"), getState
-// calls left out unless asked for (a poll calls it every time and it changes nothing), and the
+// The log as short texts ("open D:\a.mp3", "play", "seek 50", "seek_ms 50400" for a seek in
+// microseconds, "queue D:\b.mp3"), getState and getPositionUs calls left out unless asked for
+// (a poll calls it every time and it changes nothing), and the
 // gapless queue's calls (queue, queuedStarted) left out unless asked for.
 std::vector<std::string> CallLog(bool with_get_state = false, bool with_queue = false);
 void ClearCallLog();

@@ -246,6 +246,29 @@ TEST(CommandLinePaths, OnlyAPathThatNamesNothingGetsANote) {
     EXPECT_EQ(a.argument, path);
     EXPECT_EQ(a.err, "veldan: " + path + ": no such file or folder\n");
   }
+
+  // A track that exists but whose program text would not fit says so, and nothing is searched.
+  const std::string deep =
+      std::string(200, 'd') + "/" + std::string(200, 'e') + "/" + std::string(120, 'f') + ".mp3";
+  tree.WriteFile(deep);
+  const std::string too_long = tree.root() + "/" + deep;
+  const Answer a = RunCommandLine({too_long}, false);
+  EXPECT_EQ(a.err, "veldan: " + too_long + ": path too long\n");
+  EXPECT_EQ(ExamineArgument(too_long.c_str()), ArgumentKind::kTooLong);
+  char argument_text[kTextSize];
+  EXPECT_FALSE(TakeFoldersFromCommandLine(too_long.c_str(), argument_text));
+  EXPECT_STREQ(argument_text, "");
+  EXPECT_TRUE(TakeFoldersFromCommandLine((tree.root() + "/Songs").c_str(), argument_text));
+  EXPECT_TRUE(TakeFoldersFromCommandLine(nullptr, argument_text));
+
+  // What the player takes: folders, tracks and lists, not other files or devices.
+  tree.WriteFile("Songs/notes.txt");
+  EXPECT_EQ(ExamineArgument((tree.root() + "/Songs/notes.txt").c_str()),
+            ArgumentKind::kNotPlayable);
+  EXPECT_EQ(ExamineArgument("/dev/zero"), ArgumentKind::kNotPlayable);
+  EXPECT_EQ(ExamineArgument("T:\\Lists\\PARTY.m3u"), ArgumentKind::kPlayable);
+  EXPECT_EQ(ExamineArgument("M:\\Music\\a.mp3"), ArgumentKind::kPlayable);
+  EXPECT_EQ(ExamineArgument((tree.root() + "/Songs").c_str()), ArgumentKind::kPlayable);
 }
 
 }  // namespace

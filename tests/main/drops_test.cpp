@@ -63,9 +63,11 @@ TEST_F(DropsTest, AnythingButAFileOrFolderHereIsRefusedAndChangesNothing) {
   text.setText(dir_->path() + "/B");
   EXPECT_FALSE(Drop(&text));
   EXPECT_FALSE(entered_);
+  CreateFile(dir_->path(), "notes.txt");
   for (const QList<QUrl>& urls :
        {QList<QUrl>{QUrl(QStringLiteral("https://example.com/a.mp3")), Local("B")},
-        QList<QUrl>{Local("gone.mp3")}, QList<QUrl>{}}) {
+        QList<QUrl>{Local("gone.mp3")}, QList<QUrl>{}, QList<QUrl>{Local("notes.txt")},
+        QList<QUrl>{QUrl(QStringLiteral("file:///dev/zero"))}}) {
     EXPECT_FALSE(DropUrls(urls));
     EXPECT_FALSE(entered_);
   }

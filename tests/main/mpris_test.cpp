@@ -3,10 +3,12 @@
 // to the signals, as a desktop's media keys or sound menu would.
 #include "main/mpris.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
-#include <QDialog>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -15,12 +17,14 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QDialog>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QUrl>
 #include <functional>
 
 #include "main/main_window_fixture.h"
+#include "platform/paths.h"
 #include "support/private_bus.h"
 
 namespace veldan::testing {
@@ -163,6 +167,10 @@ TEST_F(MprisTest, IdentifiesTheApplicationUnderItsNameAndASecondOneAsAnInstance)
 
   QDBusConnection other = QDBusConnection::connectToBus(address_, QStringLiteral("other"));
   {
+    // A start that must have the main name or hand over gets nothing while another holds it.
+    MprisService hand_over(window_.get());
+    EXPECT_FALSE(hand_over.Register(other, /*main_name_only=*/true));
+    EXPECT_TRUE(hand_over.ServiceName().isEmpty());
     MprisService second(window_.get());
     ASSERT_TRUE(second.Register(other));
     EXPECT_TRUE(second.ServiceName().startsWith(QStringLiteral("org.mpris.MediaPlayer2.veldan.instance")));
@@ -257,6 +265,51 @@ TEST_F(MprisTest, ModeCheckBoxesAreShuffleAndLoopBothWays) {
   EXPECT_FALSE(Get(kPlayer, QStringLiteral("Shuffle")).toBool());
 }
 
+TEST_F(MprisTest, PropertyWritesTakeTheirOwnTypeOnlyAndWaitForAnOpenDialog) {
+  const auto error = [](const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ErrorMessage ? reply.errorName().toStdString()
+                                                      : std::string("success");
+  };
+  const std::string invalid = "org.freedesktop.DBus.Error.InvalidArgs";
+  EXPECT_EQ(error(Set(QStringLiteral("Shuffle"), QStringLiteral("no"))), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("Shuffle"), QStringLiteral("off"))), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("Shuffle"), 1)), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("LoopStatus"), true)), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("LoopStatus"), QStringLiteral("Sideways"))), invalid);
+  EXPECT_EQ(error(Set(QStringLiteral("Rate"), QStringLiteral("fast"))), invalid);
+  EXPECT_FALSE(window_->CheckBox_random->isChecked());
+  EXPECT_FALSE(window_->CheckBox_repeat->isChecked());
+  EXPECT_EQ(error(Set(QStringLiteral("Rate"), 1.0)), "success");
+  EXPECT_EQ(error(Set(QStringLiteral("Volume"), 0.5)),
+            "org.freedesktop.DBus.Error.PropertyReadOnly");
+  EXPECT_EQ(error(Set(QStringLiteral("Loudness"), 0.5)),
+            "org.freedesktop.DBus.Error.UnknownProperty");
+  EXPECT_EQ(error(Set(QStringLiteral("objectName"), QStringLiteral("x"))),
+            "org.freedesktop.DBus.Error.UnknownProperty");
+
+  // Reads still answer for each interface, one property or all of them.
+  const QDBusMessage all =
+      Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"), {kPlayer});
+  ASSERT_EQ(all.type(), QDBusMessage::ReplyMessage);
+  const QVariantMap properties = qdbus_cast<QVariantMap>(all.arguments().value(0));
+  EXPECT_TRUE(properties.contains(QStringLiteral("Position")));
+  EXPECT_EQ(properties.value(QStringLiteral("LoopStatus")).toString(), QStringLiteral("Playlist"));
+  EXPECT_FALSE(properties.contains(QStringLiteral("Identity")));
+  EXPECT_EQ(Get(QString(), QStringLiteral("Identity")).toString(), QStringLiteral("VELDAN"));
+
+  QDialog dialog(window_.get());
+  QTimer::singleShot(0, &dialog, [&] {
+    EXPECT_EQ(error(Set(QStringLiteral("Shuffle"), true)),
+              "org.mpris.MediaPlayer2.veldan.Error.Busy");
+    EXPECT_EQ(error(Set(QStringLiteral("LoopStatus"), QStringLiteral("Track"))),
+              "org.mpris.MediaPlayer2.veldan.Error.Busy");
+    dialog.reject();
+  });
+  dialog.exec();
+  EXPECT_FALSE(window_->CheckBox_random->isChecked());
+  EXPECT_FALSE(window_->CheckBox_repeat->isChecked());
+}
+
 TEST_F(MprisTest, SeeksMoveThePlayingTrackAndAreAnnouncedWhateverTheClientSends) {
   fake::SetTrackInfo(fake::MakeTrackInfo("", "", 2, 128, 44100, 100));
   StartPlaying();
@@ -265,14 +318,14 @@ TEST_F(MprisTest, SeeksMoveThePlayingTrackAndAreAnnouncedWhateverTheClientSends)
   const qlonglong second = 1000000;
 
   Call(kPlayer, QStringLiteral("Seek"), {qlonglong{5} * second});
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek 15", "restart"}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek_ms 15000", "restart"}));
   EXPECT_TRUE(WaitFor([&] { return recorder_.seeks.contains(15 * second); }));
   EXPECT_EQ(window_->Label_time->text().toStdString(), "0:00:15 ");
 
   // Far back stops at the start; the extremes do not overflow.
   fake::ClearCallLog();
   Call(kPlayer, QStringLiteral("Seek"), {std::numeric_limits<qlonglong>::min()});
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek 0", "restart"}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek_ms 0", "restart"}));
 
   // Past the end goes on to the next track.
   fake::ClearCallLog();
@@ -293,13 +346,35 @@ TEST_F(MprisTest, SeeksMoveThePlayingTrackAndAreAnnouncedWhateverTheClientSends)
   EXPECT_TRUE(Calls().empty());
   Call(kPlayer, QStringLiteral("SetPosition"),
        {QVariant::fromValue(QDBusObjectPath(current)), 42 * second});
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek 42", "restart"}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek_ms 42000", "restart"}));
 
   // A track the user paused stays paused at its new place.
   window_->BitBtn_pauseClick();
   fake::ClearCallLog();
   Call(kPlayer, QStringLiteral("Seek"), {-2 * second});
-  EXPECT_EQ(Calls(), std::vector<std::string>{"seek 40"});
+  EXPECT_EQ(Calls(), std::vector<std::string>{"seek_ms 40000"});
+}
+
+TEST_F(MprisTest, PositionAndSeeksCountMicrosecondsWhileTheWindowShowsSeconds) {
+  fake::SetTrackInfo(fake::MakeTrackInfo("", "", 2, 128, 44100, 100));
+  StartPlaying();
+  fake::SetDecoderPosition(10);
+  const qlonglong step = 400000;
+  for (int i = 0; i < 10; ++i) Call(kPlayer, QStringLiteral("Seek"), {step});
+  EXPECT_EQ(Get(kPlayer, QStringLiteral("Position")).toLongLong(), 14000000);
+  EXPECT_TRUE(WaitFor([&] { return recorder_.seeks.contains(10400000); }));
+  EXPECT_TRUE(recorder_.seeks.contains(14000000));
+
+  // Half a second in, back by 400 ms: still inside the same second, but moved.
+  Call(kPlayer, QStringLiteral("Seek"), {qlonglong{500000}});
+  Call(kPlayer, QStringLiteral("Seek"), {-step});
+  EXPECT_EQ(Get(kPlayer, QStringLiteral("Position")).toLongLong(), 14100000);
+  EXPECT_EQ(window_->Label_time->text().toStdString(), "0:00:14 ");
+
+  // Just past the end goes on; exactly at the end stays in the track.
+  fake::ClearCallLog();
+  Call(kPlayer, QStringLiteral("Seek"), {qlonglong{100} * 1000000 - 14100000});
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"seek_ms 100000", "restart"}));
 }
 
 TEST_F(MprisTest, SeeksWhileStoppedDoNothing) {
@@ -337,6 +412,56 @@ TEST_F(MprisTest, OpenUriPlaysAFolderOrTrackAsTheCommandLineWouldAndRefusesTheRe
   Call(kPlayer, QStringLiteral("OpenUri"), {QUrl::fromLocalFile(dir_->path()).toString()});
   EXPECT_EQ(g_state.catalogue.count, 5);
   EXPECT_EQ(LastOpened(), Entry(0));
+}
+
+// What the player cannot play is refused with an error and leaves play and the catalogue alone.
+TEST_F(MprisTest, OpenUriRefusesDevicesOtherFilesAndPathsTooLongToHold) {
+  window_->Timer1->start();
+  StartPlaying();
+  fake::ClearCallLog();
+  CreateFile(dir_->path(), "notes.txt");
+  const std::string deep =
+      std::string(200, 'd') + "/" + std::string(200, 'e') + "/" + std::string(120, 'f') + ".mp3";
+  CreateFile(dir_->path(), deep.c_str());
+  const QStringList refused = {
+      QStringLiteral("file:///dev/zero"),
+      QUrl::fromLocalFile(HostPath("notes.txt")).toString(),
+      QUrl::fromLocalFile(HostPath(deep.c_str())).toString(),
+      QStringLiteral("file://elsewhere") + QUrl::fromLocalFile(HostPath("A")).path(),
+      QUrl::fromLocalFile(HostPath("A")).toString() + QStringLiteral("%zz"),
+      QUrl::fromLocalFile(HostPath("A")).toString() + QStringLiteral("%00")};
+  for (const QString& uri : refused) {
+    const QDBusMessage reply = Call(kPlayer, QStringLiteral("OpenUri"), {uri});
+    EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << uri.toStdString();
+  }
+  const QDBusMessage too_long = Call(kPlayer, QStringLiteral("OpenUri"),
+                                     {QUrl::fromLocalFile(HostPath(deep.c_str())).toString()});
+  EXPECT_TRUE(too_long.errorMessage().startsWith(QStringLiteral("Path too long")))
+      << too_long.errorMessage().toStdString();
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(g_state.catalogue.count, 3);
+  EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
+  EXPECT_TRUE(g_state.continuous_play);
+}
+
+// A file manager sends a Latin-1 name's bytes percent-encoded; they are the host's bytes.
+TEST_F(MprisTest, OpenUriTakesTheUrisBytesAsTheHostsBytes) {
+  window_->Timer1->start();
+  const QByteArray folder = QFile::encodeName(HostPath("L"));
+  ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+  for (const char* name : {"/lat\xe9\xff.mp3", "/a.mp3"}) {
+    const int fd = ::open((folder + name).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+  }
+  const QString uri = QStringLiteral("file://localhost") +
+                      QString::fromLatin1(folder.toPercentEncoding("/")) +
+                      QStringLiteral("/lat%E9%FF.mp3");
+  EXPECT_EQ(Call(kPlayer, QStringLiteral("OpenUri"), {uri}).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(g_state.catalogue.count, 2);
+  std::string host;
+  ASSERT_TRUE(ProgramPathToHost(LastOpened().c_str(), &host));
+  EXPECT_EQ(host, (folder + "/lat\xe9\xff.mp3").toStdString());
 }
 
 TEST_F(MprisTest, CallsThatWouldChangePlayWaitForAnOpenDialog) {

@@ -40,6 +40,18 @@ TEST_F(StartupTest, FolderArgumentSearchesItAndPlaysTheFirstSortedTrack) {
   EXPECT_TRUE(StartButtonsDisabled());
 }
 
+// Playing the program's own folder instead of the track the user named would be a surprise.
+TEST_F(StartupTest, ATrackWhosePathIsTooLongToHoldPlaysNothing) {
+  CreateFile(dir_->path(), "a.mp3");
+  const QString deep = QString(250, 'd') + "/" + QString(250, 'e') + "/x.mp3";
+  CreateFile(dir_->path(), deep.toUtf8().constData());
+  StartWith(dir_->path() + "/" + deep);
+  EXPECT_EQ(g_state.catalogue.count, 0);
+  EXPECT_FALSE(g_state.continuous_play);
+  EXPECT_TRUE(LastOpened().empty());
+  EXPECT_FALSE(StartButtonsDisabled());
+}
+
 TEST_F(StartupTest, TrackArgumentPlaysFromThatTrack) {
   for (const char* file : {"a.mp3", "b.mp3"}) CreateFile(dir_->path(), file);
   StartWith(dir_->path() + "/b.mp3");

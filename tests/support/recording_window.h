@@ -26,10 +26,16 @@ class RecordingWindow final : public CatalogueWindow {
     waits.push_back(max_ms);
     if (on_wait) on_wait(static_cast<int>(waits.size()));
   }
+  void KeepAliveDuringSearch() override {
+    ++keep_alives;
+    if (on_keep_alive) on_keep_alive();
+  }
 
   std::vector<std::string> calls;
   std::vector<int> waits;
   std::function<void(int)> on_wait;  // given the number of waits so far
+  int keep_alives = 0;
+  std::function<void()> on_keep_alive;
 };
 
 }  // namespace veldan
