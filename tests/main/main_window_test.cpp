@@ -9,10 +9,8 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFontInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <cstring>
@@ -197,38 +195,17 @@ TEST_F(LayoutTest, StatusTextAndColourAndTitleGoThroughTheNameCodec) {
   EXPECT_EQ(window_->windowTitle().toStdString(), "VELDAN [E:\\音楽]");
 }
 
-// A long search lets the window's own events run, so that the program can be closed, but drops
-// the user's clicks and keys: they would change play halfway through the catalogue's build.
-TEST_F(MainWindowTest, DuringASearchTheWindowRunsAndClosesButTakesNoInput) {
+// A long search lets the window's own events run (timers, remote calls, a termination signal's
+// close request), so that the program can be ended while it searches. The user's input is left
+// to the window system until the search is over.
+TEST_F(MainWindowTest, DuringASearchTheWindowRunsItsOwnEventsAndCloses) {
   BuildCatalogueOf({"A/1.mp3", "A/2.mp3"});
   window_->show();
-  int clicks = 0;
-  QObject::connect(window_->BitBtn_next_file, &QPushButton::clicked, [&clicks] { ++clicks; });
   bool timer_ran = false;
   QTimer::singleShot(0, window_.get(), [&timer_ran] { timer_ran = true; });
-  const QPoint centre = window_->BitBtn_next_file->rect().center();
-  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-    QCoreApplication::postEvent(
-        window_->BitBtn_next_file,
-        new QMouseEvent(
-            type, centre, window_->BitBtn_next_file->mapToGlobal(centre), Qt::LeftButton,
-            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
-  }
-  QCoreApplication::postEvent(window_->BitBtn_next_file,
-                              new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
   window_->KeepAliveDuringSearch();
   EXPECT_TRUE(timer_ran);
-  EXPECT_EQ(clicks, 0);
-  EXPECT_EQ(Current(), 0);
-
-  // Afterwards the same click counts again.
-  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-    QMouseEvent event(type, centre, window_->BitBtn_next_file->mapToGlobal(centre), Qt::LeftButton,
-                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(window_->BitBtn_next_file, &event);
-  }
-  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(g_state.closing);
 
   QCoreApplication::postEvent(window_.get(), new QCloseEvent);
   window_->KeepAliveDuringSearch();
