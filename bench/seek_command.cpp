@@ -21,24 +21,13 @@
 
 #include "commands.h"
 #include "median.h"
+#include "sequence.h"
 #include "decoder/playback_stats.h"
 #include "decoder/vbmp3.h"
 #include "platform/paths.h"
 
 namespace veldan::bench {
 namespace {
-
-// A fixed sequence, the same on every machine and library (unlike std::uniform_int_distribution).
-class Sequence {
- public:
-  uint32_t Next(uint32_t bound) {
-    state_ = state_ * 6364136223846793005u + 1442695040888963407u;
-    return static_cast<uint32_t>((state_ >> 33) % bound);
-  }
-
- private:
-  uint64_t state_ = 20261208;
-};
 
 // Voluntary and involuntary context switches of every thread of the process.
 long ContextSwitches() {
@@ -124,7 +113,7 @@ int RunSeek(int argc, char** argv) {
   const double wakeups = (ContextSwitches() - switches_before) / quiet_seconds;
 
   // Each request comes at a random moment of the device's period, after the ring has refilled.
-  Sequence sequence;
+  Sequence sequence(20261208);
   int missed = 0;
   // Waits for the request just made to be heard, then lets the ring refill.
   auto record = [&](std::vector<double>* delays) {

@@ -37,6 +37,7 @@
 
 #include "commands.h"
 #include "median.h"
+#include "sequence.h"
 #include "private_xvfb.h"
 
 namespace veldan::bench {
@@ -58,18 +59,6 @@ constexpr int kNextFileY = 64 + 48 + 18 / 2;
 double MsBetween(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
-
-// A fixed sequence for the pauses between clicks, the same on every run.
-class Sequence {
- public:
-  uint32_t Next(uint32_t bound) {
-    state_ = state_ * 6364136223846793005u + 1442695040888963407u;
-    return static_cast<uint32_t>((state_ >> 33) % bound);
-  }
-
- private:
-  uint64_t state_ = 20261210;
-};
 
 // The amplitude of freq in a Hann-windowed block (a full-scale sine measures 1).
 double ToneAmplitude(const std::vector<float>& block, int freq) {
@@ -343,7 +332,7 @@ bool MeasureClicks(const std::string& display, const std::string& program, const
   input.motion(x, DefaultScreen(x), screen_x, screen_y, CurrentTime);
   XFlush(x);
 
-  Sequence sequence;
+  Sequence sequence(20261210);
   std::vector<double> delays;
   int missed = 0;
   for (int run = 0; run < runs; ++run) {

@@ -23,18 +23,10 @@
 #include "main/mpris.h"
 #include "platform/paths.h"
 #include "support/private_bus.h"
+#include "support/wait_for.h"
 
 namespace veldan::testing {
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int limit_ms) {
-  QEventLoop loop;
-  QTimer limit;
-  limit.setSingleShot(true);
-  limit.start(limit_ms);
-  while (!done() && limit.isActive()) loop.processEvents(QEventLoop::WaitForMoreEvents, 20);
-  return done();
-}
 
 class HandOverTest : public MainWindowTest {
  protected:

@@ -26,6 +26,7 @@
 #include "main/main_window_fixture.h"
 #include "platform/paths.h"
 #include "support/private_bus.h"
+#include "support/wait_for.h"
 
 namespace veldan::testing {
 
@@ -50,15 +51,6 @@ namespace {
 const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kPath = QString::fromLatin1(kMprisObjectPath);
-
-bool WaitFor(const std::function<bool()>& done, int limit_ms = 3000) {
-  QEventLoop loop;
-  QTimer limit;
-  limit.setSingleShot(true);
-  limit.start(limit_ms);
-  while (!done() && limit.isActive()) loop.processEvents(QEventLoop::WaitForMoreEvents, 20);
-  return done();
-}
 
 class MprisTest : public MainWindowTest {
  protected:
