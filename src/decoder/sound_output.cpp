@@ -1,10 +1,7 @@
 #include "decoder/sound_output.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 
 #include "decoder/sdl_library.h"
@@ -53,11 +50,7 @@ SoundOutput::~SoundOutput() {
 }
 
 void SoundOutput::StartAudio() {
-  if (sdl_ == nullptr) {
-    sdl_ = load_();
-    const char* driver = std::getenv("SDL_AUDIODRIVER");
-    dummy_asked_ = driver != nullptr && strcasecmp(driver, "dummy") == 0;
-  }
+  if (sdl_ == nullptr) sdl_ = load_();
   if (sdl_ == nullptr) return;  // no SDL: no device ever opens
   if (!audio_started_ && !StartDriver(false) && !had_device_) StartDriver(true);
 }

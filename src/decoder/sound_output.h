@@ -82,9 +82,10 @@ class SoundOutput {
   Loader load_;
   const SdlLibrary* sdl_ = nullptr;  // null until loaded, or when there is none
   bool audio_started_ = false;
-  bool on_dummy_ = false;     // the dummy driver stands in for the configured one
-  bool dummy_asked_ = false;  // SDL_AUDIODRIVER names the dummy driver itself
-  bool had_device_ = false;   // a device of the configured driver has opened
+  // The dummy driver stands in for the configured one. (With SDL_AUDIODRIVER=dummy the dummy
+  // is the configured driver: it never stands in, and nothing else is looked for.)
+  bool on_dummy_ = false;
+  bool had_device_ = false;  // a device of the configured driver has opened
   uint32_t device_ = 0;
   int rate_ = 0;
   int channels_ = 0;
