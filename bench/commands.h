@@ -10,5 +10,6 @@ int RunSeek(int argc, char** argv);    // seek FILE [--seeks N]
 int RunGapless(int argc, char** argv); // gapless PART...
 int RunMicro(int argc, char** argv);   // micro [Google Benchmark flags]
 int RunStartup(int argc, char** argv);  // startup TREE [--runs N] [-- PROGRAM ARGS...]
+int RunReconnect(int argc, char** argv);  // reconnect [--server S] [--runs N]
 
 }  // namespace veldan::bench

@@ -37,7 +37,9 @@
 // schedule (at once, then every kRetrySoon for kRetrySoonFor, then every kRetryLater) while
 // the track plays; paused or stopped it waits for the next play. The new device's first
 // callback takes the ring up where the old one left it, so play resumes at the first frame not
-// heard, and the gapless join, a seek or a stop asked for meanwhile work as they always do.
+// heard, and the gapless join, a seek or a stop asked for meanwhile work as they always do. What
+// the callback handed over last before the loss most likely never reached the listener (the
+// server had it in its buffer): the new device's first callback plays that period once more.
 
 #include "decoder/player.h"
 
@@ -422,6 +424,7 @@ void Player::DecodeLoop() {
     const bool paused = paused_.load(std::memory_order_acquire);
     auto now = std::chrono::steady_clock::now();
     if (output.CheckLost()) {
+      replay_.store(true, std::memory_order_release);
       waiting = true;
       waiting_since = retry_at = now;
     }
@@ -626,6 +629,15 @@ void Player::Fill(float* samples, int frames, int channels) {
     playing_segment_ = wanted;  // an epoch begins with its own segment
     join_target_ = 0;
   }
+  const std::size_t samples_wanted = static_cast<std::size_t>(frames) * channels;
+  if (replay_.exchange(false, std::memory_order_acq_rel) && !paused &&
+      last_sound_epoch_ == wanted && last_sound_size_ == samples_wanted) {
+    // The device that went away was given this sound last, and its server most likely had not
+    // played it yet: rather than lose it, the new device plays it once more.
+    std::memcpy(samples, last_sound_.data(), sizeof(float) * samples_wanted);
+    equalizer_.Process(samples, static_cast<std::size_t>(frames));
+    return;
+  }
   int done = 0;
   bool freed = false;
   bool wake = false;
@@ -701,6 +713,12 @@ void Player::Fill(float* samples, int frames, int channels) {
     }
   }
   std::memset(samples + done * channels, 0, sizeof(float) * (frames - done) * channels);
+  last_sound_size_ = 0;
+  if (heard && done == frames && samples_wanted <= last_sound_.size()) {
+    std::memcpy(last_sound_.data(), samples, sizeof(float) * samples_wanted);
+    last_sound_size_ = samples_wanted;
+    last_sound_epoch_ = wanted;
+  }
 
   if (heard) {
     heard_.store(PackHeard(playing_segment_, heard_frame), std::memory_order_release);

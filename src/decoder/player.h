@@ -9,6 +9,7 @@
 
 #include <semaphore.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -125,11 +126,16 @@ class Player {
   std::atomic<int64_t> epoch_sound_ns_{0};    // callback: when sounding_epoch_ was first heard,
   std::atomic<uint32_t> sounded_epoch_{0};    // published by this (release) after the time
   std::atomic<int> device_sessions_{0};       // written by the decode thread
+  std::atomic<bool> replay_{false};           // set by the decode thread when the device was lost
   // Callback only.
   uint32_t sounding_epoch_ = ~0u;
   uint32_t callback_epoch_ = 0;  // the epoch the two values below belong to
   uint32_t playing_segment_ = 0;
   uint32_t join_target_ = 0;  // past the playing segment's end, waiting for this queued one
+  // The last callback's sound when it was all sound, before the equalizer, and its epoch.
+  std::array<float, SoundChunk::kFrames * 2> last_sound_{};
+  std::size_t last_sound_size_ = 0;
+  uint32_t last_sound_epoch_ = 0;
 
   std::thread decoder_;  // last: starts after everything above exists
 };

@@ -24,8 +24,9 @@ Uint16 BufferFrames(int rate) {
 
 // A running device whose callback has not been called for this long has stopped playing, also
 // when SDL has not noticed (its PipeWire driver does not notice the server going away): some
-// twenty periods, well beyond what a busy machine delays a callback by.
-constexpr int64_t kStalledNs = 500'000'000;
+// forty periods, well beyond what a busy machine delays a callback by (a false alarm costs a
+// needless reopen, and a slow sink closes slowly).
+constexpr int64_t kStalledNs = 1'000'000'000;
 
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(

@@ -166,11 +166,11 @@ TEST(SoundOutputTest, ARunningDeviceThatIsNoLongerCalledIsLost) {
   output.StartSystem();
   bool reopened = false;
   ASSERT_TRUE(output.Use(44100, 2, "track", &reopened));
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   EXPECT_FALSE(output.CheckLost());
   output.SetRunning(true);
   EXPECT_FALSE(output.CheckLost());
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   EXPECT_TRUE(output.CheckLost());
   EXPECT_FALSE(output.is_open());
 }

@@ -233,6 +233,9 @@ class PulseServer(Server):
             f.write("load-module module-native-protocol-unix\n")
 
     def ready(self, sinks):
+        # Once every recorder is connected, so that the sinks start at their latency.
+        wait_until("the recorders", lambda: len(
+            self.pactl("list", "short", "source-outputs").splitlines()) >= len(sinks), 10, 0.01)
         for sink in sinks:
             self.pactl("suspend-sink", sink, "0")
 
@@ -597,11 +600,12 @@ def skipped_entry(args):
         p.open("short_a.mp3")
         p.do("play")
         # As the program's status poll does: every 250 ms; at the end the next entry is
-        # opened, it is missing, and the one after it is opened at once.
+        # opened, it is missing, and the one after it is opened at the next poll.
         wait_until("the first track's end", lambda: p.state()["state"] == 0, 10, 0.25)
         p.do("close")
         check(p.ask("open " + os.path.join(args.tracks, "missing.mp3")) == "fail",
               "a missing file opened")
+        time.sleep(0.25)
         p.open("short_b.mp3")
         p.do("play")
         wait_until("the second track's end", lambda: p.state()["state"] == 0, 10, 0.25)
