@@ -7,10 +7,9 @@
 // - The decode thread (DecodeLoop) takes the latest requests, owns the streams while it decodes
 //   them, owns the sound device (SoundOutput: opening it at the first play, reopening it on a
 //   format change or when it was lost, pausing it, closing it after a while without play) and
-//   fills the ring with
-//   chunks stamped with the request's epoch and the segment they belong to. It reads ahead only
-//   until the ring's reserve is left, which a new request's first chunks may take, and spends
-//   the time it then has to spare indexing the track ahead for the next seek.
+//   fills the ring with chunks stamped with the request's epoch and the segment they belong to.
+//   It reads ahead only until the ring's reserve is left, which a new request's first chunks may
+//   take, and spends the time it then has to spare indexing the track ahead for the next seek.
 // - SDL's audio thread runs Fill: it takes chunks of the wanted epoch from the ring, drops
 //   chunks of older epochs unplayed (that is how a seek or stop discards sound decoded before
 //   it), runs the equalizer and reports what was heard through atomics. It takes no lock.
@@ -71,10 +70,9 @@ constexpr uint32_t kClaimed = uint32_t{1} << 31;
 // sleep (SDL keeps a paused device's thread writing silence). Paused, or stopped with a track
 // still open (a track change), it stays open that long so that play resumes at once; with no
 // track open (the Stop button) nothing is about to play, and a short grace only spares a close
-// and reopen when a track is opened right away.
-// The grace without a track counts from the last request, so that the track changes of the
-// program (a close, maybe a skipped entry or several, then the next opening, one status poll
-// apart) keep the device open.
+// and reopen when a track is opened soon. That grace counts from the last request, so that the
+// program's track changes (a close, maybe a skipped entry or several, then the next opening,
+// one status poll apart each) keep the device open.
 constexpr auto kIdleClose = std::chrono::seconds(3);
 constexpr auto kIdleCloseWithoutTrack = std::chrono::milliseconds(750);
 // While the device runs the decode thread looks at it this often, to find out soon that it was
@@ -423,8 +421,10 @@ void Player::DecodeLoop() {
     if (playing && ended_epoch_.load(std::memory_order_acquire) == epoch) playing = false;
     const bool paused = paused_.load(std::memory_order_acquire);
     auto now = std::chrono::steady_clock::now();
+    const bool was_running = output.running();
     if (output.CheckLost()) {
-      replay_.store(true, std::memory_order_release);
+      // Lost while it played, its last period is played again; paused, it had played it out.
+      if (was_running) replay_.store(true, std::memory_order_release);
       waiting = true;
       waiting_since = retry_at = now;
     }
