@@ -249,7 +249,10 @@ class PulseServer(Server):
 
 class PipeWireServer(Server):
     name = "pipewire"
-    sdl_driver = "pipewire"
+    # SDL picks its PulseAudio driver before its PipeWire one, so on a PipeWire desktop the
+    # player talks to pipewire-pulse. (SDL 2.26's own PipeWire driver can wait for ever inside
+    # SDL_OpenAudioDevice when the server restarts while a stream is being opened.)
+    sdl_driver = "pulseaudio"
 
     def __init__(self, root, sinks=("veldan_sink",)):
         super().__init__(root)
@@ -385,6 +388,7 @@ class Probe:
         return int(status["Threads"]), fds, int(status["VmRSS"].split()[0])
 
     def end(self):
+        """Ends the probe; its exit code (0 when it freed the library cleanly)."""
         if self.proc.poll() is None:
             try:
                 self.ask("quit")
@@ -392,6 +396,7 @@ class Probe:
             except (Failure, BrokenPipeError, subprocess.TimeoutExpired):
                 self.proc.kill()
                 self.proc.wait()
+        return self.proc.returncode
 
 
 # ----------------------------------------------------------------------------- scenarios
@@ -427,12 +432,17 @@ class World:
         return accepted, recorders
 
     def end(self):
-        if self.probe is not None:
-            self.probe.end()
+        code = self.probe.end() if self.probe is not None else 0
         for r in self.recorders:
             r.stop()
         self.server.end()
+        log = ""
+        if code != 0:
+            with open(os.path.join(self.root, "server.log"), "rb") as f:
+                log = f.read()[-3000:].decode(errors="replace")
         shutil.rmtree(self.root, ignore_errors=True)
+        # A sanitizer's report, or a library that did not close in time, shows here.
+        check(code == 0, f"player-probe ended with exit code {code}:\n{log}")
 
 
 def wait_sound(recorder, timeout, what="sound"):
