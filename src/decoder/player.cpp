@@ -36,9 +36,11 @@
 // schedule (at once, then every kRetrySoon for kRetrySoonFor, then every kRetryLater) while
 // the track plays; paused or stopped it waits for the next play. The new device's first
 // callback takes the ring up where the old one left it, so play resumes at the first frame not
-// heard, and the gapless join, a seek or a stop asked for meanwhile work as they always do. What
-// the callback handed over last before the loss most likely never reached the listener (the
-// server had it in its buffer): the new device's first callback plays that period once more.
+// heard, and the gapless join, a seek or a stop asked for meanwhile work as they always do. The
+// last periods the callback handed over before the loss most likely never reached the listener
+// (the sound servers hold one to two periods of a stream): the new device's first callbacks
+// play the last period and a half of them once more, so that about as much is heard twice as
+// would otherwise be lost.
 
 #include "decoder/player.h"
 
@@ -630,15 +632,29 @@ void Player::Fill(float* samples, int frames, int channels) {
     join_target_ = 0;
   }
   const std::size_t samples_wanted = static_cast<std::size_t>(frames) * channels;
-  if (replay_.exchange(false, std::memory_order_acq_rel) && !paused &&
-      last_sound_epoch_ == wanted && last_sound_size_ == samples_wanted) {
-    // The device that went away was given this sound last, and its server most likely had not
-    // played it yet: rather than lose it, the new device plays it once more.
-    std::memcpy(samples, last_sound_.data(), sizeof(float) * samples_wanted);
-    equalizer_.Process(samples, static_cast<std::size_t>(frames));
-    return;
+  if (replay_.exchange(false, std::memory_order_acq_rel)) {
+    // What the device that went away was given last most likely never reached the listener (its
+    // server still held it): rather than lose it, the new device plays the last period and a
+    // half of it once more.
+    const std::size_t kept =
+        last_sound_size_ == samples_wanted ? last_sound_periods_ * samples_wanted : 0;
+    const std::size_t rewind = static_cast<std::size_t>(frames + frames / 2) * channels;
+    replay_left_ = std::min(kept, rewind);
+    replay_from_ = kept - replay_left_;
   }
   int done = 0;
+  const bool replayed = replay_left_ > 0;
+  if (replayed) {
+    if (paused || last_sound_epoch_ != wanted) {
+      replay_left_ = 0;  // paused or sought meanwhile: nothing to make up for
+    } else {
+      const std::size_t n = std::min(replay_left_, samples_wanted);
+      std::memcpy(samples, last_sound_.data() + replay_from_, sizeof(float) * n);
+      replay_from_ += n;
+      replay_left_ -= n;
+      done = static_cast<int>(n / static_cast<std::size_t>(channels));
+    }
+  }
   bool freed = false;
   bool wake = false;
   bool ended = false;
@@ -713,11 +729,22 @@ void Player::Fill(float* samples, int frames, int channels) {
     }
   }
   std::memset(samples + done * channels, 0, sizeof(float) * (frames - done) * channels);
-  last_sound_size_ = 0;
-  if (heard && done == frames && samples_wanted <= last_sound_.size()) {
-    std::memcpy(last_sound_.data(), samples, sizeof(float) * samples_wanted);
+  if (replayed) {
+    last_sound_periods_ = 0;  // what is kept is being played again
+  } else if (heard && done == frames && kReplayPeriods * samples_wanted <= last_sound_.size()) {
+    if (last_sound_size_ != samples_wanted || last_sound_epoch_ != wanted) last_sound_periods_ = 0;
+    if (last_sound_periods_ == kReplayPeriods) {
+      std::memmove(last_sound_.data(), last_sound_.data() + samples_wanted,
+                   sizeof(float) * samples_wanted);
+      last_sound_periods_ = 1;
+    }
+    std::memcpy(last_sound_.data() + static_cast<std::size_t>(last_sound_periods_) * samples_wanted,
+                samples, sizeof(float) * samples_wanted);
+    ++last_sound_periods_;
     last_sound_size_ = samples_wanted;
     last_sound_epoch_ = wanted;
+  } else {
+    last_sound_periods_ = 0;
   }
 
   if (heard) {

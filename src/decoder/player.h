@@ -132,10 +132,15 @@ class Player {
   uint32_t callback_epoch_ = 0;  // the epoch the two values below belong to
   uint32_t playing_segment_ = 0;
   uint32_t join_target_ = 0;  // past the playing segment's end, waiting for this queued one
-  // The last callback's sound when it was all sound, before the equalizer, and its epoch.
-  std::array<float, SoundChunk::kFrames * 2> last_sound_{};
+  // The last kReplayPeriods callbacks' sound, older first, while they were all sound (before
+  // the equalizer), their size in samples and epoch; what of it is still to be played again.
+  static constexpr int kReplayPeriods = 2;
+  std::array<float, kReplayPeriods * SoundChunk::kFrames * 2> last_sound_{};
   std::size_t last_sound_size_ = 0;
+  int last_sound_periods_ = 0;
   uint32_t last_sound_epoch_ = 0;
+  std::size_t replay_from_ = 0;
+  std::size_t replay_left_ = 0;
 
   std::thread decoder_;  // last: starts after everything above exists
 };
