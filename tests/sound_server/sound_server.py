@@ -19,7 +19,6 @@ and the position error.
 
 import argparse
 import array
-import math
 import os
 import shutil
 import signal
