@@ -34,6 +34,10 @@ constexpr Command kCommands[] = {
 #ifdef VELDAN_BENCH_GAPLESS
     {"gapless", veldan::bench::RunGapless, "gapless PART..."},
 #endif
+#ifdef VELDAN_BENCH_RECONNECT
+    {"reconnect", veldan::bench::RunReconnect,
+     "reconnect [--server pulseaudio|pipewire] [--runs N]"},
+#endif
 #ifdef VELDAN_BENCH_MICRO
     {"micro", veldan::bench::RunMicro, "micro [--benchmark_filter=...]"},
 #endif

@@ -10,6 +10,7 @@ packages=(
   fonts-ipafont-gothic lame sox python3 libx11-dev
   xvfb xauth xdotool x11-utils imagemagick
   dbus-daemon playerctl desktop-file-utils appstream shared-mime-info
+  pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
   clang libclang-rt-14-dev
   python3-dbus python3-gi
 )

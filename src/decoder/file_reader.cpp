@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -32,7 +33,8 @@ std::unique_ptr<FileReader> FileReader::Open(const std::string& host_path) {
   return std::unique_ptr<FileReader>(new FileReader(fd, st.st_size));
 }
 
-FileReader::FileReader(int fd, off_t size) : fd_(fd), size_(size), buffer_(kBlockSize) {}
+FileReader::FileReader(int fd, off_t size)
+    : fd_(fd), size_(size), buffer_(kBlockSize), data_end_(size) {}
 
 FileReader::~FileReader() {
   ::close(fd_);
@@ -42,12 +44,14 @@ bool FileReader::Refill() {
   buffer_start_ += static_cast<off_t>(buffer_pos_);
   buffer_pos_ = 0;
   buffer_fill_ = 0;
+  if (buffer_start_ >= data_end_) return true;  // the end
   ssize_t n;
   do {
     n = ::pread(fd_, buffer_.data(), buffer_.size(), buffer_start_);
   } while (n < 0 && errno == EINTR);
   if (n <= 0) return n == 0;
   buffer_fill_ = static_cast<std::size_t>(n);
+  NoteZeroRun();
 
   off_t next = buffer_start_ + static_cast<off_t>(buffer_fill_);
   if (next + kReadAhead / 2 > advised_until_) {
@@ -56,6 +60,26 @@ bool FileReader::Refill() {
     advised_until_ = from + kReadAhead;
   }
   return true;
+}
+
+void FileReader::NoteZeroRun() {
+  if (zero_rule_from_ < 0) return;
+  const off_t end = buffer_start_ + static_cast<off_t>(buffer_fill_);
+  const bool continues = buffer_start_ == last_block_end_;
+  last_block_end_ = end;
+  const off_t from = std::max(buffer_start_, zero_rule_from_);
+  off_t last = end;  // the zero bytes [last, end) end the block
+  while (last > from && buffer_[static_cast<std::size_t>(last - 1 - buffer_start_)] == 0) --last;
+  if (last == end) {
+    zero_run_start_ = -1;  // the block ends in data (or lies before the audio)
+    return;
+  }
+  // A block of nothing but zeros goes on with the run of the block before it.
+  if (last > from || !continues || zero_run_start_ < 0) zero_run_start_ = last;
+  if (end - zero_run_start_ >= kLongZeroRun) {
+    data_end_ = zero_run_start_;
+    buffer_fill_ = static_cast<std::size_t>(std::max<off_t>(data_end_ - buffer_start_, 0));
+  }
 }
 
 ssize_t FileReader::Read(void* dst, std::size_t count) {

@@ -6,6 +6,10 @@
 // The logical position is kept here, not in the descriptor: every read is a pread, so a relative
 // seek is relative to what the decoder has consumed, not to how far the buffer ran ahead.
 //
+// A long run of zero bytes after the audio has begun ends the data: no MP3 frame holds one, and
+// a file that ends in one (a download preallocated and never finished) would otherwise have the
+// decoder look for the next frame through all of it, a gigabyte taking it ten seconds and more.
+//
 // One reader belongs to one thread at a time (the thread that owns its stream).
 #pragma once
 
@@ -35,10 +39,15 @@ class FileReader {
   ssize_t ReadAt(void* dst, std::size_t count, off_t offset) const;
   // Size of the file when it was opened.
   off_t size() const { return size_; }
+  // From offset on, a run of kLongZeroRun zero bytes ends the data where it begins.
+  void EndAtLongZeroRuns(off_t from) { zero_rule_from_ = from; }
+  static constexpr off_t kLongZeroRun = 1024 * 1024;
 
  private:
   FileReader(int fd, off_t size);
   bool Refill();
+  // Follows the zero run at the end of the block just read; a long one ends the data.
+  void NoteZeroRun();
 
   int fd_;
   off_t size_;
@@ -47,6 +56,10 @@ class FileReader {
   std::size_t buffer_fill_ = 0;
   std::size_t buffer_pos_ = 0;  // logical position = buffer_start_ + buffer_pos_
   off_t advised_until_ = 0;     // the kernel has been asked to read ahead up to here
+  off_t zero_rule_from_ = -1;   // -1: zero runs are data
+  off_t zero_run_start_ = -1;   // where the zero bytes that end the last block began
+  off_t last_block_end_ = -1;   // the offset just after the last block read
+  off_t data_end_;              // the end of the data: the size, or a long zero run
 };
 
 }  // namespace veldan

@@ -49,7 +49,7 @@ bool ParseFrameHeader(const unsigned char* b, FrameHeader* out) {
        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
   static constexpr int kRates[3] = {44100, 48000, 32000};
   if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return false;
-  const int version = (b[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
+  const int version = (b[1] >> 3) & 3;      // 0: 2.5, 2: 2, 3: 1
   const int layer = 4 - ((b[1] >> 1) & 3);  // 1..3; 4 is reserved
   const int bitrate_index = b[2] >> 4;
   const int rate_index = (b[2] >> 2) & 3;
@@ -183,7 +183,9 @@ struct Mp3Stream::Impl {
   // make by reading every frame up to the target.
   std::unique_ptr<Decoder> scout;
   off_t scout_frame = 0;
-  bool index_complete = false;  // nothing more to index, or no scout can be had
+  bool index_complete = false;
+  off_t audio_start =
+      0;  // where the first frame begins  // nothing more to index, or no scout can be had
 };
 
 Mp3Stream::Mp3Stream(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -240,6 +242,8 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path) {
   mpg123_getstate(h, MPG123_ENC_DELAY, &encoder_delay, &unused);
   const bool told = frame.vbr != MPG123_CBR || encoder_delay >= 0;
   const off_t audio_start = mpg123_framepos(h) > 0 ? mpg123_framepos(h) : 0;
+  stream->impl_->audio_start = audio_start;
+  stream->impl_->decoder.reader->EndAtLongZeroRuns(audio_start);
   const off_t audio_bytes =
       stream->impl_->decoder.reader->size() - audio_start - (v1 != nullptr ? 128 : 0);
   off_t samples = mpg123_length(h);
@@ -318,6 +322,7 @@ bool Mp3Stream::IndexAhead() {
       auto scout = std::make_unique<Decoder>();
       bool opened = scout->Open(impl.host_path);
       if (opened) {
+        scout->reader->EndAtLongZeroRuns(impl.audio_start);
         mpg123_format_none(scout->handle);
         mpg123_format(scout->handle, rate_, channels_, MPG123_ENC_FLOAT_32);
         opened = scout->Start();

@@ -12,4 +12,9 @@ double FirstSoundDelayMs();
 // the device; -1 while none has been heard (or the library is not initialised).
 double RequestSoundDelayMs();
 
+// Sound devices the library has opened since vbmp3_init (a track change in the same format and
+// pausing keep the device; a format change, an idle close or a lost device open a new one); 0
+// when the library is not initialised.
+int DeviceSessions();
+
 }  // namespace veldan

@@ -6,10 +6,10 @@
 //   under request_lock_; queueing a track posts a QueuedRequest. It never waits for the others.
 // - The decode thread (DecodeLoop) takes the latest requests, owns the streams while it decodes
 //   them, owns the sound device (SoundOutput: opening it at the first play, reopening it on a
-//   format change, pausing it, closing it after a while without play) and fills the ring with
-//   chunks stamped with the request's epoch and the segment they belong to. It reads ahead only
-//   until the ring's reserve is left, which a new request's first chunks may take, and spends
-//   the time it then has to spare indexing the track ahead for the next seek.
+//   format change or when it was lost, pausing it, closing it after a while without play) and
+//   fills the ring with chunks stamped with the request's epoch and the segment they belong to.
+//   It reads ahead only until the ring's reserve is left, which a new request's first chunks may
+//   take, and spends the time it then has to spare indexing the track ahead for the next seek.
 // - SDL's audio thread runs Fill: it takes chunks of the wanted epoch from the ring, drops
 //   chunks of older epochs unplayed (that is how a seek or stop discards sound decoded before
 //   it), runs the equalizer and reports what was heard through atomics. It takes no lock.
@@ -29,6 +29,18 @@
 // Stale results: the position the program sees is the callback's (segment, frame) pair only
 // when the segment is the open track's; until its first chunk is heard it is the epoch's start.
 // The end of a track counts only when the end marker of the current epoch was heard.
+//
+// A lost device: when the sound server goes away, SDL stops calling Fill, so nothing more is
+// taken from the ring and the heard position holds where the listener stopped hearing. The
+// decode thread notices (SoundOutput::CheckLost), closes the device and opens a new one on a
+// schedule (at once, then every kRetrySoon for kRetrySoonFor, then every kRetryLater) while
+// the track plays; paused or stopped it waits for the next play. The new device's first
+// callback takes the ring up where the old one left it, so play resumes at the first frame not
+// heard, and the gapless join, a seek or a stop asked for meanwhile work as they always do. The
+// last periods the callback handed over before the loss most likely never reached the listener
+// (the sound servers hold one to two periods of a stream): the new device's first callbacks
+// play the last period and a half of them once more, so that about as much is heard twice as
+// would otherwise be lost.
 
 #include "decoder/player.h"
 
@@ -60,10 +72,20 @@ constexpr uint32_t kClaimed = uint32_t{1} << 31;
 // sleep (SDL keeps a paused device's thread writing silence). Paused, or stopped with a track
 // still open (a track change), it stays open that long so that play resumes at once; with no
 // track open (the Stop button) nothing is about to play, and a short grace only spares a close
-// and reopen when a track is opened right away.
+// and reopen when a track is opened soon. That grace counts from the last request, so that the
+// program's track changes (a close, maybe a skipped entry or several, then the next opening,
+// one status poll apart each) keep the device open.
 constexpr auto kIdleClose = std::chrono::seconds(3);
-constexpr auto kIdleCloseWithoutTrack = std::chrono::milliseconds(300);
-constexpr auto kBoundedWait = std::chrono::milliseconds(500);
+constexpr auto kIdleCloseWithoutTrack = std::chrono::milliseconds(750);
+// While the device runs the decode thread looks at it this often, to find out soon that it was
+// lost.
+constexpr auto kBoundedWait = std::chrono::milliseconds(250);
+// A device that went away is looked for again this often, first soon (the sound server
+// restarts), later rarely (it is gone for a while). A dummy device standing in for the
+// configured driver gives way to it when that has a device again, looked for as rarely.
+constexpr auto kRetrySoon = std::chrono::milliseconds(250);
+constexpr auto kRetrySoonFor = std::chrono::seconds(5);
+constexpr auto kRetryLater = std::chrono::seconds(2);
 
 uint64_t PackHeard(uint32_t epoch, int64_t frame) {
   return (uint64_t{epoch & kEpochMask} << kPositionBits) |
@@ -230,9 +252,18 @@ void Player::Restart() {
 }
 
 void Player::Seek(int32_t seconds) {
+  SeekToFrame(int64_t{std::max<int32_t>(seconds, 0)} * rate_);
+}
+
+void Player::SeekMicroseconds(int64_t microseconds) {
+  // In two steps, so that no product overflows whatever the caller sends.
+  const int64_t us = std::max<int64_t>(microseconds, 0);
+  SeekToFrame(us / 1000000 * rate_ + us % 1000000 * rate_ / 1000000);
+}
+
+void Player::SeekToFrame(int64_t frame) {
   Sync();
   if (mode_ == VBMP3_STOPPED) return;
-  int64_t frame = int64_t{std::max<int32_t>(seconds, 0)} * rate_;
   // A seek past the end would be taken; the end is as far as it goes.
   if (length_frames_ >= 0) frame = std::min(frame, length_frames_);
   const int64_t now = NowNs();
@@ -241,43 +272,27 @@ void Player::Seek(int32_t seconds) {
   request_ns_ = now;
 }
 
+int64_t Player::HeardFrame() const {
+  if (mode_ == VBMP3_STOPPED) return 0;
+  const uint64_t heard = heard_.load(std::memory_order_acquire);
+  return (heard >> kPositionBits) == segment_ ? static_cast<int64_t>(heard & kPositionMask)
+                                              : start_frame_;
+}
+
 int Player::State(int32_t* position) {
   Sync();
-  int64_t frame = 0;
-  if (mode_ != VBMP3_STOPPED) {
-    uint64_t heard = heard_.load(std::memory_order_acquire);
-    frame = (heard >> kPositionBits) == segment_
-                ? static_cast<int64_t>(heard & kPositionMask)
-                : start_frame_;
-  }
   if (position != nullptr) {
-    int64_t seconds = rate_ > 0 ? frame / rate_ : 0;
+    const int64_t seconds = rate_ > 0 ? HeardFrame() / rate_ : 0;
     *position =
         static_cast<int32_t>(std::min<int64_t>(seconds, std::numeric_limits<int32_t>::max()));
   }
   return mode_;
 }
 
-void Player::SeekMicroseconds(int64_t microseconds) {
-  Sync();
-  if (mode_ == VBMP3_STOPPED) return;
-  // In two steps, so that no product overflows whatever the caller sends.
-  const int64_t us = std::max<int64_t>(microseconds, 0);
-  int64_t frame = us / 1000000 * rate_ + us % 1000000 * rate_ / 1000000;
-  if (length_frames_ >= 0) frame = std::min(frame, length_frames_);
-  const int64_t now = NowNs();
-  Post(true, frame);
-  request_epoch_ = epoch_;
-  request_ns_ = now;
-}
-
 int64_t Player::PositionMicroseconds() {
   Sync();
-  if (mode_ == VBMP3_STOPPED || rate_ <= 0) return 0;
-  const uint64_t heard = heard_.load(std::memory_order_acquire);
-  const int64_t frame = (heard >> kPositionBits) == segment_
-                            ? static_cast<int64_t>(heard & kPositionMask)
-                            : start_frame_;
+  if (rate_ <= 0) return 0;
+  const int64_t frame = HeardFrame();
   return frame / rate_ * 1000000 + frame % rate_ * 1000000 / rate_;
 }
 
@@ -364,58 +379,101 @@ void Player::DecodeLoop() {
   output.StartSystem();
   std::shared_ptr<Mp3Stream> track;
   uint32_t epoch = 0;
-  uint32_t segment = 0;       // the segment being decoded
-  uint32_t prev_segment = 0;  // the one it was joined on to; 0 when it began the epoch
+  uint32_t segment = 0;                   // the segment being decoded
+  uint32_t prev_segment = 0;              // the one it was joined on to; 0 when it began the epoch
   std::shared_ptr<Mp3Stream> prev_track;  // that segment's stream
-  std::shared_ptr<Mp3Stream> next;  // queued to follow segment
+  std::shared_ptr<Mp3Stream> next;        // queued to follow segment
   uint32_t next_segment = 0;
-  bool playing = false;      // the epoch plays and its end has not been heard
-  bool decoding = false;     // chunks of sound still to come
-  bool ending = false;       // the end marker still to be pushed
-  bool finished = true;      // the segment's end marker is in the ring
-  bool need_device = false;  // the device is not yet known to suit the track and to run
+  bool playing = false;          // the epoch plays and its end has not been heard
+  bool decoding = false;         // chunks of sound still to come
+  bool ending = false;           // the end marker still to be pushed
+  bool finished = true;          // the segment's end marker is in the ring
+  bool need_device = false;      // the device is not yet known to suit the track and to run
   std::size_t epoch_chunks = 0;  // pushed since the epoch began; the first may take the reserve
   int64_t position = 0;
   auto idle_since = std::chrono::steady_clock::now();
   auto idle_limit = [&]() -> std::chrono::nanoseconds {
     return track ? std::chrono::nanoseconds(kIdleClose) : kIdleCloseWithoutTrack;
   };
+  // No device to be had: since when, and when to try again.
+  bool waiting = false;
+  auto waiting_since = std::chrono::steady_clock::time_point{};
+  auto retry_at = std::chrono::steady_clock::time_point{};
+  auto fallback_until = std::chrono::steady_clock::time_point{};  // when the dummy gives way
+  bool was_paused = false;
 
   // Opens (or keeps) the device for the track and lets it run unless paused. Called once the
   // first chunk is in the ring, so the device's first callback already finds sound.
   auto start_device = [&] {
     need_device = false;
     if (!track) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (waiting && now < retry_at) return;
     bool reopened = false;
     if (!output.Use(track->rate(), track->channels(), track->name(), &reopened)) {
-      decoding = ending = false;  // no sound at all: the track ends at once
-      finished = true;
-      next.reset();
-      ended_epoch_.store(epoch, std::memory_order_release);
+      if (!output.available()) {
+        decoding = ending = false;  // no sound at all: the track ends at once
+        finished = true;
+        next.reset();
+        ended_epoch_.store(epoch, std::memory_order_release);
+        return;
+      }
+      // The position holds until a device is back.
+      if (!waiting) waiting_since = now;
+      waiting = true;
+      retry_at =
+          now + (now - waiting_since < kRetrySoonFor ? std::chrono::nanoseconds(kRetrySoon)
+                                                     : std::chrono::nanoseconds(kRetryLater));
       return;
     }
-    if (reopened) equalizer_.Prepare(track->rate(), track->channels());
+    waiting = false;
+    if (reopened) {
+      device_sessions_.store(output.sessions(), std::memory_order_relaxed);
+      equalizer_.Prepare(track->rate(), track->channels());
+      if (output.on_fallback()) fallback_until = now + kRetryLater;
+    }
     if (!paused_.load(std::memory_order_acquire)) output.SetRunning(true);
   };
   // The device runs only while a track plays and is not paused, and closes once it has rested
-  // for a while.
+  // for a while; one that went away is opened again while the track plays.
   auto manage_device = [&] {
     if (playing && ended_epoch_.load(std::memory_order_acquire) == epoch) playing = false;
     const bool paused = paused_.load(std::memory_order_acquire);
+    auto now = std::chrono::steady_clock::now();
+    const bool was_running = output.running();
+    if (output.CheckLost()) {
+      // Lost while it played, its last period is played again; paused, it had played it out.
+      if (was_running) replay_.store(true, std::memory_order_release);
+      waiting = true;
+      waiting_since = retry_at = now;
+    }
+    if (paused != was_paused) {
+      was_paused = paused;
+      if (!paused && waiting) waiting_since = retry_at = now;  // played again: look at once
+    }
+    if (output.running() && playing && !paused && output.on_fallback() && now >= fallback_until) {
+      output.Close();  // the configured driver may have a device by now
+      start_device();
+    }
     if (output.running() && (paused || !playing)) {
       output.SetRunning(false);
     } else if (playing && !paused && !need_device && !output.running()) {
       start_device();
     }
-    const auto now = std::chrono::steady_clock::now();
+    now = std::chrono::steady_clock::now();
     if (output.running()) idle_since = now;
     if (!output.running() && output.is_open() && now >= idle_since + idle_limit()) {
       output.Close();
     }
   };
   // How long the decode thread may sleep: bounded while the device is open (to close it on
-  // time, and against a missed post), without limit once everything rests.
+  // time, to notice that it was lost, and against a missed post) or while a lost one is looked
+  // for, without limit once everything rests.
   auto wait_limit = [&]() -> std::optional<std::chrono::nanoseconds> {
+    if (waiting && playing && !paused_.load(std::memory_order_acquire)) {
+      return std::max<std::chrono::nanoseconds>(retry_at - std::chrono::steady_clock::now(),
+                                                std::chrono::milliseconds(1));
+    }
     if (!output.is_open()) return std::nullopt;
     if (output.running()) return kBoundedWait;
     const auto left = idle_since + idle_limit() - std::chrono::steady_clock::now();
@@ -445,6 +503,8 @@ void Player::DecodeLoop() {
       }
     }
     if (fresh) {
+      idle_since = std::chrono::steady_clock::now();  // a track change keeps the device
+      if (request.run && waiting) waiting_since = retry_at = idle_since;  // played: look at once
       track = std::move(request.track);  // an older stream is closed here, on this thread
       next.reset();
       next_segment = 0;
@@ -588,7 +648,30 @@ void Player::Fill(float* samples, int frames, int channels) {
     playing_segment_ = wanted;  // an epoch begins with its own segment
     join_target_ = 0;
   }
+  const std::size_t samples_wanted = static_cast<std::size_t>(frames) * channels;
+  if (replay_.exchange(false, std::memory_order_acq_rel)) {
+    // What the device that went away was given last most likely never reached the listener (its
+    // server still held it): rather than lose it, the new device plays the last period and a
+    // half of it once more.
+    const std::size_t kept =
+        last_sound_size_ == samples_wanted ? last_sound_periods_ * samples_wanted : 0;
+    const std::size_t rewind = static_cast<std::size_t>(frames + frames / 2) * channels;
+    replay_left_ = std::min(kept, rewind);
+    replay_from_ = kept - replay_left_;
+  }
   int done = 0;
+  const bool replayed = replay_left_ > 0;
+  if (replayed) {
+    if (paused || last_sound_epoch_ != wanted) {
+      replay_left_ = 0;  // paused or sought meanwhile: nothing to make up for
+    } else {
+      const std::size_t n = std::min(replay_left_, samples_wanted);
+      std::memcpy(samples, last_sound_.data() + replay_from_, sizeof(float) * n);
+      replay_from_ += n;
+      replay_left_ -= n;
+      done = static_cast<int>(n / static_cast<std::size_t>(channels));
+    }
+  }
   bool freed = false;
   bool wake = false;
   bool ended = false;
@@ -663,6 +746,23 @@ void Player::Fill(float* samples, int frames, int channels) {
     }
   }
   std::memset(samples + done * channels, 0, sizeof(float) * (frames - done) * channels);
+  if (replayed) {
+    last_sound_periods_ = 0;  // what is kept is being played again
+  } else if (heard && done == frames && kReplayPeriods * samples_wanted <= last_sound_.size()) {
+    if (last_sound_size_ != samples_wanted || last_sound_epoch_ != wanted) last_sound_periods_ = 0;
+    if (last_sound_periods_ == kReplayPeriods) {
+      std::memmove(last_sound_.data(), last_sound_.data() + samples_wanted,
+                   sizeof(float) * samples_wanted);
+      last_sound_periods_ = 1;
+    }
+    std::memcpy(last_sound_.data() + static_cast<std::size_t>(last_sound_periods_) * samples_wanted,
+                samples, sizeof(float) * samples_wanted);
+    ++last_sound_periods_;
+    last_sound_size_ = samples_wanted;
+    last_sound_epoch_ = wanted;
+  } else {
+    last_sound_periods_ = 0;
+  }
 
   if (heard) {
     heard_.store(PackHeard(playing_segment_, heard_frame), std::memory_order_release);

@@ -9,6 +9,7 @@
 
 #include <semaphore.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -57,6 +58,8 @@ class Player {
   // Milliseconds from the last Play or Seek to the first sound decoded for it handed to the
   // device, -1 while nothing of it has been heard. For measurements.
   double RequestSoundDelayMs() const;
+  // Sound devices opened so far. For measurements.
+  int DeviceSessions() const { return device_sessions_.load(std::memory_order_relaxed); }
 
  private:
   // What the user-interface thread asks the decode thread for; guarded by request_lock_.
@@ -80,6 +83,11 @@ class Player {
   void DropQueued();
   // Catches up with what the sound callback has done: a join heard, the end heard.
   void Sync();
+  // Seek and SeekMicroseconds once the target is in frames.
+  void SeekToFrame(int64_t frame);
+  // The frame the listener has heard of the open track: the callback's, once the track's
+  // segment has sounded, else where the epoch began; 0 when stopped.
+  int64_t HeardFrame() const;
   void DecodeLoop();
   static void FillSound(void* self, float* samples, int frames, int channels);
   void Fill(float* samples, int frames, int channels);
@@ -89,10 +97,10 @@ class Player {
   int rate_ = 0;
   int64_t length_frames_ = -1;
   int mode_ = VBMP3_STOPPED;
-  uint32_t serial_ = 0;      // numbers epochs and queued segments alike
-  uint32_t epoch_ = 0;       // the last play, seek, stop or close
-  uint32_t segment_ = 0;     // the segment the open track is heard as
-  int64_t start_frame_ = 0;  // where the current epoch began
+  uint32_t serial_ = 0;                      // numbers epochs and queued segments alike
+  uint32_t epoch_ = 0;                       // the last play, seek, stop or close
+  uint32_t segment_ = 0;                     // the segment the open track is heard as
+  int64_t start_frame_ = 0;                  // where the current epoch began
   uint32_t request_epoch_ = 0;               // the epoch of the last play or seek
   int64_t request_ns_ = 0;                   // when it was asked for
   std::shared_ptr<Mp3Stream> queued_track_;  // null when nothing is queued
@@ -103,33 +111,44 @@ class Player {
 
   // Shared between the user-interface and the decode thread.
   std::mutex request_lock_;
-  Request request_;           // guarded by request_lock_
-  bool request_new_ = false;  // guarded by request_lock_
+  Request request_;               // guarded by request_lock_
+  bool request_new_ = false;      // guarded by request_lock_
   QueuedRequest queued_request_;  // guarded by request_lock_
   bool queued_new_ = false;       // guarded by request_lock_
-  bool quit_ = false;         // guarded by request_lock_
-  sem_t wake_;                // posted by every thread; the decode thread waits on it
+  bool quit_ = false;             // guarded by request_lock_
+  sem_t wake_;                    // posted by every thread; the decode thread waits on it
 
   // Shared with the sound callback, lock-free; each written by one side only.
-  ChunkRing ring_;                          // decode thread -> callback
-  Equalizer equalizer_;                     // gains from any thread, filtering in callback
-  std::atomic<uint32_t> wanted_epoch_{0};   // written by the UI thread
-  std::atomic<bool> paused_{false};         // written by the UI thread
-  std::atomic<uint64_t> heard_{0};          // callback: segment << 40 | frames heard
+  ChunkRing ring_;                         // decode thread -> callback
+  Equalizer equalizer_;                    // gains from any thread, filtering in callback
+  std::atomic<uint32_t> wanted_epoch_{0};  // written by the UI thread
+  std::atomic<bool> paused_{false};        // written by the UI thread
+  std::atomic<uint64_t> heard_{0};         // callback: segment << 40 | frames heard
   // The queued track's segment, 0 for none: the UI thread writes it, the callback claims it at
   // the join by setting kClaimed (one compare-exchange, so a drop and a join never both win).
   std::atomic<uint32_t> queued_segment_{0};
   std::atomic<uint32_t> drained_segment_{0};  // callback: the last segment whose end it passed
-  std::atomic<uint32_t> ended_epoch_{~0u};  // callback (or decode thread): track ended
-  std::atomic<int64_t> play_time_ns_{0};    // written by the UI thread
-  std::atomic<int64_t> first_sound_ns_{0};  // written by the callback
-  std::atomic<int64_t> epoch_sound_ns_{0};  // callback: when sounding_epoch_ was first heard,
-  std::atomic<uint32_t> sounded_epoch_{0};  // published by this (release) after the time
+  std::atomic<uint32_t> ended_epoch_{~0u};    // callback (or decode thread): track ended
+  std::atomic<int64_t> play_time_ns_{0};      // written by the UI thread
+  std::atomic<int64_t> first_sound_ns_{0};    // written by the callback
+  std::atomic<int64_t> epoch_sound_ns_{0};    // callback: when sounding_epoch_ was first heard,
+  std::atomic<uint32_t> sounded_epoch_{0};    // published by this (release) after the time
+  std::atomic<int> device_sessions_{0};       // written by the decode thread
+  std::atomic<bool> replay_{false};           // set by the decode thread when the device was lost
   // Callback only.
   uint32_t sounding_epoch_ = ~0u;
   uint32_t callback_epoch_ = 0;  // the epoch the two values below belong to
   uint32_t playing_segment_ = 0;
   uint32_t join_target_ = 0;  // past the playing segment's end, waiting for this queued one
+  // The last kReplayPeriods callbacks' sound, older first, while they were all sound (before
+  // the equalizer), their size in samples and epoch; what of it is still to be played again.
+  static constexpr int kReplayPeriods = 2;
+  std::array<float, kReplayPeriods * SoundChunk::kFrames * 2> last_sound_{};
+  std::size_t last_sound_size_ = 0;
+  int last_sound_periods_ = 0;
+  uint32_t last_sound_epoch_ = 0;
+  std::size_t replay_from_ = 0;
+  std::size_t replay_left_ = 0;
 
   std::thread decoder_;  // last: starts after everything above exists
 };

@@ -28,7 +28,8 @@ bool LoadSdlLibrary(const char* file_name, SdlLibrary* table) {
                         Find(handle, "SDL_ResetHint", &found.ResetHint) &&
                         Find(handle, "SDL_OpenAudioDevice", &found.OpenAudioDevice) &&
                         Find(handle, "SDL_CloseAudioDevice", &found.CloseAudioDevice) &&
-                        Find(handle, "SDL_PauseAudioDevice", &found.PauseAudioDevice);
+                        Find(handle, "SDL_PauseAudioDevice", &found.PauseAudioDevice) &&
+                        Find(handle, "SDL_GetAudioDeviceStatus", &found.GetAudioDeviceStatus);
   if (!complete) {
     dlclose(handle);  // none of its functions has been called
     return false;

@@ -22,6 +22,7 @@ struct SdlLibrary {
   decltype(&SDL_OpenAudioDevice) OpenAudioDevice;
   decltype(&SDL_CloseAudioDevice) CloseAudioDevice;
   decltype(&SDL_PauseAudioDevice) PauseAudioDevice;
+  decltype(&SDL_GetAudioDeviceStatus) GetAudioDeviceStatus;
 };
 
 // Loads the library named file_name and fills the table; false when it can't be loaded or lacks

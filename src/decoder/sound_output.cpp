@@ -1,5 +1,7 @@
 #include "decoder/sound_output.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "decoder/sdl_library.h"
@@ -20,10 +22,21 @@ Uint16 BufferFrames(int rate) {
   return frames;
 }
 
+// A running device whose callback has not been called for this long has stopped playing, also
+// when SDL has not noticed (its PipeWire driver does not notice the server going away): some
+// forty periods, well beyond what a busy machine delays a callback by (a false alarm costs a
+// needless reopen, and a slow sink closes slowly).
+constexpr int64_t kStalledNs = 1'000'000'000;
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 }  // namespace
 
-SoundOutput::SoundOutput(Source source, void* context)
-    : SoundOutput(source, context, SystemSdl) {}
+SoundOutput::SoundOutput(Source source, void* context) : SoundOutput(source, context, SystemSdl) {}
 
 SoundOutput::SoundOutput(Source source, void* context, Loader load)
     : source_(source), context_(context), load_(load) {}
@@ -40,15 +53,21 @@ SoundOutput::~SoundOutput() {
 void SoundOutput::StartAudio() {
   if (sdl_ == nullptr) sdl_ = load_();
   if (sdl_ == nullptr) return;  // no SDL: no device ever opens
-  if (!audio_started_ && !StartDriver(false)) StartDriver(true);
+  if (!audio_started_ && !StartDriver(false) && !had_device_) StartDriver(true);
 }
 
 void SoundOutput::StartSystem() {
   StartAudio();
 }
 
-bool SoundOutput::StartDriver(bool dummy) {
+void SoundOutput::StopDriver() {
   if (audio_started_) sdl_->QuitSubSystem(SDL_INIT_AUDIO);
+  audio_started_ = false;
+  on_dummy_ = false;
+}
+
+bool SoundOutput::StartDriver(bool dummy) {
+  StopDriver();
   // The hint outranks SDL_AUDIODRIVER only for this one start; afterwards the environment
   // decides again (a later start in the same process may have a device).
   if (dummy) sdl_->SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
@@ -78,12 +97,17 @@ bool SoundOutput::OpenDevice(int rate, int channels, const std::string& name) {
   rate_ = rate;
   channels_ = channels;
   device_ = sdl_->OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  return device_ != 0;
+  if (device_ == 0) return false;
+  callback_device_.store(device_, std::memory_order_release);  // before the device runs
+  ++sessions_;
+  if (!on_dummy_) had_device_ = true;
+  return true;
 }
 
 void SoundOutput::CloseDevice() {
   if (device_ != 0) sdl_->CloseAudioDevice(device_);
   device_ = 0;
+  callback_device_.store(0, std::memory_order_release);
   running_ = false;
 }
 
@@ -96,23 +120,52 @@ bool SoundOutput::Use(int rate, int channels, const std::string& name, bool* reo
   if (device_ != 0 && rate == rate_ && channels == channels_) return true;
   *reopened = true;
   CloseDevice();
+  // A dummy that stands in for the configured driver is given up at every reopen: the sound
+  // server may have come since.
+  if (on_dummy_) StopDriver();
   // With no sound card the audio subsystem usually starts fine and only the open fails, so
-  // both failures lead to the dummy driver.
+  // both failures lead to the dummy driver, unless the configured driver has had a device:
+  // then it is only away for a while, and a new try starts it afresh.
   StartAudio();
-  if (!audio_started_) return false;
-  if (OpenDevice(rate, channels, name)) return true;
-  if (on_dummy_ || !StartDriver(true)) return false;
+  if (audio_started_ && OpenDevice(rate, channels, name)) return true;
+  if (sdl_ == nullptr || on_dummy_) return false;
+  StopDriver();
+  if (had_device_ || !StartDriver(true)) return false;
   return OpenDevice(rate, channels, name);
+}
+
+bool SoundOutput::CheckLost() {
+  if (device_ == 0) return false;
+  bool lost = sdl_->GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED;
+  if (!lost && running_) {
+    const int64_t heard =
+        std::max(last_callback_ns_.load(std::memory_order_relaxed), running_since_ns_);
+    lost = NowNs() - heard > kStalledNs;
+  }
+  if (!lost) return false;
+  CloseDevice();
+  StopDriver();
+  return true;
 }
 
 void SoundOutput::SetRunning(bool running) {
   if (device_ == 0 || running == running_) return;
   sdl_->PauseAudioDevice(device_, running ? 0 : 1);
   running_ = running;
+  if (running) running_since_ns_ = NowNs();
 }
 
 void SoundOutput::Callback(void* self, uint8_t* stream, int bytes) {
   auto* out = static_cast<SoundOutput*>(self);
+  // SDL goes on calling a device that went away, at its pace, and drops what it is given; the
+  // source is not asked for sound then, so that the sound not heard is still there for the
+  // next device.
+  const uint32_t device = out->callback_device_.load(std::memory_order_acquire);
+  if (device == 0 || out->sdl_->GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED) {
+    std::memset(stream, 0, static_cast<std::size_t>(bytes));
+    return;
+  }
+  out->last_callback_ns_.store(NowNs(), std::memory_order_relaxed);
   int frame_bytes = out->channels_ * static_cast<int>(sizeof(float));
   out->source_(out->context_, reinterpret_cast<float*>(stream), bytes / frame_bytes,
                out->channels_);

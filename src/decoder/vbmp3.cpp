@@ -102,4 +102,8 @@ double RequestSoundDelayMs() {
   return g_player ? g_player->RequestSoundDelayMs() : -1.0;
 }
 
+int DeviceSessions() {
+  return g_player ? g_player->DeviceSessions() : 0;
+}
+
 }  // namespace veldan

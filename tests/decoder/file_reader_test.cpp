@@ -87,5 +87,50 @@ TEST_F(FileReaderTest, RejectsWhatIsNoReadableFile) {
   EXPECT_EQ(reader->Read(&c, 1), 0);  // past the end: nothing, not an error
 }
 
+// A long zero run after the audio's start ends the data there; a shorter one, or one before the
+// audio's start (tag padding), is data like any other.
+TEST_F(FileReaderTest, ALongZeroRunEndsTheDataWhereItBegins) {
+  const off_t kRun = FileReader::kLongZeroRun;
+  std::string file(1000, 'a');
+  file += std::string(3000, '\0') + "b";  // a short run, and data after it
+  const off_t tail = static_cast<off_t>(file.size()) + 77;
+  file += std::string(77, '\0');  // the run that ends the data
+  std::ofstream(path_, std::ios::binary | std::ios::trunc) << file;
+  ASSERT_EQ(truncate(path_.c_str(), tail + kRun + 12345), 0);  // sparse: costs no disk
+
+  auto read_all = [](FileReader& reader) {
+    std::string got;
+    char block[777];
+    for (ssize_t n; (n = reader.Read(block, sizeof block)) > 0;) got.append(block, n);
+    return got;
+  };
+  auto reader = FileReader::Open(path_);
+  ASSERT_TRUE(reader);
+  reader->EndAtLongZeroRuns(500);
+  // The zeros read before the run was known to be long are delivered; nothing after them.
+  const std::string got = read_all(*reader);
+  EXPECT_GE(got.size(), static_cast<std::size_t>(tail));
+  EXPECT_LE(got.size(), static_cast<std::size_t>(tail + kRun));
+  EXPECT_TRUE(got.compare(0, file.size(), file) == 0);
+  EXPECT_EQ(got.find_first_not_of('\0', file.size()), std::string::npos);
+  // Past the end of the data a seek finds nothing to read; back before it, the data again.
+  EXPECT_EQ(reader->Seek(tail + 5000, SEEK_SET), tail + 5000);
+  char byte = 'x';
+  EXPECT_EQ(reader->Read(&byte, 1), 0);
+  EXPECT_EQ(reader->Seek(3999, SEEK_SET), 3999);
+  EXPECT_EQ(reader->Read(&byte, 1), 1);
+  EXPECT_EQ(byte, '\0');
+  EXPECT_EQ(reader->size(), tail + kRun + 12345);
+
+  // Without the rule, or with the run before where the rule begins, every byte is read.
+  auto plain = FileReader::Open(path_);
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(read_all(*plain).size(), static_cast<std::size_t>(tail + kRun + 12345));
+  auto late = FileReader::Open(path_);
+  ASSERT_TRUE(late);
+  late->EndAtLongZeroRuns(tail + kRun + 1);
+  EXPECT_EQ(read_all(*late).size(), static_cast<std::size_t>(tail + kRun + 12345));
+}
+
 }  // namespace
 }  // namespace veldan

@@ -2,15 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
-
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <filesystem>
 #include <vector>
 
 #include "decoder/sound_capture.h"
@@ -240,6 +239,47 @@ TEST(Mp3StreamTest, SeeksAfterIndexingAheadLandOnTheSameSamples) {
     }
   }
   std::filesystem::remove(long_track);
+}
+
+// A track followed by a gigabyte of zeros (a download preallocated and never finished; sparse
+// here, so it costs no disk): decoding, indexing ahead and a seek past the audio each take a
+// moment, not the seconds a scan of the zeros takes, and the track ends where its sound ends.
+// With a LAME header and without one (then the length, estimated from the file's size, is far
+// too long, and a seek to the estimated middle lands beyond the audio).
+TEST(Mp3StreamTest, AZeroTailEndsTheTrackWithoutScanningIt) {
+  using Clock = std::chrono::steady_clock;
+  for (const char* fixture : {"staircase.mp3", "vbr_untagged.mp3"}) {
+    const std::string path = std::string("/tmp/veldan_zero_tail_") + fixture;
+    std::filesystem::copy_file(FixturePath(fixture), path,
+                               std::filesystem::copy_options::overwrite_existing);
+    ASSERT_EQ(truncate(path.c_str(), off_t{1} << 30), 0);
+    const auto expected = DecodeAll(FixturePath(fixture));
+    auto stream = Mp3Stream::Open(path);
+    ASSERT_TRUE(stream) << fixture;
+    // A generous bound per call: it catches the scan (seconds), not the speed.
+    const auto limit = std::chrono::milliseconds(500);
+    std::vector<float> block(1024 * 2);
+    std::size_t frames = 0;
+    for (;;) {
+      auto start = Clock::now();
+      std::size_t n = stream->Read(block.data(), 1024);
+      EXPECT_LT(Clock::now() - start, limit) << fixture << " read at " << frames;
+      start = Clock::now();
+      stream->IndexAhead();
+      EXPECT_LT(Clock::now() - start, limit) << fixture << " index ahead at " << frames;
+      if (n == 0) break;
+      frames += n;
+    }
+    EXPECT_EQ(frames * stream->channels(), expected.size()) << fixture;
+    const auto start = Clock::now();
+    const int64_t landed = stream->SeekFrame(stream->length_frames() / 2);
+    EXPECT_LT(Clock::now() - start, limit) << fixture << " seek";
+    if (landed >= 0 &&
+        stream->length_frames() * stream->channels() > 2 * static_cast<int64_t>(expected.size())) {
+      EXPECT_EQ(stream->Read(block.data(), 1024), 0u) << fixture;  // beyond the audio
+    }
+    std::filesystem::remove(path);
+  }
 }
 
 }  // namespace

@@ -5,11 +5,12 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <limits>
-#include <filesystem>
 #include <thread>
 
+#include "decoder/playback_stats.h"
 #include "decoder/sound_capture.h"
 #include "decoder/vbmp3.h"
 
@@ -296,6 +297,44 @@ TEST_F(PlayerTest, AnotherFormatReopensTheDevice) {
   const auto expected = WithoutGaps(mono, 1);
   ASSERT_EQ(heard.size(), expected.size());
   EXPECT_EQ(FirstDifference(heard.data(), expected.data(), heard.size(), 0.0f), heard.size());
+}
+
+// The program changes tracks by closing one and opening the next at a status poll, also past
+// entries that do not open: the device stays open through all of it. Only rest closes it: with
+// no track open, a while after the last request.
+TEST_F(PlayerTest, TrackChangesKeepTheDeviceOnlyRestClosesIt) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  vbmp3_init();
+  ASSERT_TRUE(Open("short.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForState(VBMP3_STOPPED, 5000));
+  EXPECT_EQ(DeviceSessions(), 1);
+  // The end heard, the next entry is missing, the one after it plays: one poll apart each.
+  vbmp3_close();
+  vbmp3_info info;
+  EXPECT_EQ(vbmp3_open("Z:\\no such folder\\gone.mp3", &info), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(vbmp3_open("Z:\\no such folder\\gone too.mp3", &info), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(Open("short.mp3"));
+  vbmp3_play();
+  // Next in mid-track: stopped at once, the next track opened at the following poll.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  vbmp3_stop();
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  vbmp3_close();
+  ASSERT_TRUE(Open("short.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForState(VBMP3_STOPPED, 5000));
+  EXPECT_EQ(DeviceSessions(), 1);
+  // The Stop button: nothing is about to play, the device is let go of.
+  vbmp3_stop();
+  vbmp3_close();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  ASSERT_TRUE(Open("short.mp3"));
+  vbmp3_play();
+  ASSERT_TRUE(WaitForState(VBMP3_STOPPED, 5000));
+  EXPECT_EQ(DeviceSessions(), 2);
 }
 
 TEST_F(PlayerTest, StopEndsPlayAndPlayStartsOverFromTheBeginning) {
