@@ -412,10 +412,23 @@ class World:
         self.recorders = []
         self.probe = None
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc_info):
+        self.end()
+
     def start_probe(self):
         self.probe = Probe(self.args.probe, self.server, self.args.tracks,
                            self.server.sdl_driver)
         return self.probe
+
+    def play(self, track):
+        """Starts the player probe on track and plays it; the probe."""
+        p = self.start_probe()
+        p.open(track)
+        p.do("play")
+        return p
 
     def record(self, sink="veldan_sink"):
         r = Recorder(self.server, sink)
@@ -480,45 +493,32 @@ def expect_resumed(delay, error_ms):
 
 
 def restart_mid_play(args):
-    w = World(args)
-    try:
+    with World(args) as w:
         _, (before,) = w.start_server()
-        p = w.start_probe()
-        p.open("steps.mp3")
-        p.do("play")
+        p = w.play("steps.mp3")
         p.wait_position(3)
         time.sleep(0.4)
         delay, error = lost_and_found(w, before, 2.0)
         expect_resumed(delay, error)
         check(p.state()["state"] == 1, "not playing after the server came back")
-    finally:
-        w.end()
 
 
 def restart_while_paused(args):
-    w = World(args)
-    try:
+    with World(args) as w:
         _, (before,) = w.start_server()
-        p = w.start_probe()
-        p.open("steps.mp3")
-        p.do("play")
+        p = w.play("steps.mp3")
         p.wait_position(2)
         time.sleep(0.3)
         p.do("pause")
         time.sleep(0.3)
         delay, error = lost_and_found(w, before, 1.0, resume=lambda: p.do("restart"))
         expect_resumed(delay, error)
-    finally:
-        w.end()
 
 
 def restart_during_join(args):
-    w = World(args)
-    try:
+    with World(args) as w:
         _, (before,) = w.start_server()
-        p = w.start_probe()
-        p.open("steps_a.mp3")
-        p.do("play")
+        p = w.play("steps_a.mp3")
         p.do("queue " + os.path.join(args.tracks, "steps_b.mp3"))
         p.wait_position(2)
         time.sleep(0.75)  # the end of the first track and the start of the second in the ring
@@ -529,17 +529,12 @@ def restart_during_join(args):
         seconds = {k for _, k in steps_in(samples)}
         check(4 in seconds or 5 in seconds,
               f"the second track was not heard after the join (steps {sorted(seconds)})")
-    finally:
-        w.end()
 
 
 def sink_unloaded(args):
-    w = World(args, sinks=("veldan_sink", "spare_sink"))
-    try:
+    with World(args, sinks=("veldan_sink", "spare_sink")) as w:
         _, (before, spare) = w.start_server()
-        p = w.start_probe()
-        p.open("steps.mp3")
-        p.do("play")
+        p = w.play("steps.mp3")
         p.wait_position(3)
         time.sleep(0.4)
         if w.server.name == "pulseaudio":
@@ -568,17 +563,12 @@ def sink_unloaded(args):
               f"error {error:+.0f} ms")
         check(delay < 2.5, f"sound came back {delay:.2f} s after the sink went")
         check(abs(error) < 250, f"play went on {error:+.0f} ms away from where it stopped")
-    finally:
-        w.end()
 
 
 def ten_restarts(args):
-    w = World(args)
-    try:
+    with World(args) as w:
         w.start_server()
-        p = w.start_probe()
-        p.open("steps.mp3")
-        p.do("play")
+        p = w.play("steps.mp3")
         p.wait_position(1)
         seen = []
         for n in range(10):
@@ -597,17 +587,12 @@ def ten_restarts(args):
         check(max(fds[1:]) <= fds[1], f"descriptors grew: {fds}")
         check(rss[-1] - rss[1] < 8 * 1024, f"memory grew: {rss}")
         check(p.state()["state"] == 1, "not playing after ten restarts")
-    finally:
-        w.end()
 
 
 def skipped_entry(args):
-    w = World(args)
-    try:
+    with World(args) as w:
         _, (rec,) = w.start_server()
-        p = w.start_probe()
-        p.open("short_a.mp3")
-        p.do("play")
+        p = w.play("short_a.mp3")
         # As the program's status poll does: every 250 ms; at the end the next entry is
         # opened, it is missing, and the one after it is opened at the next poll.
         wait_until("the first track's end", lambda: p.state()["state"] == 0, 10, 0.25)
@@ -634,8 +619,6 @@ def skipped_entry(args):
         check(longest / RATE < 1.0, f"{longest / RATE:.2f} s of silence at the skip")
         seconds = {k for _, k in steps_in(samples)}
         check({1, 3} <= seconds, f"not both tracks were heard (steps {sorted(seconds)})")
-    finally:
-        w.end()
 
 
 def _veldan_session(args):
@@ -702,12 +685,9 @@ SCENARIOS = {f.__name__: f for f in (
 def reconnect(args):
     """Kills and restarts the server args.runs times during play; prints the medians."""
     delays, errors = [], []
-    w = World(args)
-    try:
+    with World(args) as w:
         _, (before,) = w.start_server()
-        p = w.start_probe()
-        p.open("steps.mp3")
-        p.do("play")
+        p = w.play("steps.mp3")
         for n in range(args.runs):
             p.do("seek 1")
             p.wait_position(3)
@@ -718,8 +698,6 @@ def reconnect(args):
             delays.append(delay * 1000)
             errors.append(error)
             before = w.recorders[-1]
-    finally:
-        w.end()
     ordered = sorted(delays)
     median = ordered[len(ordered) // 2] if len(ordered) % 2 else (
         ordered[len(ordered) // 2 - 1] + ordered[len(ordered) // 2]) / 2
