@@ -8,13 +8,13 @@
 #include <QDBusPendingCallWatcher>
 #include <QEventLoop>
 #include <QTimer>
-#include <cctype>
 #include <chrono>
 #include <climits>
 #include <string>
 
 #include "catalogue/program_state.h"
 #include "main/mpris.h"
+#include "platform/file_uri.h"
 #include "platform/paths.h"
 
 namespace veldan {
@@ -25,32 +25,14 @@ QString FileUriOf(const QByteArray& host_path) {
 
 bool HostPathOfFileUri(const QString& uri, QByteArray* host_path) {
   host_path->clear();
-  // A URI is ASCII; anything else is no URI a file manager sends.
+  // A URI is ASCII; anything else is no URI a file manager sends. A query or a fragment names
+  // no file either (a '?' or '#' in a name comes escaped).
   for (const QChar c : uri) {
-    if (c.unicode() <= 0x20 || c.unicode() >= 0x7F) return false;
+    if (c.unicode() <= 0x20 || c.unicode() >= 0x7F || c == u'?' || c == u'#') return false;
   }
-  const QByteArray text = uri.toLatin1();
-  if (text.left(5).toLower() != "file:") return false;
-  QByteArray rest = text.mid(5);
-  if (rest.startsWith("//")) {
-    const qsizetype path_start = rest.indexOf('/', 2);
-    if (path_start < 0) return false;
-    const QByteArray host = rest.mid(2, path_start - 2).toLower();
-    if (!host.isEmpty() && host != "localhost") return false;
-    rest = rest.mid(path_start);
-  }
-  if (!rest.startsWith('/') || rest.contains('?') || rest.contains('#')) return false;
-  // Every '%' opens two hexadecimal digits; QByteArray would pass a broken one on as it is.
-  for (qsizetype i = 0; i < rest.size(); ++i) {
-    if (rest[i] != '%') continue;
-    if (i + 2 >= rest.size() || !std::isxdigit(static_cast<unsigned char>(rest[i + 1])) ||
-        !std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
-      return false;
-    }
-  }
-  const QByteArray decoded = QByteArray::fromPercentEncoding(rest);
-  if (decoded.contains('\0')) return false;
-  *host_path = decoded;
+  std::string path;
+  if (!FileUriToHostPath(uri.toStdString(), &path)) return false;
+  *host_path = QByteArray::fromStdString(path);
   return true;
 }
 
