@@ -73,7 +73,7 @@ TEST_F(GaplessQueueTest, JoinBookkeepingMatchesTheEndOfTrackStep) {
     window_->BitBtn_stopClick();
     Poll();
     g_state.catalogue.current = c.start;
-    window_->StartPlayback();
+    window_->Controller().StartPlayback();
     SeedRandom(99);
     fake::SetDecoderState(VBMP3_STOPPED);
     Poll();
@@ -84,7 +84,7 @@ TEST_F(GaplessQueueTest, JoinBookkeepingMatchesTheEndOfTrackStep) {
     window_->BitBtn_stopClick();
     Poll();
     g_state.catalogue.current = c.start;
-    window_->StartPlayback();
+    window_->Controller().StartPlayback();
     SeedRandom(99);
     Poll();
     EXPECT_EQ(fake::QueuedPath(), opened);
@@ -134,10 +134,10 @@ TEST_F(GaplessQueueTest, EveryChangeOfWhatComesNextDropsTheQueuedTrack) {
     g_state.catalogue.current = 0;
     StartPlaying();
     ASSERT_EQ(fake::QueuedPath(), Entry(1));
-    ASSERT_EQ(window_->QueuedIndex(), 1);
+    ASSERT_EQ(window_->Controller().QueuedIndex(), 1);
     action.run();
     EXPECT_EQ(fake::QueuedPath(), "");
-    EXPECT_EQ(window_->QueuedIndex(), -1);
+    EXPECT_EQ(window_->Controller().QueuedIndex(), -1);
   }
 }
 
@@ -183,7 +183,7 @@ TEST_F(GaplessQueueTest, TrackThatCannotBeQueuedIsLeftToTheEndOfTrackStep) {
   Poll();
   Poll();
   EXPECT_EQ(CallsNamed("queue " + Entry(1)), 1);
-  EXPECT_EQ(window_->QueuedIndex(), -1);
+  EXPECT_EQ(window_->Controller().QueuedIndex(), -1);
   fake::SetDecoderState(VBMP3_STOPPED);
   Poll();
   EXPECT_EQ(Current(), 1);
@@ -209,7 +209,7 @@ TEST_F(GaplessQueueTest, ButtonPressedJustAfterAJoinActsOnTheJoinedTrack) {
 // step goes on from the current entry of the new catalogue.
 TEST_F(GaplessQueueTest, JoinIntoAReplacedCatalogueFallsBackToTheEndOfTrackStep) {
   StartPlaying();
-  ASSERT_EQ(window_->QueuedIndex(), 1);
+  ASSERT_EQ(window_->Controller().QueuedIndex(), 1);
   FreshCatalogueOf({"X/a.mp3", "X/b.mp3", "X/c.mp3"});
   g_state.catalogue.current = 0;
   ASSERT_TRUE(fake::StartQueuedTrack());
@@ -247,7 +247,7 @@ TEST_F(GaplessQueueTest, QueuedFileReplacedOrGoneIsLeftToTheEndOfTrackStep) {
     }
     Poll();
     EXPECT_EQ(fake::QueuedPath(), "");
-    EXPECT_EQ(window_->QueuedIndex(), -1);
+    EXPECT_EQ(window_->Controller().QueuedIndex(), -1);
     Poll();
     EXPECT_EQ(fake::QueuedPath(), "");
 
@@ -285,7 +285,7 @@ TEST_F(GaplessQueueTest, PipeIsNotQueued) {
   StartPlaying();
   Poll();
   EXPECT_EQ(CallsNamed("queue " + Entry(1)), 0);
-  EXPECT_EQ(window_->QueuedIndex(), -1);
+  EXPECT_EQ(window_->Controller().QueuedIndex(), -1);
 }
 
 // A file written to in place is still the file that was queued.

@@ -29,18 +29,18 @@ class SeekingTest : public MainWindowTest {
 TEST_F(SeekingTest, PressDoesNothingWhileIdleOrWithAnotherButton) {
   Poll();
   Press(100);
-  EXPECT_FALSE(window_->SeekDragging());
+  EXPECT_FALSE(window_->Controller().SeekDragging());
   EXPECT_TRUE(fake::CallLog().empty());
 
   PlayTrackOf(300);
   for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
     Press(100, button);
-    EXPECT_FALSE(window_->SeekDragging());
+    EXPECT_FALSE(window_->Controller().SeekDragging());
     EXPECT_TRUE(fake::CallLog().empty());
   }
   Move(100);
   Release(100);
-  EXPECT_FALSE(window_->SeekPending());
+  EXPECT_FALSE(window_->Controller().SeekPending());
 }
 
 TEST_F(SeekingTest, PressShowsThePointAndTheNextPollAfterTheReleaseSeeksThereAndResumes) {
@@ -78,23 +78,23 @@ TEST_F(SeekingTest, PressShowsThePointAndTheNextPollAfterTheReleaseSeeksThereAnd
     Poll();
     EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{c.seek, "restart"}));
     EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
-    EXPECT_FALSE(window_->SeekDragging());
-    EXPECT_FALSE(window_->SeekPending());
+    EXPECT_FALSE(window_->Controller().SeekDragging());
+    EXPECT_FALSE(window_->Controller().SeekPending());
   }
 }
 
 TEST_F(SeekingTest, DragFollowsTheMouseUntilThePoll) {
   PlayTrackOf(300);
   Move(150);  // no press yet
-  EXPECT_EQ(window_->SeekTarget(), 0);
+  EXPECT_EQ(window_->Controller().SeekTarget(), 0);
 
   Press(52);
   Move(102);
-  EXPECT_EQ(window_->SeekTarget(), 149);
+  EXPECT_EQ(window_->Controller().SeekTarget(), 149);
   EXPECT_EQ(Text(window_->Label_time), "0:02:29 ");
   Release(102);
   Move(202);  // after the release, before the poll: still counts
-  EXPECT_EQ(window_->SeekTarget(), 300);
+  EXPECT_EQ(window_->Controller().SeekTarget(), 300);
   fake::ClearCallLog();
   Poll();
   EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"seek 300", "restart"}));
@@ -109,7 +109,7 @@ TEST_F(SeekingTest, PollDuringAMoveWaitsForIt) {
   QTimer::singleShot(0, window_.get(), [&] {
     polled = true;
     Poll();
-    EXPECT_TRUE(window_->SeekPending());
+    EXPECT_TRUE(window_->Controller().SeekPending());
   });
   fake::ClearCallLog();
   Move(202);
@@ -128,7 +128,7 @@ TEST_F(SeekingTest, MoveDuringAPressIsIgnored) {
   });
   Press(52);
   EXPECT_TRUE(moved);
-  EXPECT_EQ(window_->SeekTarget(), 74);  // 300 * 49 * 10 / 199 = 738 tenths, rounded up
+  EXPECT_EQ(window_->Controller().SeekTarget(), 74);  // 300 * 49 * 10 / 199 = 738 tenths, rounded up
   Release(52);
   fake::ClearCallLog();
   Poll();

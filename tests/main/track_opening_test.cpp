@@ -81,7 +81,7 @@ TEST_F(TwoAlbumsTest, OpeningShowsWhatTheDecoderReports) {
     SCOPED_TRACE(c.status);
     fake::ResetDecoder();
     fake::SetTrackInfo(c.info);
-    window_->OpenCurrentTrack();
+    window_->Controller().OpenCurrentTrack();
     EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"close", "open " + Entry(0), "play"}));
     EXPECT_EQ(Text(window_->Label_album), c.album);
     EXPECT_EQ(Text(window_->Label_song), c.song);
@@ -95,7 +95,7 @@ TEST_F(TwoAlbumsTest, OpeningShowsWhatTheDecoderReports) {
 
 TEST_F(TwoAlbumsTest, TrackThatDoesNotOpenOrPlayKeepsTheDecoderLabels) {
   fake::SetTrackInfo(fake::MakeTrackInfo("Song", "Artist", 2, 128, 44100, 300));
-  window_->OpenCurrentTrack();
+  window_->Controller().OpenCurrentTrack();
 
   for (bool open_fails : {true, false}) {
     SCOPED_TRACE(open_fails ? "open fails" : "play fails");
@@ -105,7 +105,7 @@ TEST_F(TwoAlbumsTest, TrackThatDoesNotOpenOrPlayKeepsTheDecoderLabels) {
     } else {
       fake::SetPlayResult(0);
     }
-    window_->OpenCurrentTrack();
+    window_->Controller().OpenCurrentTrack();
     EXPECT_EQ(fake::DecoderState(), VBMP3_STOPPED);
     EXPECT_EQ(Text(window_->Label_song), open_fails ? "2-(2/3) " : "3-(3/3) ");
     EXPECT_EQ(Text(window_->Label_album), "A-(1/2) ");
@@ -292,7 +292,7 @@ TEST_F(ChangedMediumTest, PollAndPlayDuringAnOpeningDoNotOpenAnotherTrack) {
   // Both arrive while the outer poll lets messages run in the middle of its opening.
   QTimer::singleShot(0, window_.get(), [&] {
     ++nested_runs;
-    EXPECT_TRUE(window_->OpeningTrack());
+    EXPECT_TRUE(window_->Controller().OpeningTrack());
     window_->Timer1Timer();
     window_->BitBtn_playClick();
   });
@@ -302,7 +302,7 @@ TEST_F(ChangedMediumTest, PollAndPlayDuringAnOpeningDoNotOpenAnotherTrack) {
   EXPECT_EQ(OpenCount(), 1);
   EXPECT_EQ(LastOpened(), "D:\\x.mp3");
   EXPECT_EQ(Current(), 0);
-  EXPECT_FALSE(window_->OpeningTrack());
+  EXPECT_FALSE(window_->Controller().OpeningTrack());
 
   // The next poll after the opening sees the track play and does not move on.
   Poll();

@@ -38,15 +38,15 @@ TEST_F(TransportTest, PlayingPollShowsTimeBitRateAndBar) {
   EXPECT_EQ(Text(window_->Label_status), "Play 160k");
   EXPECT_EQ(Colour(window_->Label_status), kAqua);
   EXPECT_EQ(SeekStrokes(), 33);
-  EXPECT_EQ(window_->SeekTarget(), 150);
+  EXPECT_EQ(window_->Controller().SeekTarget(), 150);
   EXPECT_FALSE(window_->BitBtn_play->isEnabled());
-  EXPECT_EQ(window_->LastPolledState(), VBMP3_PLAYING);
+  EXPECT_EQ(window_->Controller().LastPolledState(), VBMP3_PLAYING);
 }
 
 TEST_F(TransportTest, PausedPollTellsUserPauseFromSeeking) {
   StartPlaying();
   window_->BitBtn_pauseClick();
-  EXPECT_TRUE(window_->UserPaused());
+  EXPECT_TRUE(window_->Controller().UserPaused());
   EXPECT_EQ(fake::DecoderState(), VBMP3_PAUSED);
   Poll();
   EXPECT_EQ(Text(window_->Label_status), "Pause ");
@@ -69,7 +69,7 @@ TEST_F(TransportTest, UnknownDecoderStateChangesNothingOnScreen) {
   fake::SetDecoderState(7);
   fake::SetDecoderPosition(99);
   Poll();
-  EXPECT_EQ(window_->LastPolledState(), 7);
+  EXPECT_EQ(window_->Controller().LastPolledState(), 7);
   EXPECT_EQ(Text(window_->Label_time), "0:00:10 ");
   EXPECT_EQ(Text(window_->Label_status), "Play 128k");
 }
@@ -99,7 +99,7 @@ TEST_F(TransportTest, PlayStartsFromIdleAndResumesFromPause) {
   window_->Label_status->setText("x");
   fake::ClearCallLog();
   window_->BitBtn_playClick();
-  EXPECT_FALSE(window_->UserPaused());
+  EXPECT_FALSE(window_->Controller().UserPaused());
   EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"restart"}));
   EXPECT_EQ(Text(window_->Label_status), "Play 128k");
   EXPECT_EQ(Colour(window_->Label_status), kAqua);
@@ -313,7 +313,7 @@ TEST_F(TransportTest, PauseThenNextFileKeepsTheUserPauseUntilPlay) {
   Poll();
   EXPECT_EQ(Current(), 1);
   EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
-  EXPECT_TRUE(window_->UserPaused());
+  EXPECT_TRUE(window_->Controller().UserPaused());
   Poll();
 
   // A seek on the new track shows "Pause " and leaves it paused.
@@ -326,7 +326,7 @@ TEST_F(TransportTest, PauseThenNextFileKeepsTheUserPauseUntilPlay) {
   EXPECT_EQ(Text(window_->Label_status), "Pause ");
 
   window_->BitBtn_playClick();
-  EXPECT_FALSE(window_->UserPaused());
+  EXPECT_FALSE(window_->Controller().UserPaused());
   EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
 }
 
