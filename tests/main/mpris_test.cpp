@@ -178,7 +178,7 @@ TEST_F(MprisTest, WithoutABusNothingRegistersAndTheWindowIsUntouched) {
   EXPECT_TRUE(Calls().empty());
 }
 
-TEST_F(MprisTest, TransportCallsPressTheWindowsButtonsAndAreAnnounced) {
+TEST_F(MprisTest, TransportCallsDoWhatTheWindowsButtonsDoAndAreAnnounced) {
   EXPECT_EQ(Get(kPlayer, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
   Call(kPlayer, QStringLiteral("PlayPause"));
   EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
