@@ -37,8 +37,8 @@ class SeekBarAccessible : public QAccessibleWidget, public QAccessibleValueInter
     if (kind == QAccessible::Value) {
       const TForm_main* window = Window();
       if (window == nullptr) return {};
-      const int32_t length = window->TrackInfo().length;
-      QString value = Trimmed(TimeText(window->PlayingPosition()));
+      const int32_t length = window->Controller().TrackInfo().length;
+      QString value = Trimmed(TimeText(window->Controller().PlayingPosition()));
       if (length > 0) value += QStringLiteral(" of ") + Trimmed(TimeText(length));
       return value;
     }
@@ -50,26 +50,26 @@ class SeekBarAccessible : public QAccessibleWidget, public QAccessibleValueInter
 
   QVariant currentValue() const override {
     const TForm_main* window = Window();
-    return window != nullptr ? window->PlayingPosition() : 0;
+    return window != nullptr ? window->Controller().PlayingPosition() : 0;
   }
   void setCurrentValue(const QVariant& value) override {
-    if (TForm_main* window = Window()) window->SeekTo(value.toInt());
+    if (TForm_main* window = Window()) window->Controller().SeekTo(value.toInt());
   }
   QVariant maximumValue() const override {
     const TForm_main* window = Window();
-    return window != nullptr ? std::max(window->TrackInfo().length, 0) : 0;
+    return window != nullptr ? std::max(window->Controller().TrackInfo().length, 0) : 0;
   }
   QVariant minimumValue() const override { return 0; }
   QVariant minimumStepSize() const override { return kSeekStepSeconds; }
 
-  QStringList actionNames() const override {
-    return {increaseAction(), decreaseAction()};
-  }
+  QStringList actionNames() const override { return {increaseAction(), decreaseAction()}; }
   void doAction(const QString& name) override {
     TForm_main* window = Window();
     if (window == nullptr) return;
-    if (name == increaseAction()) window->SeekTo(window->PlayingPosition() + kSeekStepSeconds);
-    if (name == decreaseAction()) window->SeekTo(window->PlayingPosition() - kSeekStepSeconds);
+    if (name == increaseAction())
+      window->Controller().SeekTo(window->Controller().PlayingPosition() + kSeekStepSeconds);
+    if (name == decreaseAction())
+      window->Controller().SeekTo(window->Controller().PlayingPosition() - kSeekStepSeconds);
   }
   QStringList keyBindingsForAction(const QString& name) const override {
     if (name == increaseAction()) return {QStringLiteral("Right")};

@@ -44,7 +44,6 @@ class DiscoveryWindow final : public AutoCdWindow {
 void TForm_main::BitBtn_auto_cdClick() {
   int32_t position = 0;
   if (vbmp3_getState(&position) != VBMP3_STOPPED) return;
-  DropQueuedTrack();  // the disc's tracks replace whatever was to follow
   SetStatus("Searching ", kColourYellow);
   PumpMessages();
   Timer1->stop();
@@ -57,8 +56,11 @@ void TForm_main::BitBtn_auto_cdClick() {
     was_enabled[i] = starters[i]->isEnabled();
     starters[i]->setEnabled(false);
   }
+  // Keys and remote controls may not start play meanwhile either.
+  controller_.HoldStarts(true);
   DiscoveryWindow window(this);
   DiscoverMedia(true, window);
+  controller_.HoldStarts(false);
   for (std::size_t i = 0; i < std::size(starters); ++i) starters[i]->setEnabled(was_enabled[i]);
 
   // Closed while discovery waited: the decoder is shut down, and a search would only wait again.
@@ -69,7 +71,8 @@ void TForm_main::BitBtn_auto_cdClick() {
   BuildCatalogue(g_state.starting_folder);
   ShowTrackTitles();
   Timer1->start();
-  if (g_state.catalogue.count > 0) StartPlayback();
+  // The disc's tracks replace whatever was to follow: the controller's queue no longer fits them.
+  if (g_state.catalogue.count > 0) controller_.StartPlayback();
   PumpMessages();
 }
 

@@ -1,11 +1,8 @@
 // The main window's handlers that open the auxiliary dialogs: Select, and the popup menu's help
 // and version entries.
-#include <QCheckBox>
-
 #include "help/help_viewer.h"
 #include "main/main_window.h"
 #include "sel/form_sel.h"
-#include "sel/selection_result.h"
 #include "ver/form_version.h"
 
 namespace veldan {
@@ -14,13 +11,7 @@ void TForm_main::BitBtn_selClick() {
   EnsureDialog(Dialog::kSel);
   if (Form_sel == nullptr) return;
   const int result = Form_sel->exec();
-  // A pick or a loaded list changes what comes next.
-  DropQueuedTrack();
-  if (HandOnSelection(result, Form_sel->ChosenIndex(), CheckBox_album_lock->isChecked())) {
-    RunPollStepSoon();  // the chosen track is heard at once, not at the next tick
-  } else {
-    ShowTrackTitles();
-  }
+  controller_.PlaySelection(result == 1, Form_sel->ChosenIndex());
 }
 
 void TForm_main::Help1Click() {

@@ -1,14 +1,16 @@
 // Folders, tracks and lists dropped on the main window from a file manager. A drop is the
 // command line's argument given later: the first dropped item decides, as the first path on the
-// command line does, and it plays through PlayArgument, so the window refuses it at the same
-// moments as it refuses a remote's OpenUri (a dialog open, a search or a track opening running).
+// command line does, and it plays through the controller's PlayArgument, so the window refuses it
+// at the same moments as it refuses a remote's OpenUri (a dialog open, a search or a track opening
+// running).
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <string>
 
 #include "main/command_line.h"
-#include "main/hand_over.h"
 #include "main/main_window.h"
+#include "playback/uri_argument.h"
 
 namespace veldan {
 namespace {
@@ -22,12 +24,12 @@ QByteArray DroppedArgument(const QMimeData* data) {
   for (QByteArray line : lines) {
     line = line.trimmed();
     if (line.isEmpty() || line.startsWith('#')) continue;
-    QByteArray path;
-    if (!HostPathOfFileUri(QString::fromLatin1(line), &path) ||
-        ExamineArgument(path.constData()) != ArgumentKind::kPlayable) {
+    std::string path;
+    if (!ArgumentOfFileUri(line.toStdString(), &path) ||
+        ExamineArgument(path.c_str()) != ArgumentKind::kPlayable) {
       return {};
     }
-    return path;
+    return QByteArray::fromStdString(path);
   }
   return {};
 }
@@ -36,7 +38,8 @@ QByteArray DroppedArgument(const QMimeData* data) {
 
 void TForm_main::dragEnterEvent(QDragEnterEvent* event) {
   // Refused here already, so the pointer shows at once that this drop would do nothing.
-  if (!Busy() && !DroppedArgument(event->mimeData()).isEmpty()) {
+  if (controller_.Allowed(PlaybackAction::kPlayArgument) &&
+      !DroppedArgument(event->mimeData()).isEmpty()) {
     event->acceptProposedAction();
   } else {
     event->ignore();
@@ -46,7 +49,7 @@ void TForm_main::dragEnterEvent(QDragEnterEvent* event) {
 void TForm_main::dropEvent(QDropEvent* event) {
   const QByteArray argument = DroppedArgument(event->mimeData());
   // The window may have turned busy since the drag entered it.
-  if (!argument.isEmpty() && PlayArgument(argument.constData())) {
+  if (!argument.isEmpty() && controller_.PlayArgument(argument.constData())) {
     event->acceptProposedAction();
   } else {
     event->ignore();

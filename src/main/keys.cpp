@@ -1,7 +1,8 @@
-// The main window's keys. Each key presses the control it stands for, so a key can do exactly
-// what that control can do at that moment and nothing else; the seek keys move play the way a
-// drag on the seek bar does. Shortcuts belong to the window, so they work whichever control has
-// the focus, and not while a dialog is in front of it.
+// The main window's keys. Each key carries out the controller's operation that its control
+// stands for, under the same rule the control shows, so a key can do exactly what that control
+// can do at that moment and nothing else; the seek keys move play the way a drag on the seek bar
+// does. Shortcuts belong to the window, so they work whichever control has the focus, and not
+// while a dialog is in front of it.
 #include <QKeySequence>
 #include <QPushButton>
 #include <QShortcut>
@@ -23,40 +24,38 @@ void Bind(QWidget* window, QKeyCombination key, Action action) {
 
 }  // namespace
 
-void TForm_main::PlayOrPause() {
-  int32_t position = 0;
-  if (vbmp3_getState(&position) == VBMP3_PLAYING) {
-    BitBtn_pause->click();
-  } else {
-    // Play is disabled while play runs on from track to track; a press then would open the
-    // track before the one the poll is about to open.
-    BitBtn_play->click();
-  }
-}
-
 void TForm_main::BindKeys() {
-  const auto press = [](QPushButton* button) { return [button] { button->click(); }; };
-  const auto seek = [this](int32_t step) {
-    return [this, step] { SeekTo(PlayingPosition() + step); };
+  using Operation = void (PlaybackController::*)();
+  const auto act = [this](PlaybackAction action, Operation operation) {
+    return [this, action, operation] {
+      if (controller_.Allowed(action)) (controller_.*operation)();
+    };
   };
-  const auto play_or_pause = [this] { PlayOrPause(); };
+  const auto seek = [this](int32_t step) {
+    return [this, step] { controller_.SeekTo(controller_.PlayingPosition() + step); };
+  };
+  const auto play_or_pause = [this] { controller_.PlayOrPause(); };
+  const auto stop = act(PlaybackAction::kStop, &PlaybackController::Stop);
+  const auto pause = act(PlaybackAction::kPause, &PlaybackController::Pause);
+  const auto previous_file = act(PlaybackAction::kStep, &PlaybackController::PreviousFile);
+  const auto next_file = act(PlaybackAction::kStep, &PlaybackController::NextFile);
 
   Bind(this, Qt::Key_Space, play_or_pause);
-  Bind(this, Qt::Key_S, press(BitBtn_stop));
+  Bind(this, Qt::Key_S, stop);
   Bind(this, Qt::Key_Left, seek(-kSeekStepSeconds));
   Bind(this, Qt::Key_Right, seek(kSeekStepSeconds));
-  Bind(this, Qt::CTRL | Qt::Key_Left, press(BitBtn_pre_file));
-  Bind(this, Qt::CTRL | Qt::Key_Right, press(BitBtn_next_file));
-  Bind(this, Qt::Key_PageUp, press(BitBtn_pre_album));
-  Bind(this, Qt::Key_PageDown, press(BitBtn_next_album));
+  Bind(this, Qt::CTRL | Qt::Key_Left, previous_file);
+  Bind(this, Qt::CTRL | Qt::Key_Right, next_file);
+  Bind(this, Qt::Key_PageUp, act(PlaybackAction::kStep, &PlaybackController::PreviousAlbum));
+  Bind(this, Qt::Key_PageDown, act(PlaybackAction::kStep, &PlaybackController::NextAlbum));
 
   // Keyboards' media keys; most desktops send the one play key as Play, meaning "toggle".
   Bind(this, Qt::Key_MediaPlay, play_or_pause);
   Bind(this, Qt::Key_MediaTogglePlayPause, play_or_pause);
-  Bind(this, Qt::Key_MediaPause, press(BitBtn_pause));
-  Bind(this, Qt::Key_MediaStop, press(BitBtn_stop));
-  Bind(this, Qt::Key_MediaPrevious, press(BitBtn_pre_file));
-  Bind(this, Qt::Key_MediaNext, press(BitBtn_next_file));
+  Bind(this, Qt::Key_MediaPause, pause);
+  Bind(this, Qt::Key_MediaStop, stop);
+  Bind(this, Qt::Key_MediaPrevious, previous_file);
+  Bind(this, Qt::Key_MediaNext, next_file);
 }
 
 void TForm_main::showEvent(QShowEvent* event) {

@@ -134,6 +134,7 @@ TForm_main::TForm_main(QWidget* parent) : QWidget(parent) {
     move(available.center() - QPoint(width() / 2, height() / 2));
   }
   SetCatalogueWindow(this);
+  controller_.AddListener(this);
 }
 
 TForm_main::~TForm_main() {
@@ -242,7 +243,7 @@ void TForm_main::BuildTimerAndMenu() {
 
 void TForm_main::ConnectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &TForm_main::Timer1Timer);
-  connect(step_timer_, &QTimer::timeout, this, &TForm_main::RunHeldPollStep);
+  connect(step_timer_, &QTimer::timeout, this, [this] { controller_.RunHeldPollStep(); });
   connect(BitBtn_play, &QPushButton::clicked, this, &TForm_main::BitBtn_playClick);
   connect(BitBtn_stop, &QPushButton::clicked, this, &TForm_main::BitBtn_stopClick);
   connect(BitBtn_pause, &QPushButton::clicked, this, &TForm_main::BitBtn_pauseClick);
@@ -251,9 +252,8 @@ void TForm_main::ConnectHandlers() {
   connect(BitBtn_next_album, &QPushButton::clicked, this, &TForm_main::BitBtn_next_albumClick);
   connect(BitBtn_pre_album, &QPushButton::clicked, this, &TForm_main::BitBtn_pre_albumClick);
   connect(CheckBox_album_lock, &QCheckBox::toggled, this, &TForm_main::CheckBox_album_lockClick);
-  // Repeat and Random change what follows the playing track, so a queued one no longer fits.
-  connect(CheckBox_repeat, &QCheckBox::toggled, this, &TForm_main::DropQueuedTrack);
-  connect(CheckBox_random, &QCheckBox::toggled, this, &TForm_main::DropQueuedTrack);
+  connect(CheckBox_repeat, &QCheckBox::toggled, this, &TForm_main::CheckBox_repeatClick);
+  connect(CheckBox_random, &QCheckBox::toggled, this, &TForm_main::CheckBox_randomClick);
   connect(BitBtn_auto_cd, &QPushButton::clicked, this, &TForm_main::BitBtn_auto_cdClick);
   connect(BitBtn_options, &QPushButton::clicked, this, &TForm_main::BitBtn_optionsClick);
   connect(BitBtn_sel, &QPushButton::clicked, this, &TForm_main::BitBtn_selClick);
@@ -306,11 +306,7 @@ void TForm_main::SetPollTimerRunning(bool running) {
   poll_held_by_build_ = !running;
   if (running) {
     Timer1->start();
-    // A step asked for while a search or disc wait had the poll stopped.
-    if (step_held_off_ && step_holds_ == 0) {
-      step_held_off_ = false;
-      step_timer_->start();
-    }
+    controller_.PollResumed();
   } else {
     Timer1->stop();
   }

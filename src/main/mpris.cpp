@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDBusAbstractAdaptor>
 #include <QDBusContext>
 #include <QDBusMessage>
@@ -13,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaProperty>
-#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <chrono>
@@ -30,6 +28,7 @@
 #include "main/track_titles.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
+#include "playback/uri_argument.h"
 
 namespace veldan {
 namespace {
@@ -53,6 +52,14 @@ int64_t SaturatingAdd(int64_t a, int64_t b) {
   return sum;
 }
 
+// The argument a URI names, as the window's drops read it.
+bool ArgumentOfUri(const QString& uri, QByteArray* argument) {
+  std::string path;
+  const bool named = ArgumentOfFileUri(uri.toStdString(), &path);
+  *argument = QByteArray::fromStdString(path);
+  return named;
+}
+
 }  // namespace
 
 namespace {
@@ -71,7 +78,7 @@ bool RefusedWhileBusy(MprisService* service) {
     FailCall(service, kBusyError, QStringLiteral("A VELDAN dialog is open"));
     return true;
   }
-  if (g_state.closing || window->Searching() || window->StartingUp()) {
+  if (g_state.closing || window->Searching() || window->Controller().StartingUp()) {
     FailCall(service, kBusyError, QStringLiteral("VELDAN is busy; try again"));
     return true;
   }
@@ -199,13 +206,13 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   // Play on from track to track wraps round the catalogue; only repeating one track is a choice.
   // Written through MprisPropertiesAdaptor, which checks the value and refuses while busy.
   void SetLoopStatus(const QString& status) {
-    Window()->CheckBox_repeat->setChecked(status == QLatin1String("Track"));
+    Controller().SetRepeat(status == QLatin1String("Track"));
   }
   double Rate() const { return 1.0; }
   // Play runs at its own speed only; a client may ask, and nothing changes.
   void SetRate(double /*rate*/) {}
   bool Shuffle() const { return Service()->Shuffle(); }
-  void SetShuffle(bool shuffle) { Window()->CheckBox_random->setChecked(shuffle); }
+  void SetShuffle(bool shuffle) { Controller().SetRandom(shuffle); }
   QVariantMap Metadata() const { return Service()->Metadata(); }
   double Volume() const { return 1.0; }
   qlonglong Position() const { return Service()->PositionMicroseconds(); }
@@ -220,56 +227,57 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   void Seeked(qlonglong Position);
 
  public slots:
-  void Play() { Press(Window()->BitBtn_play); }
+  void Play() { Act(PlaybackAction::kPlay, &PlaybackController::Play); }
   void Pause() {
-    if (Service()->PlaybackStatus() == QLatin1String("Playing")) Press(Window()->BitBtn_pause);
+    if (Service()->PlaybackStatus() == QLatin1String("Playing")) {
+      Act(PlaybackAction::kPause, &PlaybackController::Pause);
+    }
   }
   void PlayPause() {
     if (Refused()) return;
-    Window()->PlayOrPause();
-    Service()->Refresh();
+    Controller().PlayOrPause();
   }
-  void Stop() { Press(Window()->BitBtn_stop); }
-  void Next() { Press(Window()->BitBtn_next_file); }
-  void Previous() { Press(Window()->BitBtn_pre_file); }
+  void Stop() { Act(PlaybackAction::kStop, &PlaybackController::Stop); }
+  void Next() { Act(PlaybackAction::kStep, &PlaybackController::NextFile); }
+  void Previous() { Act(PlaybackAction::kStep, &PlaybackController::PreviousFile); }
 
   void Seek(qlonglong offset) {
     if (Refused() || !Service()->CanSeek()) return;
     const int64_t target = SaturatingAdd(Service()->PositionMicroseconds(), offset);
     // A seek past the end goes on to the next track, as the interface asks of players.
-    if (target > int64_t{Window()->TrackInfo().length} * kMicroseconds) {
-      Press(Window()->BitBtn_next_file);
+    if (target > int64_t{Controller().TrackInfo().length} * kMicroseconds) {
+      Act(PlaybackAction::kStep, &PlaybackController::NextFile);
       return;
     }
-    Window()->SeekToMicroseconds(std::max<int64_t>(target, 0));
-    Service()->Refresh();
+    Controller().SeekToMicroseconds(std::max<int64_t>(target, 0));
   }
 
   // Only for the track playing now, and only to a place inside it; anything else is ignored.
   void SetPosition(const QDBusObjectPath& track_id, qlonglong position) {
     if (Refused() || !Service()->CanSeek()) return;
     if (track_id.path() != Service()->TrackId()) return;
-    if (position < 0 || position > int64_t{Window()->TrackInfo().length} * kMicroseconds) return;
-    Window()->SeekToMicroseconds(position);
-    Service()->Refresh();
+    if (position < 0 || position > int64_t{Controller().TrackInfo().length} * kMicroseconds) {
+      return;
+    }
+    Controller().SeekToMicroseconds(position);
   }
 
   // A folder, track or play list, played as if named on the command line.
   void OpenUri(const QString& uri) {
     QByteArray path;
-    if (!HostPathOfFileUri(uri, &path)) {
-      Fail(QDBusError::errorString(QDBusError::InvalidArgs), QStringLiteral("Not a file URI: ") + uri);
+    if (!ArgumentOfUri(uri, &path)) {
+      Fail(QDBusError::errorString(QDBusError::InvalidArgs),
+           QStringLiteral("Not a file URI: ") + uri);
       return;
     }
     if (!PathPlayable(Service(), path, uri) || Refused()) return;
-    if (Window()->Busy()) {
+    if (Controller().Busy()) {
       Fail(kBusyError, QStringLiteral("VELDAN is busy; try again"));
       return;
     }
     // Answered before the search, which may take longer than the caller waits.
     AnswerNow();
-    Window()->PlayArgument(path.constData());
-    Service()->Refresh();
+    Controller().PlayArgument(path.constData());
   }
 
  private:
@@ -282,14 +290,16 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
  private:
   MprisService* Service() const { return static_cast<MprisService*>(parent()); }
   TForm_main* Window() const { return Service()->Window(); }
+  PlaybackController& Controller() const { return Service()->Window()->Controller(); }
 
   bool Refused() { return RefusedWhileBusy(Service()); }
   void Fail(const QString& error, const QString& text) { FailCall(Service(), error, text); }
 
-  void Press(QPushButton* button) {
-    if (Refused()) return;
-    button->click();
-    Service()->Refresh();
+  // What the window's control for the operation does when pressed: nothing while the control
+  // is disabled.
+  void Act(PlaybackAction action, void (PlaybackController::*operation)()) {
+    if (Refused() || !Controller().Allowed(action)) return;
+    (Controller().*operation)();
   }
 };
 
@@ -352,7 +362,6 @@ class MprisPropertiesAdaptor : public QDBusAbstractAdaptor {
     }
     if (RefusedWhileBusy(Service())) return;
     property.write(adaptor, given);
-    Service()->Refresh();
   }
 
  private:
@@ -393,17 +402,15 @@ MprisService::MprisService(TForm_main* window)
   auto* player = new MprisPlayerAdaptor(this);
   new MprisPropertiesAdaptor(this, root, player);
   new HandOverAdaptor(this);
-  connect(window_, &TForm_main::Seeked, player,
+  connect(window_, &TForm_main::PlaybackSeeked, player,
           [player](int64_t microseconds) { emit player->Seeked(microseconds); });
-  // Changes come from everywhere (the poll moving on, a dialog, the check boxes); comparing at
-  // the poll's rhythm catches them all without hooks in each.
-  refresh_timer_ = new QTimer(this);
-  refresh_timer_->setInterval(250);
-  connect(refresh_timer_, &QTimer::timeout, this, &MprisService::Refresh);
-  connect(refresh_timer_, &QTimer::timeout, this, [this] { ServePendingHandOvers(); });
-  for (QCheckBox* box : {window_->CheckBox_repeat, window_->CheckBox_random}) {
-    connect(box, &QCheckBox::toggled, this, &MprisService::Refresh);
-  }
+  // Every operation and every poll step of the controller ends with this news, whoever caused
+  // the change (a button, a key, a remote, the poll moving on, a dialog while the poll runs).
+  connect(window_, &TForm_main::PlaybackChanged, this, &MprisService::Refresh);
+  // Held hand-overs are served at the poll's rhythm, also while a search has the poll stopped.
+  hand_over_timer_ = new QTimer(this);
+  hand_over_timer_->setInterval(250);
+  connect(hand_over_timer_, &QTimer::timeout, this, [this] { ServePendingHandOvers(); });
 }
 
 MprisService::~MprisService() {
@@ -429,13 +436,13 @@ bool MprisService::Register(QDBusConnection connection, bool main_name_only) {
   connection_ = connection;
   service_name_ = name;
   last_sent_ = PlayerProperties();
-  refresh_timer_->start();
+  hand_over_timer_->start();
   return true;
 }
 
 void MprisService::TakeHandOver(const QString& uri, int64_t deadline_ms) {
   QByteArray path;
-  if (!HostPathOfFileUri(uri, &path)) {
+  if (!ArgumentOfUri(uri, &path)) {
     FailCall(this, QDBusError::errorString(QDBusError::InvalidArgs),
              QStringLiteral("Not a file URI: ") + uri);
     return;
@@ -450,7 +457,7 @@ void MprisService::TakeHandOver(const QString& uri, int64_t deadline_ms) {
              QStringLiteral("Came too late to be answered in time"));
     return;
   }
-  if (window_->Busy()) {
+  if (window_->Controller().Busy()) {
     // Start-up, a search or a track opening: carried out once it is over, if still in time.
     if (calledFromDBus()) {
       setDelayedReply(true);
@@ -463,15 +470,14 @@ void MprisService::TakeHandOver(const QString& uri, int64_t deadline_ms) {
     setDelayedReply(true);
     connection().send(message().createReply());
   }
-  window_->PlayArgument(path.constData());
-  Refresh();
+  window_->Controller().PlayArgument(path.constData());
 }
 
 void MprisService::ServePendingHandOvers(const char* started_with) {
   if (pending_.isEmpty()) return;
   const int64_t now = MonotonicMs();
   const bool dialog = QApplication::activeModalWidget() != nullptr || g_state.closing;
-  if (window_->Busy() && !dialog) {
+  if (window_->Controller().Busy() && !dialog) {
     // Those whose callers have given up by now are told so; the bus drops answers nobody awaits.
     for (qsizetype i = pending_.size(); i-- > 0;) {
       if (now + kHandOverAnswerMarginMs < pending_[i].deadline_ms) continue;
@@ -497,13 +503,12 @@ void MprisService::ServePendingHandOvers(const char* started_with) {
   }
   pending_.clear();
   if (play.isEmpty() || SameFile(play, started_with)) return;
-  window_->PlayArgument(play.constData());
-  Refresh();
+  window_->Controller().PlayArgument(play.constData());
 }
 
 void MprisService::Refresh() {
   // Halfway through an opening the catalogue index and the decoder disagree for a moment.
-  if (service_name_.isEmpty() || window_->OpeningTrack()) return;
+  if (service_name_.isEmpty() || window_->Controller().OpeningTrack()) return;
   const QVariantMap now = PlayerProperties();
   QVariantMap changed;
   for (auto it = now.cbegin(); it != now.cend(); ++it) {
@@ -545,12 +550,11 @@ QString MprisService::PlaybackStatus() const {
 }
 
 QString MprisService::LoopStatus() const {
-  return window_->CheckBox_repeat->isChecked() ? QStringLiteral("Track")
-                                               : QStringLiteral("Playlist");
+  return window_->Controller().Repeat() ? QStringLiteral("Track") : QStringLiteral("Playlist");
 }
 
 bool MprisService::Shuffle() const {
-  return window_->CheckBox_random->isChecked();
+  return window_->Controller().Random();
 }
 
 QString MprisService::TrackId() const {
@@ -574,7 +578,7 @@ QVariantMap MprisService::Metadata() const {
   // What the decoder read from the file counts only while that file is open.
   int32_t position = 0;
   if (vbmp3_getState(&position) != VBMP3_STOPPED) {
-    const vbmp3_info& info = window_->TrackInfo();
+    const vbmp3_info& info = window_->Controller().TrackInfo();
     if (info.title[0] != '\0') title = Display(info.title, sizeof info.title);
     if (info.artist[0] != '\0') artist = Display(info.artist, sizeof info.artist);
     if (info.length > 0) {
@@ -594,28 +598,27 @@ QVariantMap MprisService::Metadata() const {
 }
 
 int64_t MprisService::PositionMicroseconds() const {
-  return window_->PlayingPositionMicroseconds();
+  return window_->Controller().PlayingPositionMicroseconds();
 }
 
 bool MprisService::CanGoNext() const {
-  return g_state.catalogue.count >= 2;
+  return window_->Controller().CanStep();
 }
 
 bool MprisService::CanGoPrevious() const {
-  return g_state.catalogue.count >= 2;
+  return window_->Controller().CanStep();
 }
 
 bool MprisService::CanPlay() const {
-  return g_state.catalogue.count >= 1;
+  return window_->Controller().CanPlay();
 }
 
 bool MprisService::CanPause() const {
-  return g_state.catalogue.count >= 1;
+  return window_->Controller().CanPlay();
 }
 
 bool MprisService::CanSeek() const {
-  int32_t position = 0;
-  return vbmp3_getState(&position) != VBMP3_STOPPED && window_->TrackInfo().length > 0;
+  return window_->Controller().TrackSeekable();
 }
 
 }  // namespace veldan

@@ -2,12 +2,13 @@
 // the desktop's sound menu, panels and command-line controllers see it, ask what plays and
 // control it.
 //
-// Every call presses the main window's own control (Play, Pause, Stop, NextFile, PreFile) or
-// uses the window's seek and argument methods, so the window always shows what a remote did and a
-// remote can do only what the window allows at that moment; while a dialog is in front of the
-// window, calls that would change play are refused with an error. What clients can see is
-// compared with what they were last told after every call and with the status poll's rhythm, and
-// every difference goes out as PropertiesChanged; a seek goes out as Seeked.
+// Every call is the player's controller's operation that the main window's control stands for
+// (Play, Pause, Stop, NextFile, PreFile), its seeks and its argument, under the rule that control
+// shows, so the window always shows what a remote did and a remote can do only what the window
+// allows at that moment; while a dialog is in front of the window, calls that would change play
+// are refused with an error. What clients can see is compared with what they were last told
+// whenever the controller reports the end of an operation or poll step, and every difference
+// goes out as PropertiesChanged; a seek goes out as Seeked.
 //
 // User-interface thread only. Without a session bus nothing is registered and the player runs
 // as it would without this service.
@@ -54,7 +55,7 @@ class MprisService : public QObject, public QDBusContext {
   QString ServiceName() const { return service_name_; }
 
   // Sends PropertiesChanged for every visible property whose value differs from the one last
-  // sent (or read at registration).
+  // sent (or read at registration). Called on the controller's news; not while a track opens.
   void Refresh();
 
   // --- What clients read ---
@@ -102,7 +103,7 @@ class MprisService : public QObject, public QDBusContext {
   TForm_main* window_;
   QDBusConnection connection_;
   QString service_name_;
-  QTimer* refresh_timer_ = nullptr;
+  QTimer* hand_over_timer_ = nullptr;
   QVariantMap last_sent_;
   QList<PendingHandOver> pending_;
 };

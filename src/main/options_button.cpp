@@ -25,8 +25,9 @@ void TForm_main::BitBtn_optionsClick() {
   EnsureDialog(Dialog::kOption);
   MainWindowHost host(this);
   RunOptionsDialog(host);
-  // A rebuilt catalogue, a changed medium or trial listening: what was queued no longer fits.
-  DropQueuedTrack();
+  // Trial listening played through the decoder, which dropped the track queued to follow; a
+  // rebuilt catalogue the controller notices by itself.
+  controller_.DecoderLentOut();
 }
 
 }  // namespace veldan

@@ -13,6 +13,10 @@
 
 namespace veldan {
 
+// The drive letter, upper-cased, that a program path begins with ("e:\x" gives 'E'); 0 when the
+// text does not begin with a letter and ':'.
+char DriveLetterOf(const char* text);
+
 // False when the program text would not fit out_size bytes (out is then empty).
 bool HostPathToProgram(const std::string& host_path, char* out, std::size_t out_size);
 

@@ -2,8 +2,8 @@
 // double-clicking it, and the catalogue saved as a list file or replaced by one.
 //
 // It reads and writes g_state's catalogue and current index directly and is shown modally by
-// the main window's Select button, which then hands the choice on (HandOnSelection in
-// sel/selection_result.h). Modal result 1 after a choice, 2 when closed without one.
+// the main window's Select button, which then hands the choice on to the player's controller
+// (PlaybackController::PlaySelection). Modal result 1 after a choice, 2 when closed without one.
 // User-interface thread only.
 #pragma once
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCheckBox>
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QPushButton>
@@ -77,16 +76,6 @@ TEST_F(DialogHandlersTest, AChoiceWhilePlayingIsOpenedOnceTheHandlerHasReturned)
   QCoreApplication::processEvents();
   EXPECT_EQ(LastOpened(), Entry(2));
   EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
-}
-
-TEST_F(DialogHandlersTest, UnderTheAlbumLockTheChosenFirstEntryStillPlaysNext) {
-  BuildCatalogueOf({"A/1.mp3", "A/2.mp3", "B/1.mp3", "B/2.mp3", "B/3.mp3"});
-  window_->CheckBox_album_lock->setChecked(true);
-  StartPlaying();
-  Select(2);
-  EXPECT_EQ(Current(), 4);  // one step before B's first entry, within B
-  Poll();
-  EXPECT_EQ(LastOpened(), Entry(2));
 }
 
 TEST_F(DialogHandlersTest, AChoiceWhileStoppedIsShownAndWaitsForPlay) {

@@ -36,7 +36,7 @@ TEST_F(KeysTest, SpaceTogglesPlayAndPauseWhicheverControlHasTheFocus) {
   Poll();
   Key(Qt::Key_Space);
   EXPECT_EQ(fake::DecoderState(), VBMP3_PAUSED);
-  EXPECT_TRUE(window_->UserPaused());
+  EXPECT_TRUE(window_->Controller().UserPaused());
   Poll();  // Play becomes pressable again
   Key(Qt::Key_Space);
   EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);

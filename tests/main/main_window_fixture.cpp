@@ -56,7 +56,7 @@ std::string MainWindowTest::Entry(int index) const {
 }
 
 void MainWindowTest::StartPlaying() {
-  window_->StartPlayback();
+  window_->Controller().StartPlayback();
   ASSERT_EQ(fake::DecoderState(), VBMP3_PLAYING);
   Poll();
 }

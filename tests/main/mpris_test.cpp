@@ -178,7 +178,7 @@ TEST_F(MprisTest, WithoutABusNothingRegistersAndTheWindowIsUntouched) {
   EXPECT_TRUE(Calls().empty());
 }
 
-TEST_F(MprisTest, TransportCallsPressTheWindowsButtonsAndAreAnnounced) {
+TEST_F(MprisTest, TransportCallsDoWhatTheWindowsButtonsDoAndAreAnnounced) {
   EXPECT_EQ(Get(kPlayer, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
   Call(kPlayer, QStringLiteral("PlayPause"));
   EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
@@ -187,7 +187,7 @@ TEST_F(MprisTest, TransportCallsPressTheWindowsButtonsAndAreAnnounced) {
 
   Call(kPlayer, QStringLiteral("Pause"));
   EXPECT_EQ(fake::DecoderState(), VBMP3_PAUSED);
-  EXPECT_TRUE(window_->UserPaused());
+  EXPECT_TRUE(window_->Controller().UserPaused());
   EXPECT_TRUE(Announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Paused")));
   // Pause while paused is not a toggle.
   Call(kPlayer, QStringLiteral("Pause"));
@@ -196,7 +196,7 @@ TEST_F(MprisTest, TransportCallsPressTheWindowsButtonsAndAreAnnounced) {
   Poll();  // the poll enables Play for a track the user paused
   Call(kPlayer, QStringLiteral("Play"));
   EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
-  EXPECT_FALSE(window_->UserPaused());
+  EXPECT_FALSE(window_->Controller().UserPaused());
 
   // Next while playing stops the decoder and the poll opens the next entry, as the button does.
   Call(kPlayer, QStringLiteral("Next"));

@@ -36,7 +36,7 @@ TEST(PlaybackIntegrationTest, TrackPlaysThroughAndTheNextFollows) {
     BuildCatalogue(g_state.starting_folder);
     ASSERT_EQ(g_state.catalogue.count, 2);
     window.ShowTrackTitles();
-    window.StartPlayback();
+    window.Controller().StartPlayback();
     EXPECT_TRUE(window.Label_status->text().startsWith("Play "));
     EXPECT_EQ(window.Label_song->text(), "1-(1/2) ");
 
@@ -44,14 +44,14 @@ TEST(PlaybackIntegrationTest, TrackPlaysThroughAndTheNextFollows) {
     QEventLoop loop;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-      if (g_state.catalogue.current == 1 && window.LastPolledState() == VBMP3_PLAYING) loop.quit();
+      if (g_state.catalogue.current == 1 && window.Controller().LastPolledState() == VBMP3_PLAYING) loop.quit();
     });
     watch.start(20);
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
     loop.exec();
 
     EXPECT_EQ(g_state.catalogue.current, 1);
-    EXPECT_EQ(window.LastPolledState(), VBMP3_PLAYING);
+    EXPECT_EQ(window.Controller().LastPolledState(), VBMP3_PLAYING);
     EXPECT_EQ(window.Label_song->text(), "2-(2/2) ");
     EXPECT_TRUE(window.Label_status->text().startsWith("Play "));
     EXPECT_TRUE(g_state.continuous_play);

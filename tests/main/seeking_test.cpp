@@ -1,6 +1,6 @@
+// The main window's seek bar: where a press points, what the time and the bar show meanwhile,
+// and the seek the controller carries out (the drag's rules are the controller's).
 #include <gtest/gtest.h>
-
-#include <QTimer>
 
 #include "main/main_window_fixture.h"
 
@@ -29,18 +29,18 @@ class SeekingTest : public MainWindowTest {
 TEST_F(SeekingTest, PressDoesNothingWhileIdleOrWithAnotherButton) {
   Poll();
   Press(100);
-  EXPECT_FALSE(window_->SeekDragging());
+  EXPECT_FALSE(window_->Controller().SeekDragging());
   EXPECT_TRUE(fake::CallLog().empty());
 
   PlayTrackOf(300);
   for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
     Press(100, button);
-    EXPECT_FALSE(window_->SeekDragging());
+    EXPECT_FALSE(window_->Controller().SeekDragging());
     EXPECT_TRUE(fake::CallLog().empty());
   }
   Move(100);
   Release(100);
-  EXPECT_FALSE(window_->SeekPending());
+  EXPECT_FALSE(window_->Controller().SeekPending());
 }
 
 TEST_F(SeekingTest, PressShowsThePointAndTheNextPollAfterTheReleaseSeeksThereAndResumes) {
@@ -78,61 +78,7 @@ TEST_F(SeekingTest, PressShowsThePointAndTheNextPollAfterTheReleaseSeeksThereAnd
     Poll();
     EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{c.seek, "restart"}));
     EXPECT_EQ(fake::DecoderState(), VBMP3_PLAYING);
-    EXPECT_FALSE(window_->SeekDragging());
-    EXPECT_FALSE(window_->SeekPending());
   }
-}
-
-TEST_F(SeekingTest, DragFollowsTheMouseUntilThePoll) {
-  PlayTrackOf(300);
-  Move(150);  // no press yet
-  EXPECT_EQ(window_->SeekTarget(), 0);
-
-  Press(52);
-  Move(102);
-  EXPECT_EQ(window_->SeekTarget(), 149);
-  EXPECT_EQ(Text(window_->Label_time), "0:02:29 ");
-  Release(102);
-  Move(202);  // after the release, before the poll: still counts
-  EXPECT_EQ(window_->SeekTarget(), 300);
-  fake::ClearCallLog();
-  Poll();
-  EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"seek 300", "restart"}));
-}
-
-TEST_F(SeekingTest, PollDuringAMoveWaitsForIt) {
-  PlayTrackOf(300);
-  Press(52);
-  Release(52);
-  bool polled = false;
-  // Runs inside the move's message pumping, while the move is computing its target.
-  QTimer::singleShot(0, window_.get(), [&] {
-    polled = true;
-    Poll();
-    EXPECT_TRUE(window_->SeekPending());
-  });
-  fake::ClearCallLog();
-  Move(202);
-  EXPECT_TRUE(polled);
-  EXPECT_EQ(fake::CallLog(), std::vector<std::string>{});
-  Poll();
-  EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"seek 300", "restart"}));
-}
-
-TEST_F(SeekingTest, MoveDuringAPressIsIgnored) {
-  PlayTrackOf(300);
-  bool moved = false;
-  QTimer::singleShot(0, window_.get(), [&] {
-    moved = true;
-    Move(202);
-  });
-  Press(52);
-  EXPECT_TRUE(moved);
-  EXPECT_EQ(window_->SeekTarget(), 74);  // 300 * 49 * 10 / 199 = 738 tenths, rounded up
-  Release(52);
-  fake::ClearCallLog();
-  Poll();
-  EXPECT_EQ(fake::CallLog(), (std::vector<std::string>{"seek 74", "restart"}));
 }
 
 }  // namespace

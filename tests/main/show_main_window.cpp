@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   window.ShowTrackTitles();
 
   fake::SetTrackInfo(fake::MakeTrackInfo("Blue Hour", "", 2, 192, 44100, 245));
-  window.StartPlayback();
+  window.Controller().StartPlayback();
   fake::SetDecoderPosition(97);
   window.Timer1Timer();
 

@@ -1,8 +1,12 @@
-// The main window's side of gapless play: while a track plays, the decoder is told which track
-// the end-of-track step would open next, opens it ahead and joins it on without a gap; the poll
-// then learns that it has started and does the end-of-track step's bookkeeping without opening
-// anything. Whatever changes what comes next drops the queued track, and the next poll queues
-// again under the rules as they are then.
+// Gapless play: while a track plays, the decoder is told which track the end-of-track step would
+// open next, opens it ahead and joins it on without a gap; the poll then learns that it has
+// started and does the end-of-track step's bookkeeping without opening anything.
+//
+// The queued track is keyed to what it was derived from: the catalogue (its count, the current
+// index and every entry's path), the play modes and whether play runs on. Whatever changes any of
+// these, the controller's own operations as much as a dialog replacing the catalogue, makes the
+// key fail at the next operation or poll, and the queued track goes before it can join; the next
+// poll queues again under the rules as they are then.
 //
 // The decoder holds the queued file open from the moment it is queued, so a disc swapped or a
 // file replaced meanwhile would still be heard from the old file. The poll therefore checks,
@@ -11,7 +15,7 @@
 // the playing track is dealt with as without a queue, the changed-medium rule included.
 #include <sys/stat.h>
 
-#include <QCheckBox>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -19,10 +23,11 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
-#include "main/flag_scope.h"
-#include "main/main_window.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
+#include "playback/controller_scopes.h"
+#include "playback/flag_scope.h"
+#include "playback/playback_controller.h"
 
 namespace veldan {
 namespace {
@@ -50,23 +55,54 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
   return a.device == b.device && a.inode == b.inode;
 }
 
+// 64-bit FNV-1a over the catalogue's count, current index and paths.
+class CatalogueHash {
+ public:
+  void Add(const void* data, size_t size) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < size; ++i) {
+      hash_ = (hash_ ^ bytes[i]) * 0x100000001b3ULL;
+    }
+  }
+  uint64_t Value() const { return hash_; }
+
+ private:
+  uint64_t hash_ = 0xcbf29ce484222325ULL;
+};
+
 }  // namespace
 
-void TForm_main::QueueNextTrack() {
+PlaybackController::QueueKey PlaybackController::KeyNow() const {
+  const TrackCatalogue& catalogue = g_state.catalogue;
+  CatalogueHash hash;
+  hash.Add(&catalogue.count, sizeof catalogue.count);
+  hash.Add(&catalogue.current, sizeof catalogue.current);
+  const int32_t count = std::clamp(catalogue.count, 0, kCatalogueCapacity);
+  for (int32_t i = 0; i < count; ++i) {
+    // The terminator too, so that "a" + "bc" and "ab" + "c" differ.
+    hash.Add(catalogue.entries[i], strnlen(catalogue.entries[i], kTextSize - 1) + 1);
+  }
+  return QueueKey{hash.Value(), album_lock_, repeat_, random_, g_state.continuous_play};
+}
+
+void PlaybackController::CheckQueueKey() {
+  if (queued_index_ >= 0 && !(queued_key_ == KeyNow())) DropQueue();
+}
+
+void PlaybackController::QueueNextTrack() {
   if (queue_tried_ || !g_state.continuous_play) return;
   // One try per track: a file that does not open ahead is not asked for again at every poll,
   // and for Random the index drawn here is the one that plays.
   queue_tried_ = true;
   const TrackCatalogue& catalogue = g_state.catalogue;
   if (catalogue.current < 0 || catalogue.current >= catalogue.count) return;
-  const int32_t next = CheckBox_repeat->isChecked()
-                           ? catalogue.current
-                           : NextFileIndex(catalogue.current, CheckBox_album_lock->isChecked(),
-                                           CheckBox_random->isChecked());
+  const int32_t next =
+      repeat_ ? catalogue.current : NextFileIndex(catalogue.current, album_lock_, random_);
   if (next < 0 || next >= catalogue.count) return;
   char path[kTextSize];
-  CopyText(path, sizeof path,
-           std::string_view(catalogue.entries[next], strnlen(catalogue.entries[next], kTextSize - 1)));
+  CopyText(
+      path, sizeof path,
+      std::string_view(catalogue.entries[next], strnlen(catalogue.entries[next], kTextSize - 1)));
   // The file is identified on both sides of the decoder's opening it, so that the identity
   // kept is the one of the file the decoder holds.
   FileIdentity before;
@@ -80,15 +116,16 @@ void TForm_main::QueueNextTrack() {
   CopyText(queued_path_, sizeof queued_path_, path);
   queued_device_ = after.device;
   queued_inode_ = after.inode;
+  queued_key_ = KeyNow();
 }
 
-bool TForm_main::QueuedFileUnchanged() const {
+bool PlaybackController::QueuedFileUnchanged() const {
   FileIdentity now;
   return IdentityOf(queued_path_, &now) &&
          SameFile(now, FileIdentity{queued_device_, queued_inode_});
 }
 
-void TForm_main::DropChangedQueuedTrack() {
+void PlaybackController::DropChangedQueuedTrack() {
   vbmp3_queue(nullptr);
   queued_index_ = -1;
   // The join may have come just before the drop: the replaced file's track then plays, and it
@@ -97,7 +134,7 @@ void TForm_main::DropChangedQueuedTrack() {
   if (vbmp3_queuedStarted(&started) != 0) vbmp3_stop();
 }
 
-void TForm_main::TakeQueuedTrack(const vbmp3_info& info) {
+void PlaybackController::TakeQueuedTrack(const vbmp3_info& info) {
   TrackCatalogue& catalogue = g_state.catalogue;
   const int32_t index = queued_index_;
   const bool file_unchanged = QueuedFileUnchanged();
@@ -112,22 +149,22 @@ void TForm_main::TakeQueuedTrack(const vbmp3_info& info) {
   }
   PollStepHold hold(this);
   FlagScope opening(&opening_track_);
-  DrawSeekBar(0);
+  MoveBar(0);
   catalogue.current = index;
-  ShowTrackTitles();
+  Tell([](PlaybackListener* l) { l->CurrentEntryChanged(); });
   track_info_ = info;
   track_info_.title[sizeof track_info_.title - 1] = '\0';
   track_info_.artist[sizeof track_info_.artist - 1] = '\0';
   ShowOpenedTrack();
-  SetStartButtonsEnabled(false);
+  SetStartControlsEnabled(false);
 }
 
-void TForm_main::ForgetQueuedTrack() {
+void PlaybackController::ForgetQueuedTrack() {
   queued_index_ = -1;
   queue_tried_ = false;
 }
 
-void TForm_main::DropQueuedTrack() {
+void PlaybackController::DropQueue() {
   vbmp3_info info;
   if (!opening_track_ && vbmp3_queuedStarted(&info) != 0 && queued_index_ >= 0) {
     TakeQueuedTrack(info);

@@ -1,5 +1,5 @@
-// Holds a flag set for as long as a scope runs: the main window's guards against handlers and
-// polls that run inside one another while messages are let through.
+// Holds a flag set for as long as a scope runs: the player's controller guards with it against
+// operations and polls that run inside one another while messages are let through.
 //
 // User-interface thread only.
 #pragma once
