@@ -6,9 +6,9 @@
 #include <QDropEvent>
 #include <QMimeData>
 
-#include "main/command_line.h"
-#include "main/hand_over.h"
+#include "catalogue/start_argument.h"
 #include "main/main_window.h"
+#include "platform/file_uri_qt.h"
 
 namespace veldan {
 namespace {

@@ -3,7 +3,7 @@
 // plays at the same time. The running player takes the path through its remote control's
 // OpenUri, which plays it as the command line would.
 //
-// User-interface thread only, before the main window is built.
+// User-interface thread only, before the main window's start-up work (FormCreate).
 #pragma once
 
 #include <QString>
@@ -20,12 +20,6 @@ inline constexpr int kHandOverTimeoutMs = 5000;
 // file URI of the host path it names, every byte that is not plain ASCII percent-encoded as it
 // is (a file name need not be UTF-8); empty when it names nothing that exists here.
 QString HandOverUri(const char* argument);
-
-// A host path's bytes as a file URI, and back. The way back takes "file:" URIs with an empty or
-// "localhost" host and no query or fragment, and gives the percent-decoded bytes as they are;
-// false for anything else, or a path that is not absolute or holds a zero byte.
-QString FileUriOf(const QByteArray& host_path);
-bool HostPathOfFileUri(const QString& uri, QByteArray* host_path);
 
 // Asks the player that holds the remote control's main bus name on connection to play argument
 // (null: only to come to the front). True when that player answered that it will; false without
