@@ -1,7 +1,5 @@
 #include "catalogue/start_argument.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 #include <string>
 
@@ -13,6 +11,7 @@
 #include "catalogue/search.h"
 #include "platform/dir_listing.h"
 #include "platform/drives.h"
+#include "platform/file_access.h"
 #include "platform/install_layout.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
@@ -39,31 +38,31 @@ bool ArgumentFound(const char* argument) {
 
 ArgumentKind ExamineArgument(const char* argument) {
   char text[kTextSize];
-  struct stat st;
-  const bool host_path_exists = stat(argument, &st) == 0;
+  const HostFileKind as_host_path = HostFileKindOf(argument);
   // A host path maps always, unless its program text is too long; a drive-letter path that does
   // not map names no drive.
   if (!ArgumentToProgramPath(argument, text, sizeof text)) {
-    return host_path_exists ? ArgumentKind::kTooLong : ArgumentKind::kNothing;
+    return as_host_path != HostFileKind::kNone ? ArgumentKind::kTooLong : ArgumentKind::kNothing;
   }
   // The listing passes devices and pipes over as if they were not there.
-  if (host_path_exists && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
-    return ArgumentKind::kNotPlayable;
-  }
+  if (as_host_path == HostFileKind::kOther) return ArgumentKind::kNotPlayable;
   if (!ArgumentFound(argument)) return ArgumentKind::kNothing;
   std::string host;
+  const HostFileKind kind =
+      ProgramPathToHost(text, &host) ? HostFileKindOf(host.c_str()) : HostFileKind::kNone;
   // A path on a CD drive without a disc, or one whose letter case only the listing matches: the
   // name decides.
-  if (!ProgramPathToHost(text, &host) || stat(host.c_str(), &st) != 0) {
+  if (kind == HostFileKind::kNone) {
     const std::size_t length = std::strlen(text);
     return length > 0 && text[length - 1] == '\\'   ? ArgumentKind::kPlayable
            : ClassifyName(text) != NameKind::kOther ? ArgumentKind::kPlayable
                                                     : ArgumentKind::kNotPlayable;
   }
-  if (S_ISDIR(st.st_mode)) return ArgumentKind::kPlayable;
+  if (kind == HostFileKind::kFolder) return ArgumentKind::kPlayable;
   // Folding never lengthens a path, and the sort key's tail is the file name's.
-  return S_ISREG(st.st_mode) && ClassifyName(text) != NameKind::kOther ? ArgumentKind::kPlayable
-                                                                       : ArgumentKind::kNotPlayable;
+  return kind == HostFileKind::kRegular && ClassifyName(text) != NameKind::kOther
+             ? ArgumentKind::kPlayable
+             : ArgumentKind::kNotPlayable;
 }
 
 bool TakeFoldersFromCommandLine(const char* argument, char* argument_text) {
