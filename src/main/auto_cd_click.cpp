@@ -3,11 +3,11 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "catalogue/auto_cd.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
 #include "decoder/vbmp3.h"
 #include "dsel/form_drive_sel.h"
-#include "main/auto_cd.h"
 #include "main/main_window.h"
 #include "platform/install_layout.h"
 

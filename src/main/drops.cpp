@@ -8,7 +8,7 @@
 #include <QMimeData>
 #include <string>
 
-#include "main/command_line.h"
+#include "catalogue/start_argument.h"
 #include "main/main_window.h"
 #include "playback/uri_argument.h"
 

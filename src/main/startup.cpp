@@ -4,7 +4,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
-#include "main/command_line.h"
+#include "catalogue/start_argument.h"
 #include "main/main_window.h"
 #include "opt/equalizer_preset.h"
 

@@ -7,9 +7,9 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
+#include "catalogue/track_titles.h"
 #include "main/main_window.h"
 #include "main/time_text.h"
-#include "main/track_titles.h"
 
 namespace veldan {
 

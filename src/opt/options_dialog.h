@@ -2,8 +2,9 @@
 // lists), re-reading the lists after a medium change, the ten-band equalizer with its preset file,
 // and trial listening of the current track with the edited equalizer.
 //
-// One instance, Form_option, created at start-up after the main window and shown modally from
-// it; it stays alive, hidden, between showings, and its lists keep their state. The modal result
+// One instance, Form_option, built as a child of the main window when the program first needs it
+// (TForm_main::EnsureDialog) and shown modally from it; it stays alive, hidden, between showings,
+// and its lists keep their state. The modal result
 // is kModalOk or kModalCancel (also for Escape and the close box). Every close passes
 // FormCloseQuery, which refuses while trial listening runs. A close asked for while the dialog
 // waits for a disc ends that wait, and the dialog closes once the wait has returned.

@@ -86,4 +86,11 @@ bool WriteFileWhole(const std::string& host_path, std::string_view contents) {
   return ok;
 }
 
+HostFileKind HostFileKindOf(const char* host_path) {
+  struct stat st;
+  if (::stat(host_path, &st) != 0) return HostFileKind::kNone;
+  if (S_ISDIR(st.st_mode)) return HostFileKind::kFolder;
+  return S_ISREG(st.st_mode) ? HostFileKind::kRegular : HostFileKind::kOther;
+}
+
 }  // namespace veldan

@@ -1,4 +1,5 @@
-// Opening files to read without ever blocking, and writing files whole or not at all.
+// Opening files to read without ever blocking, writing files whole or not at all, and what a
+// path names.
 //
 // A path may name a named pipe, a device or a socket: opening a pipe for reading waits until a
 // writer appears, so every track and list is opened non-blocking and accepted only when it is a
@@ -27,5 +28,10 @@ std::FILE* OpenRegularFileStream(const std::string& host_path);
 // file replaced keeps its permission bits. Anything but a regular file at the target (a pipe, a
 // device, a folder) is never replaced: false.
 bool WriteFileWhole(const std::string& host_path, std::string_view contents);
+
+// What host_path names, a link followed to its target: nothing that can be reached, a folder, a
+// regular file, or something else (a device, a pipe, a socket). Relative to the current folder.
+enum class HostFileKind { kNone, kFolder, kRegular, kOther };
+HostFileKind HostFileKindOf(const char* host_path);
 
 }  // namespace veldan

@@ -112,5 +112,22 @@ TEST_F(FileAccessTest, AFailedWriteLeavesTheOldFileAndNoTemporary) {
   EXPECT_EQ(Files(), 1u);
 }
 
+// Links count as what they point to; a link to nothing names nothing.
+TEST_F(FileAccessTest, KindOfWhatAPathNames) {
+  std::ofstream(dir_ / "track.mp3") << "data";
+  ASSERT_EQ(mkfifo(Path("pipe.mp3").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "folder");
+  fs::create_symlink(dir_ / "folder", dir_ / "to_folder");
+  fs::create_symlink(dir_ / "gone", dir_ / "dangling");
+  EXPECT_EQ(HostFileKindOf(Path("track.mp3").c_str()), HostFileKind::kRegular);
+  EXPECT_EQ(HostFileKindOf(Path("folder").c_str()), HostFileKind::kFolder);
+  EXPECT_EQ(HostFileKindOf(Path("to_folder").c_str()), HostFileKind::kFolder);
+  EXPECT_EQ(HostFileKindOf(Path("pipe.mp3").c_str()), HostFileKind::kOther);
+  EXPECT_EQ(HostFileKindOf("/dev/null"), HostFileKind::kOther);
+  EXPECT_EQ(HostFileKindOf(Path("dangling").c_str()), HostFileKind::kNone);
+  EXPECT_EQ(HostFileKindOf(Path("missing").c_str()), HostFileKind::kNone);
+  EXPECT_EQ(HostFileKindOf(""), HostFileKind::kNone);
+}
+
 }  // namespace
 }  // namespace veldan

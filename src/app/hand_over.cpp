@@ -1,4 +1,4 @@
-#include "main/hand_over.h"
+#include "app/hand_over.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,8 +12,8 @@
 #include <climits>
 #include <string>
 
+#include "app/mpris.h"
 #include "catalogue/program_state.h"
-#include "main/mpris.h"
 #include "platform/paths.h"
 
 namespace veldan {

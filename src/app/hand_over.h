@@ -3,7 +3,7 @@
 // plays at the same time. The running player takes the path through its remote control's
 // OpenUri, which plays it as the command line would.
 //
-// User-interface thread only, before the main window is built.
+// User-interface thread only, before the main window's start-up work (FormCreate).
 #pragma once
 
 #include <QString>

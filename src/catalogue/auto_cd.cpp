@@ -1,4 +1,4 @@
-#include "main/auto_cd.h"
+#include "catalogue/auto_cd.h"
 
 #include <cstring>
 

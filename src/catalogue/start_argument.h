@@ -1,26 +1,9 @@
-// The command line at start-up: the starting folder and the program folder, and what the one
-// optional argument names (a folder, a track, or a play list whose lines replace the catalogue).
-// User-interface thread only.
+// The argument the program starts with (or is given later, by a drop or a remote): what it names,
+// the starting folder and program folder it gives, and what it does to the first catalogue (a
+// play list's lines replace it; a track becomes the current entry). User-interface thread only.
 #pragma once
 
-#include <cstdio>
-
 namespace veldan {
-
-// Before the window system starts (so they answer without a display): --help (-h) prints the
-// usage and --version (-v) the version to out, and the result is the exit code 0; an unknown
-// option that is none of the window system's own (-platform, -style, ...) prints a message and
-// the usage to err, and the result is 2. Otherwise -1: the program goes on.
-int AnswerInformationOptions(int argc, char** argv, std::FILE* out = stdout,
-                             std::FILE* err = stderr);
-
-// After the application has taken its own options out of argv: an unknown option prints a
-// message and the usage to err and returns the exit code 2. Otherwise returns -1 with *argument
-// set to the first path given (argv's bytes as they are; null without one); further paths, as a
-// desktop entry hands several files over, are ignored. A path that names nothing the program can
-// find (mapped as TakeFoldersFromCommandLine maps it, letter case ignored as the listing
-// ignores it) gets a one-line note on err; the program then starts from it as from any other.
-int ReadStartingArgument(int argc, char** argv, const char** argument, std::FILE* err = stderr);
 
 // What an argument (a host path, absolute or relative, or a program path) names for the player.
 enum class ArgumentKind {
@@ -31,10 +14,6 @@ enum class ArgumentKind {
   kNotPlayable,  // exists, but is neither: a device, a pipe, a file of another kind
 };
 ArgumentKind ExamineArgument(const char* argument);
-
-// True when the command line asks to hand the path over to a player already running on the
-// desktop (--hand-over) rather than to start a player of its own.
-bool HandOverRequested(int argc, char** argv);
 
 // Sets g_state.starting_folder and g_state.program_folder from the argument (null when there is
 // none) and the program's own file, and keeps the argument's program text in argument_text

@@ -1,4 +1,4 @@
-#include "main/mpris.h"
+#include "app/mpris.h"
 
 #include <sys/stat.h>
 
@@ -22,10 +22,9 @@
 
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
-#include "main/command_line.h"
-#include "main/hand_over.h"
+#include "catalogue/start_argument.h"
+#include "catalogue/track_titles.h"
 #include "main/main_window.h"
-#include "main/track_titles.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 #include "playback/uri_argument.h"

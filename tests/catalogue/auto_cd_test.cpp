@@ -1,6 +1,6 @@
 // Media discovery over drive tables made of temporary folders: a CD-ROM drive "holds a disc"
 // while its folder exists.
-#include "main/auto_cd.h"
+#include "catalogue/auto_cd.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "catalogue/program_state.h"
-#include "support/recording_window.h"
 #include "platform/drives.h"
+#include "support/recording_window.h"
 
 namespace veldan {
 namespace {

@@ -1,4 +1,4 @@
-#include "main/font_warm_up.h"
+#include "app/font_warm_up.h"
 
 #include <fontconfig/fontconfig.h>
 

@@ -1,7 +1,7 @@
 // A second start handing its argument to the player that runs: the player here is the real main
 // window over the fake decoder with its remote control on a private bus, and the hand-over runs
 // on a connection of its own, as the second process would.
-#include "main/hand_over.h"
+#include "app/hand_over.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,8 +19,8 @@
 #include <functional>
 #include <thread>
 
+#include "app/mpris.h"
 #include "main/main_window_fixture.h"
-#include "main/mpris.h"
 #include "platform/paths.h"
 #include "support/private_bus.h"
 #include "support/wait_for.h"

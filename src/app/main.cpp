@@ -8,12 +8,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/command_line.h"
+#include "app/font_warm_up.h"
+#include "app/hand_over.h"
+#include "app/mpris.h"
 #include "catalogue/program_state.h"
-#include "main/command_line.h"
-#include "main/font_warm_up.h"
-#include "main/hand_over.h"
 #include "main/main_window.h"
-#include "main/mpris.h"
 #include "platform/udisks_client.h"
 #include "ui/program_icon.h"
 

@@ -1,4 +1,4 @@
-#include "main/track_titles.h"
+#include "catalogue/track_titles.h"
 
 #include <cstring>
 

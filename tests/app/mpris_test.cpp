@@ -1,7 +1,7 @@
 // The remote control over a private session bus: a client on its own connection calls every
 // method against the real main window over the fake decoder, reads the properties and listens
 // to the signals, as a desktop's media keys or sound menu would.
-#include "main/mpris.h"
+#include "app/mpris.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
