@@ -26,12 +26,6 @@ std::string_view BoundedText(const char* text, size_t capacity) {
   return std::string_view(text, strnlen(text, capacity - 1));
 }
 
-char DriveLetterOf(const char* path) {
-  char c = path[0];
-  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-  return c >= 'A' && c <= 'Z' && path[1] == ':' ? c : '\0';
-}
-
 }  // namespace
 
 void TForm_main::SetTimeLabel(QLabel* label, int32_t seconds) {

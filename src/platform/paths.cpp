@@ -12,13 +12,13 @@
 #include "platform/sjis.h"
 
 namespace veldan {
-namespace {
 
 char DriveLetterOf(const char* text) {
-  char c = text[0];
-  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-  return (c >= 'A' && c <= 'Z' && text[1] == ':') ? c : 0;
+  const char c = sjis::FoldAscii(text[0]);
+  return (c >= 'A' && c <= 'Z' && text[1] == ':') ? c : '\0';
 }
+
+namespace {
 
 // Appends one program-text component to a host path, resolving "." and ".." as the Windows file
 // functions do; ".." never climbs above floor (the length of the drive's root).

@@ -66,6 +66,8 @@ TEST_F(PathsTest, HostToProgram) {
 TEST_F(PathsTest, ProgramToHost) {
   const std::string cd = tree_.Path("cd");
   EXPECT_EQ(Host("Q:\\"), cd);
+  EXPECT_EQ(Host(DriveRoot('Q').c_str()), cd);
+  EXPECT_EQ(Host(DriveRoot('r').c_str()), cd + "/sub");
   EXPECT_EQ(Host("Q:"), cd);
   EXPECT_EQ(Host("Q:\\Music\\a.mp3"), cd + "/Music/a.mp3");
   EXPECT_EQ(Host("q:/Music/a.mp3"), cd + "/Music/a.mp3");
