@@ -12,7 +12,7 @@
 #include "catalogue/list_line_path.h"
 #include "catalogue/program_state.h"
 #include "support/recording_window.h"
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -30,7 +30,7 @@ class CommandLineTest : public ::testing::Test {
   std::string Entry(int i) const { return g_state.catalogue.entries[i]; }
 
   RecordingWindow window_;
-  TempTree tree_;
+  test::TempDrive tree_;
   char argument_text_[kTextSize];
 };
 
@@ -222,7 +222,7 @@ TEST_F(CommandLineTest, TheFirstPathDecidesAndTheOthersAreIgnored) {
 // Found as start-up finds it: host or drive-letter paths, names in any letter case; a CD drive
 // without a disc is waited for, not reported.
 TEST(CommandLinePaths, OnlyAPathThatNamesNothingGetsANote) {
-  TempTree tree('T', "M=cdrom:/nonexistent/veldan-cd");
+  test::TempDrive tree('T', "M=cdrom:/nonexistent/veldan-cd");
   tree.WriteFile("Songs/b.mp3");
   tree.WriteFile("Lists/Party.m3u", "T:\\Songs\\b.mp3\r\n");
   const std::string found[] = {tree.root() + "/Songs",

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/host_path.h"
-#include "temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -19,12 +19,12 @@ using test::TempTree;
 class PathsTest : public testing::Test {
  protected:
   PathsTest() : env_("Q=cdrom:" + tree_.Path("cd") + ";R=fixed:" + tree_.Path("cd/sub")) {
-    tree_.Dir("cd");
-    tree_.Dir("cd/sub");
-    tree_.Dir("cd/Music");
-    tree_.Dir("cd/表");
-    tree_.File("cd/Music/a.mp3");
-    tree_.Dir("cd/Björk");
+    tree_.MakeFolder("cd");
+    tree_.MakeFolder("cd/sub");
+    tree_.MakeFolder("cd/Music");
+    tree_.MakeFolder("cd/表");
+    tree_.WriteFile("cd/Music/a.mp3");
+    tree_.MakeFolder("cd/Björk");
   }
   std::string Program(const std::string& host) {
     char out[512];
