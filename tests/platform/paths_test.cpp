@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/host_path.h"
@@ -123,6 +124,25 @@ TEST_F(PathsTest, CurrentFolderAndOwnFile) {
   const std::string own = out;
   EXPECT_EQ(own.rfind("C:\\", 0), 0u);
   EXPECT_EQ(own.substr(own.size() - 14), "\\platform_test");
+}
+
+TEST(DriveText, LetterOfAPathInEitherCase) {
+  EXPECT_EQ(DriveLetterOf("e:\\Music"), 'E');
+  EXPECT_EQ(DriveLetterOf("Z:"), 'Z');
+  EXPECT_EQ(DriveLetterOf("C"), '\0');  // no colon
+  EXPECT_EQ(DriveLetterOf(""), '\0');   // the colon is not read past the terminator
+  EXPECT_EQ(DriveLetterOf("1:\\"), '\0');
+  EXPECT_EQ(DriveLetterOf("\\\\x"), '\0');
+  EXPECT_EQ(DriveLetterOf("\xE0:"), '\0');      // a lead byte, not a letter
+  EXPECT_EQ(DriveLetterOf("\x82\x60:"), '\0');  // full-width A
+}
+
+TEST(DriveText, RootOfALetter) {
+  static constexpr DriveRoot kRoot('Q');
+  EXPECT_STREQ(kRoot.c_str(), "Q:\\");
+  EXPECT_EQ(std::strlen(DriveRoot('d').c_str()), 3u);
+  EXPECT_STREQ(DriveRoot('d').c_str(), "d:\\");  // as given: the callers fold where they must
+  EXPECT_EQ(DriveLetterOf(DriveRoot('d').c_str()), 'D');
 }
 
 TEST(HostPath, NormalisesLexically) {
