@@ -13,34 +13,16 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-#ifdef VELDAN_BENCH_SCAN
     {"scan", veldan::bench::RunScan, "scan FOLDER"},
-#endif
-#ifdef VELDAN_BENCH_DECODE
     {"decode", veldan::bench::RunDecode, "decode FILE [--eq]"},
-#endif
-#ifdef VELDAN_BENCH_PLAY
     {"play", veldan::bench::RunPlay, "play FILE SECONDS"},
-#endif
-#ifdef VELDAN_BENCH_SEEK
     {"seek", veldan::bench::RunSeek, "seek FILE [--seeks N]"},
-#endif
-#ifdef VELDAN_BENCH_STARTUP
     {"startup", veldan::bench::RunStartup, "startup TREE [--runs N] [-- PROGRAM ARGS...]"},
-#endif
-#ifdef VELDAN_BENCH_TRACK_CHANGE
     {"track-change", veldan::bench::RunTrackChange, "track-change [TONES] [--runs N]"},
-#endif
-#ifdef VELDAN_BENCH_GAPLESS
     {"gapless", veldan::bench::RunGapless, "gapless PART..."},
-#endif
-#ifdef VELDAN_BENCH_RECONNECT
     {"reconnect", veldan::bench::RunReconnect,
      "reconnect [--server pulseaudio|pipewire] [--runs N]"},
-#endif
-#ifdef VELDAN_BENCH_MICRO
-    {"micro", veldan::bench::RunMicro, "micro [--benchmark_filter=...]"},
-#endif
+    {"micro", veldan::bench::RunMicro, "micro [Google Benchmark flags, e.g. --benchmark_filter=...]"},
     {nullptr, nullptr, nullptr},
 };
 

@@ -3,9 +3,7 @@
 # entry, the AppStream metainfo, the manual page and the icon where desktops and man look for them.
 include(GNUInstallDirs)
 
-if(TARGET veldan)
-  install(TARGETS veldan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+install(TARGETS veldan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/data/veldan.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/data/io.github.veldan.veldan.metainfo.xml

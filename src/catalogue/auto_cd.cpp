@@ -7,6 +7,7 @@
 #include "catalogue/program_state.h"
 #include "platform/drives.h"
 #include "platform/name_codec.h"
+#include "platform/paths.h"
 
 namespace veldan {
 namespace {
@@ -76,11 +77,11 @@ bool FindReadyDrives(AutoCdWindow& window, char* chosen) {
 bool DiscoverMedia(bool prompt_allowed, AutoCdWindow& window) {
   char letter = 0;
   if (!FindReadyDrives(window, &letter)) return false;
-  const char root[] = {letter, ':', '\\', '\0'};
-  if (ProbeDrive(root, false)) return true;
+  const DriveRoot root(letter);
+  if (ProbeDrive(root.c_str(), false)) return true;
   if (!prompt_allowed) return false;
-  if (!window.AskForMedium(root)) return false;
-  return ProbeDrive(root, true);
+  if (!window.AskForMedium(root.c_str())) return false;
+  return ProbeDrive(root.c_str(), true);
 }
 
 }  // namespace veldan

@@ -8,9 +8,6 @@
 
 namespace veldan {
 
-// True for 0x81-0x84, 0x87-0x9F and 0xE0-0xFF: the byte opens a two-byte character.
-bool IsLeadByte(unsigned char byte);
-
 // Replaces the path in its 512-byte buffer by its sort key.
 void MakeSortKey(char* path);
 

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "platform/colours.h"
+
 namespace veldan {
 
 class CatalogueWindow {
@@ -14,7 +16,7 @@ class CatalogueWindow {
   virtual ~CatalogueWindow() = default;
   // Turns the status-poll timer off or on.
   virtual void SetPollTimerRunning(bool running) = 0;
-  // Sets the status label's text and font colour (0xRRGGBB).
+  // Sets the status label's text and font colour (0xRRGGBB, one of platform/colours.h).
   virtual void SetStatus(const char* text, uint32_t rgb) = 0;
   // Lets pending window messages run once.
   virtual void PumpMessages() = 0;
@@ -32,14 +34,5 @@ inline constexpr int kSearchKeepAliveMs = 100;
 // Installs the main window (null restores the headless default). Returns the one in use.
 void SetCatalogueWindow(CatalogueWindow* window);
 CatalogueWindow& CurrentCatalogueWindow();
-
-inline constexpr uint32_t kColourAqua = 0x00FFFF;
-inline constexpr uint32_t kColourRed = 0xFF0000;
-inline constexpr uint32_t kColourYellow = 0xFFFF00;
-inline constexpr uint32_t kColourLime = 0x00FF00;
-inline constexpr uint32_t kColourMagenta = 0xFF00FF;
-inline constexpr uint32_t kColourGreen = 0x008000;
-inline constexpr uint32_t kColourNavy = 0x000080;
-inline constexpr uint32_t kColourBlack = 0x000000;
 
 }  // namespace veldan

@@ -5,6 +5,7 @@
 #include "catalogue/catalogue_window.h"
 #include "catalogue/program_state.h"
 #include "platform/drives.h"
+#include "platform/paths.h"
 
 namespace veldan {
 
@@ -42,8 +43,7 @@ bool WaitForMedia(const char* path) {
   // A path that does not begin with a drive letter and a colon names no drive that could ever
   // answer; waiting for it would never end.
   if (!IsDriveLetter(path[0]) || path[1] != ':') return false;
-  const char root[4] = {path[0], ':', '\\', '\0'};
-  return WaitUntilMediaPresent(root);
+  return WaitUntilMediaPresent(DriveRoot(path[0]).c_str());
 }
 
 }  // namespace veldan

@@ -4,6 +4,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/path_text.h"
 #include "catalogue/program_state.h"
+#include "platform/sjis.h"
 
 namespace veldan {
 
@@ -16,7 +17,7 @@ constexpr char kSeparator = '\\';
 int LastSeparator(const char* path) {
   int last = -1;
   for (int i = 0; path[i] != '\0'; ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(path[i]))) {
+    if (sjis::IsLead(static_cast<unsigned char>(path[i]))) {
       if (path[i + 1] == '\0') break;
       ++i;
     } else if (path[i] == kSeparator) {
@@ -27,10 +28,6 @@ int LastSeparator(const char* path) {
 }
 
 }  // namespace
-
-bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x84) || (byte >= 0x87 && byte <= 0x9F) || byte >= 0xE0;
-}
 
 void CutToParentFolder(char* path) {
   int last = LastSeparator(path);

@@ -3,6 +3,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
+#include "platform/sjis.h"
 
 namespace veldan {
 
@@ -16,7 +17,7 @@ void MakeSortKey(char* path) {
   // The key is never longer than the path, so a path of at most 511 bytes fills at most 511.
   while (i < kTextSize - 1 && in[i] != '\0') {
     unsigned char byte = in[i];
-    if (IsLeadByte(byte) && i + 1 < kTextSize - 1 && in[i + 1] != '\0') {
+    if (sjis::IsLead(byte) && i + 1 < kTextSize - 1 && in[i + 1] != '\0') {
       unsigned char trail = in[i + 1];
       unsigned code = byte * 256u + trail;
       if (code >= 0x824F && code <= 0x8258) {  // full-width digits
@@ -32,12 +33,8 @@ void MakeSortKey(char* path) {
       i += 2;
       continue;
     }
-    if (byte >= 'a' && byte <= 'z') {
-      key[out++] = static_cast<unsigned char>(byte - 0x20);
-    } else {
-      if (byte == '\\') ++depth;
-      key[out++] = byte;
-    }
+    if (byte == '\\') ++depth;
+    key[out++] = static_cast<unsigned char>(sjis::FoldAscii(static_cast<char>(byte)));
     ++i;
   }
   if (out > 0) key[0] = depth;

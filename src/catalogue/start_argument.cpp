@@ -25,8 +25,8 @@ namespace {
 bool ArgumentFound(const char* argument) {
   char text[kTextSize];
   if (!ArgumentToProgramPath(argument, text, sizeof text)) return false;
-  const char root[] = {text[0], ':', '\\', '\0'};
-  if (!MediaPresent(root)) return DriveKindOf(root) == DriveKind::kCdRom;
+  const DriveRoot root(text[0]);
+  if (!MediaPresent(root.c_str())) return DriveKindOf(root.c_str()) == DriveKind::kCdRom;
   std::size_t length = std::strlen(text);
   if (length > 0 && text[length - 1] == '\\') text[--length] = '\0';
   if (length <= 2) return true;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "catalogue/catalogue.h"
+#include "platform/sjis.h"
 
 namespace veldan {
 
@@ -15,7 +16,7 @@ void SplitTrackPath(const char* path, TrackPathParts* parts) {
   bool any_separator = false;
   for (size_t i = 0; i < length; ++i) {
     const auto byte = static_cast<unsigned char>(path[i]);
-    if (IsLeadByte(byte)) {
+    if (sjis::IsLead(byte)) {
       if (i + 1 < length) ++i;
       continue;
     }

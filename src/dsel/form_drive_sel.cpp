@@ -11,6 +11,7 @@
 #include "catalogue/program_state.h"
 #include "platform/drives.h"
 #include "platform/name_codec.h"
+#include "platform/paths.h"
 #include "ui/button_pictures.h"
 #include "ui/design_font.h"
 
@@ -108,10 +109,10 @@ void TForm_drive_sel::FillDriveButtons() {
   }
   if (count > kButtonCount) count = kButtonCount;
   for (int i = 0; i < count; ++i) {
-    const char root[4] = {g_state.ready_drives[i], ':', '\\', '\0'};
+    const DriveRoot root(g_state.ready_drives[i]);
     char volume_name[kVolumeNameSize];
-    if (!VolumeLabel(root, volume_name, sizeof volume_name)) volume_name[0] = '\0';
-    std::string caption(root);
+    if (!VolumeLabel(root.c_str(), volume_name, sizeof volume_name)) volume_name[0] = '\0';
+    std::string caption(root.c_str());
     caption += '(';
     caption += std::string_view(volume_name, strnlen(volume_name, sizeof volume_name));
     caption += ')';

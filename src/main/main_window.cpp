@@ -15,6 +15,7 @@
 
 #include "catalogue/program_state.h"
 #include "main/seek_bar.h"
+#include "platform/colours.h"
 #include "platform/name_codec.h"
 #include "ui/bevel_panel.h"
 #include "ui/button_pictures.h"
@@ -28,12 +29,12 @@ TForm_main* Form_main = nullptr;
 
 namespace {
 
-const QColor kFace(192, 192, 192);
-const QColor kBlack(0, 0, 0);
-const QColor kAqua(0, 255, 255);
-const QColor kRed(255, 0, 0);
-const QColor kLime(0, 255, 0);
-const QColor kNavy(0, 0, 128);
+const QColor kFace(kColourSilver);
+const QColor kBlack(kColourBlack);
+const QColor kAqua(kColourAqua);
+const QColor kRed(kColourRed);
+const QColor kLime(kColourLime);
+const QColor kNavy(kColourNavy);
 
 void SetTextColour(QWidget* widget, const QColor& colour) {
   QPalette palette = widget->palette();

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "platform/colours.h"
+
 namespace veldan {
 
 void PaintSeekBar(QImage* canvas, int32_t position, int32_t length) {
@@ -18,9 +20,8 @@ void PaintSeekBar(QImage* canvas, int32_t position, int32_t length) {
   // A position past the length (an estimated length) would draw past the bar's end; the loop
   // stops at the edge instead of counting strokes that can't be seen.
   const int64_t reach = int64_t{width - 6} * position / length;
-  const QColor aqua(0, 255, 255);
   for (int i = 0; i < reach && i + 3 < width; i += 3) {
-    p.fillRect(i + 3, 2, 1, height - 5, aqua);
+    p.fillRect(i + 3, 2, 1, height - 5, QColor(kColourAqua));
   }
 }
 

@@ -20,8 +20,10 @@
 #include "opt/equalizer_bar_accessible.h"
 #include "opt/equalizer_preset.h"
 #include "opt/equalizer_setting.h"
+#include "platform/colours.h"
 #include "platform/drives.h"
 #include "platform/name_codec.h"
+#include "platform/paths.h"
 #include "ui/design_font.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
@@ -38,10 +40,6 @@ const char kWaitingCaption[] = "メディア認識待機中";
 const char kListenCaption[] = "試聴";
 const char kStopCaption[] = "停止";
 const char kStopFirstMessage[] = "試聴を停止してから閉じてください";
-
-const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 128, 0);
-const QColor kBlack(0, 0, 0);
 
 // How long one pass of a media wait may sleep waiting for window messages before it probes the
 // drive again.
@@ -69,7 +67,7 @@ QLabel* MakeNote(const char* text, QWidget* parent, int left, int top) {
   QFont font = label->font();
   font.setPixelSize(11);
   label->setFont(font);
-  SetTextColour(label, kRed);
+  SetTextColour(label, QColor(kColourRed));
   label->move(left, top);
   label->adjustSize();
   return label;
@@ -194,7 +192,7 @@ void TForm_option::CreateEqualizerControls() {
   Label6->setFont(small);
   Label6->move(8, 144);
   Label6->adjustSize();
-  SetTextColour(Label6, kBlack);
+  SetTextColour(Label6, QColor(kColourBlack));
 
   Button_eq_reset = MakeButton("標準に戻す", "０ｄｂに戻します", GroupBox2, QRect(8, 160, 65, 25));
   connect(Button_eq_reset, &QPushButton::clicked, this, &TForm_option::Button_eq_resetClick);
@@ -297,11 +295,11 @@ bool TForm_option::WaitForSourceMedia() {
   wake.start(kMediaProbeMs);
   bool present = false;
   while (!g_state.wait_abort && !g_state.closing && !wait_cancelled_) {
-    const char root[4] = {DriveComboBox_source->Drive(), ':', '\\', '\0'};
-    present = MediaPresent(root);
+    const DriveRoot root(DriveComboBox_source->Drive());
+    present = MediaPresent(root.c_str());
     // A drive that can't get a medium (a fixed drive whose folder is missing) answers now or
     // never.
-    if (present || !MediumCanArrive(root)) break;
+    if (present || !MediumCanArrive(root.c_str())) break;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     if (alive.isNull()) return false;
   }
@@ -376,7 +374,7 @@ void TForm_option::Button_testClick() {
     Button_test->setText(Text(kListenCaption));
     trial_listening_ = false;
     SetEqualizerEditable(true);
-    SetTextColour(Label6, kBlack);
+    SetTextColour(Label6, QColor(kColourBlack));
     vbmp3_stop();
     vbmp3_close();
     return;
@@ -394,7 +392,7 @@ void TForm_option::Button_testClick() {
   Button_test->setText(Text(kStopCaption));
   trial_listening_ = true;
   SetEqualizerEditable(false);
-  SetTextColour(Label6, kGreen);
+  SetTextColour(Label6, QColor(kColourGreen));
   vbmp3_setEqualizer(g_state.edited_equalizer);
   vbmp3_play();
 }

@@ -1,6 +1,7 @@
 #include "platform/drive_config.h"
 
 #include "platform/host_path.h"
+#include "platform/sjis.h"
 
 namespace veldan {
 namespace {
@@ -27,8 +28,7 @@ bool ParseEntry(std::string_view entry, DriveConfigEntry* out) {
   while (!entry.empty() && is_space(entry.front())) entry.remove_prefix(1);
   while (!entry.empty() && is_space(entry.back())) entry.remove_suffix(1);
   if (entry.size() < 4 || entry[1] != '=') return false;
-  char letter = entry[0];
-  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 0x20);
+  const char letter = sjis::FoldAscii(entry[0]);
   if (letter < 'A' || letter > 'Z') return false;
   const std::string_view rest = entry.substr(2);
   const std::size_t kind_end = rest.find(':');

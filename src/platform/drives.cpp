@@ -111,7 +111,7 @@ class Table {
   }
 
   Drive* Find(char letter) {
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 0x20);
+    letter = sjis::FoldAscii(letter);
     if (letter < 'A' || letter > 'Z') return nullptr;
     EnsureLoaded();
     Drive& d = drives_[letter - 'A'];
@@ -284,8 +284,7 @@ Table& GetTable() {
 char RootLetter(const char* root) {
   if (root == nullptr || root[0] == '\0' || root[1] != ':') return 0;
   if (root[2] != '\0' && !(sjis::IsSeparator(root[2]) && root[3] == '\0')) return 0;
-  char letter = root[0];
-  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 0x20);
+  const char letter = sjis::FoldAscii(root[0]);
   return letter >= 'A' && letter <= 'Z' ? letter : 0;
 }
 

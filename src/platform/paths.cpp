@@ -14,9 +14,8 @@
 namespace veldan {
 
 char DriveLetterOf(const char* text) {
-  char c = text[0];
-  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-  return (c >= 'A' && c <= 'Z' && text[1] == ':') ? c : 0;
+  const char c = sjis::FoldAscii(text[0]);
+  return (c >= 'A' && c <= 'Z' && text[1] == ':') ? c : '\0';
 }
 
 namespace {

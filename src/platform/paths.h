@@ -13,8 +13,18 @@
 
 namespace veldan {
 
-// The drive letter, upper-cased, that a program path begins with ("e:\x" gives 'E'); 0 when the
-// text does not begin with a letter and ':'.
+// The root of a drive as program text (X:\ and its terminator), built from its letter as given.
+class DriveRoot {
+ public:
+  explicit constexpr DriveRoot(char letter) : text_{letter, ':', '\\', '\0'} {}
+  constexpr const char* c_str() const { return text_; }
+
+ private:
+  char text_[4];
+};
+
+// The upper-case drive letter that text begins with ("e:..." gives 'E'), or '\0' when text does
+// not begin with a letter and a colon.
 char DriveLetterOf(const char* text);
 
 // False when the program text would not fit out_size bytes (out is then empty).

@@ -1,9 +1,11 @@
-// Shift-JIS character stepping shared by the codec, the path mapping and the wildcard matcher.
+// Shift-JIS character stepping and the ASCII letter fold, the one copy for the codec, the path
+// mapping, the wildcard matcher, the catalogue's path rules and sort keys, and the drive letters.
 //
-// The program decides what a two-byte character is by its lead byte alone (0x81-0x84, 0x87-0x9F,
-// 0xE0-0xFF); the platform layer must see the same characters, or a cut the program makes would
-// fall inside one of ours. The one refinement here: a lead byte pairs only with a byte that CP932
-// allows as a trail (0x40-0x7E, 0x80-0xFC), so '/' and the terminating zero always stand alone.
+// The program decides what a two-byte character is by its lead byte alone (IsLead: 0x81-0x84,
+// 0x87-0x9F, 0xE0-0xFF); the platform layer must see the same characters, or a cut the program
+// makes would fall inside one of ours. The one refinement of CharLength: a lead byte pairs only
+// with a byte that CP932 allows as a trail (0x40-0x7E, 0x80-0xFC), so '/' and the terminating zero
+// always stand alone.
 //
 // Pure functions, any thread.
 #pragma once

@@ -44,11 +44,11 @@ bool PlaybackController::MediumMayHaveChanged() const {
   const TrackCatalogue& catalogue = g_state.catalogue;
   const char letter = DriveLetterOf(g_state.starting_folder);
   if (letter == '\0' || DriveLetterOf(catalogue.entries[catalogue.current]) != letter) return false;
-  const char root[4] = {letter, ':', '\\', '\0'};
-  if (DriveKindOf(root) != DriveKind::kCdRom) return false;
+  const DriveRoot root(letter);
+  if (DriveKindOf(root.c_str()) != DriveKind::kCdRom) return false;
   // A drive whose root is the host's root would rebuild by searching the whole computer.
   std::string host_root;
-  return ProgramPathToHost(root, &host_root) && host_root != "/";
+  return ProgramPathToHost(root.c_str(), &host_root) && host_root != "/";
 }
 
 void PlaybackController::CountFailedOpening() {

@@ -19,6 +19,7 @@
 #include "catalogue/list_lines.h"
 #include "catalogue/program_state.h"
 #include "decoder/vbmp3.h"
+#include "platform/colours.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 #include "sel/list_file.h"
@@ -113,7 +114,7 @@ TForm_sel::TForm_sel(QWidget* parent) : QDialog(parent), run_file_dialog_(RunMod
   Label1->setObjectName("Label1");
   Label1->setGeometry(8, 168, 274, 12);
   QPalette red_text = Label1->palette();
-  red_text.setColor(QPalette::WindowText, QColor(255, 0, 0));
+  red_text.setColor(QPalette::WindowText, QColor(kColourRed));
   Label1->setPalette(red_text);
 
   Button_save = new QPushButton(QString::fromUtf8("ファイル名のリストを保存"), this);

@@ -2,11 +2,13 @@
 
 #include <QPainter>
 
+#include "platform/colours.h"
+
 namespace veldan {
 namespace {
 
-const QColor kHighlight(255, 255, 255);
-const QColor kShadow(128, 128, 128);
+const QColor kHighlight(kColourWhite);
+const QColor kShadow(kColourGray);
 
 // Draws one bevel ring inside rect and returns the rect inside it. A raised bevel is lit from the
 // upper left, a lowered one from the lower right.

@@ -5,23 +5,11 @@
 #include <QPixmap>
 #include <algorithm>
 
+#include "platform/colours.h"
 #include "ui/drawn_icon.h"
 
 namespace veldan {
 namespace {
-
-// The colours of the 16-colour palette that the pictures use.
-const QColor kBlack(0, 0, 0);
-const QColor kNavy(0, 0, 128);
-const QColor kTeal(0, 128, 128);
-const QColor kOlive(128, 128, 0);
-const QColor kGray(128, 128, 128);
-const QColor kSilver(192, 192, 192);
-const QColor kAqua(0, 255, 255);
-const QColor kYellow(255, 255, 0);
-const QColor kWhite(255, 255, 255);
-const QColor kBlue(0, 0, 255);
-const QColor kFuchsia(255, 0, 255);
 
 // Triangles are drawn row by row so that they stay crisp pixel art at this size: a triangle of
 // height h has its base on column base_x and grows towards its tip by one column every row up to
@@ -49,16 +37,16 @@ void DrawDisc(QPainter& p) {
   p.setRenderHint(QPainter::Antialiasing, false);
   p.translate(8, 7);
   p.rotate(-30);
-  p.setPen(kGray);
-  p.setBrush(kSilver);
+  p.setPen(QColor(kColourGray));
+  p.setBrush(QColor(kColourSilver));
   p.drawEllipse(QPoint(0, 0), 7, 5);
   p.setPen(Qt::NoPen);
-  p.setBrush(kAqua);
+  p.setBrush(QColor(kColourAqua));
   p.drawPie(QRect(-6, -4, 12, 8), 30 * 16, 50 * 16);
-  p.setBrush(kFuchsia);
+  p.setBrush(QColor(kColourMagenta));
   p.drawPie(QRect(-6, -4, 12, 8), 210 * 16, 40 * 16);
-  p.setPen(kGray);
-  p.setBrush(kWhite);
+  p.setPen(QColor(kColourGray));
+  p.setBrush(QColor(kColourWhite));
   p.drawEllipse(QPoint(0, 0), 2, 1);
   p.resetTransform();
 }
@@ -70,8 +58,8 @@ void DrawSteps(QPainter& p) {
   int x = 2;
   for (int i = 0; i < 3; ++i) {
     const int top = 12 - heights[i];
-    p.fillRect(x, top, widths[i], heights[i], i == 2 ? kBlue : kTeal);
-    p.setPen(kBlack);
+    p.fillRect(x, top, widths[i], heights[i], i == 2 ? QColor(kColourBlue) : QColor(kColourTeal));
+    p.setPen(QColor(kColourBlack));
     p.setBrush(Qt::NoBrush);
     p.drawRect(x, top, widths[i] - 1, heights[i] - 1);
     x += widths[i];
@@ -80,12 +68,12 @@ void DrawSteps(QPainter& p) {
 
 void DrawFolder(QPainter& p) {
   // A closed folder: the tab on the upper left, the body below it.
-  p.setPen(kBlack);
-  p.setBrush(kOlive);
+  p.setPen(QColor(kColourBlack));
+  p.setBrush(QColor(kColourOlive));
   p.drawRect(1, 2, 5, 2);
-  p.setBrush(kYellow);
+  p.setBrush(QColor(kColourYellow));
   p.drawRect(1, 4, 13, 8);
-  p.setPen(kWhite);
+  p.setPen(QColor(kColourWhite));
   p.drawLine(2, 5, 13, 5);
 }
 
@@ -104,32 +92,32 @@ QIcon ButtonPictureIcon(ButtonPicture picture) {
 void PaintButtonPicture(QPainter& p, ButtonPicture picture) {
   switch (picture) {
     case ButtonPicture::kPreAlbum:
-      Bar(p, 2, 2, kNavy);
-      LeftTriangle(p, 8, 2, 10, kNavy);
-      LeftTriangle(p, 13, 2, 10, kNavy);
+      Bar(p, 2, 2, QColor(kColourNavy));
+      LeftTriangle(p, 8, 2, 10, QColor(kColourNavy));
+      LeftTriangle(p, 13, 2, 10, QColor(kColourNavy));
       break;
     case ButtonPicture::kPreFile:
-      Bar(p, 4, 2, kNavy);
-      LeftTriangle(p, 10, 2, 10, kNavy);
+      Bar(p, 4, 2, QColor(kColourNavy));
+      LeftTriangle(p, 10, 2, 10, QColor(kColourNavy));
       break;
     case ButtonPicture::kStop:
-      p.fillRect(4, 3, 8, 8, kNavy);
+      p.fillRect(4, 3, 8, 8, QColor(kColourNavy));
       break;
     case ButtonPicture::kPause:
-      Bar(p, 4, 3, kNavy);
-      Bar(p, 9, 3, kNavy);
+      Bar(p, 4, 3, QColor(kColourNavy));
+      Bar(p, 9, 3, QColor(kColourNavy));
       break;
     case ButtonPicture::kPlay:
-      RightTriangle(p, 5, 1, 12, kNavy);
+      RightTriangle(p, 5, 1, 12, QColor(kColourNavy));
       break;
     case ButtonPicture::kNextFile:
-      RightTriangle(p, 5, 2, 10, kNavy);
-      Bar(p, 10, 2, kNavy);
+      RightTriangle(p, 5, 2, 10, QColor(kColourNavy));
+      Bar(p, 10, 2, QColor(kColourNavy));
       break;
     case ButtonPicture::kNextAlbum:
-      RightTriangle(p, 2, 2, 10, kNavy);
-      RightTriangle(p, 7, 2, 10, kNavy);
-      Bar(p, 12, 2, kNavy);
+      RightTriangle(p, 2, 2, 10, QColor(kColourNavy));
+      RightTriangle(p, 7, 2, 10, QColor(kColourNavy));
+      Bar(p, 12, 2, QColor(kColourNavy));
       break;
     case ButtonPicture::kAutoCd:
       DrawDisc(p);

@@ -2,20 +2,16 @@
 
 #include <QApplication>
 #include <QStyle>
-#include <cctype>
 #include <cstring>
 
 #include "platform/drives.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
+#include "platform/sjis.h"
 
 namespace veldan {
 
 namespace {
-
-char UpperLetter(char letter) {
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-}
 
 QIcon DriveIcon(DriveKind kind) {
   QStyle* style = QApplication::style();
@@ -45,7 +41,7 @@ char DriveList::Drive() const {
 }
 
 bool DriveList::SetDrive(char letter) {
-  const int index = findData(static_cast<int>(UpperLetter(letter)));
+  const int index = findData(static_cast<int>(sjis::FoldAscii(letter)));
   if (index < 0) return false;
   setCurrentIndex(index);
   return true;
@@ -66,7 +62,7 @@ void DriveList::Fill() {
   const int length = ListDriveRoots(roots, sizeof roots);
   if (length > 0 && length < static_cast<int>(sizeof roots)) {
     for (const char* root = roots; *root != '\0'; root += std::strlen(root) + 1) {
-      const char letter = UpperLetter(root[0]);
+      const char letter = sjis::FoldAscii(root[0]);
       QString text = QString(QChar(std::tolower(static_cast<unsigned char>(letter)))) + ':';
       char label[512];
       if (VolumeLabel(root, label, sizeof label)) {

@@ -30,9 +30,8 @@ FileList::FileList(QWidget* parent) : QListWidget(parent) {
 }
 
 void FileList::SetDrive(char letter) {
-  char root[4] = {letter, ':', '\\', '\0'};
   char normal_root[4];
-  if (!NormaliseFolderText(root, normal_root, sizeof normal_root)) return;
+  if (!NormaliseFolderText(DriveRoot(letter).c_str(), normal_root, sizeof normal_root)) return;
   if (folder_[0] == normal_root[0]) return;
   SetFolder(normal_root);
 }

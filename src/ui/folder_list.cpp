@@ -81,9 +81,9 @@ bool FolderList::SetFolder(const char* folder) {
 }
 
 bool FolderList::SetDrive(char letter) {
-  char root[4] = {letter, ':', '\\', '\0'};
   char normal_root[4];
-  if (!NormaliseFolderText(root, normal_root, sizeof normal_root)) return false;
+  if (!NormaliseFolderText(DriveRoot(letter).c_str(), normal_root, sizeof normal_root))
+    return false;
   const char* last = drive_folders_[DriveSlot(normal_root[0])];
   if (last[0] != '\0' && Open(last, true)) return true;
   return Open(normal_root, true);

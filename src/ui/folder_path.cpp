@@ -1,16 +1,16 @@
 #include "ui/folder_path.h"
 
-#include <cctype>
 #include <cstring>
 
-#include "catalogue/catalogue.h"
+#include "platform/paths.h"
+#include "platform/sjis.h"
 
 namespace veldan {
 
 namespace {
 
 bool StartsWithDrive(const char* text) {
-  return std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
+  return DriveLetterOf(text) != '\0';
 }
 
 }  // namespace
@@ -19,7 +19,7 @@ bool EndsWithSeparator(const char* text) {
   bool last_was_separator = false;
   for (const char* p = text; *p != '\0'; ++p) {
     last_was_separator = *p == '\\';
-    if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') ++p;
+    if (sjis::IsLead(static_cast<unsigned char>(*p)) && p[1] != '\0') ++p;
   }
   return last_was_separator;
 }
@@ -35,7 +35,7 @@ bool NormaliseFolderText(const char* folder, char* out, std::size_t out_size) {
   std::memcpy(out, folder, length);
   if (bare_drive) out[length++] = '\\';
   out[length] = '\0';
-  out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
+  out[0] = sjis::FoldAscii(out[0]);
   return true;
 }
 
@@ -54,7 +54,7 @@ int FolderComponentStarts(const char* folder, int* starts, int max) {
     }
     if (at_start && count < max) starts[count++] = i;
     at_start = false;
-    if (IsLeadByte(static_cast<unsigned char>(folder[i])) && folder[i + 1] != '\0') ++i;
+    if (sjis::IsLead(static_cast<unsigned char>(folder[i])) && folder[i + 1] != '\0') ++i;
   }
   return count;
 }

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QShowEvent>
 
+#include "platform/colours.h"
 #include "ui/design_font.h"
 #include "ver/version_picture.h"
 
@@ -65,7 +66,7 @@ TForm_version::TForm_version(QWidget* parent)
 
   Label1 = MakeLabel(Panel1, "Label1", "VELDAN ", QRect(5, 26, 128, 29), 29, true);
   QPalette navy = Label1->palette();
-  navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+  navy.setColor(QPalette::WindowText, QColor(kColourNavy));
   Label1->setPalette(navy);
   Label2 = MakeLabel(Panel1, "Label2", "Plays your MP3 discs", QRect(8, 56, 119, 12), 12);
   Label3 = MakeLabel(Panel1, "Label3", "Ver.1.50 ", QRect(14, 73, 51, 13), 13);

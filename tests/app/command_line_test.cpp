@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -115,7 +115,7 @@ TEST(CommandLineOptions, AnUnknownOptionPrintsTheUsageAndEndsWithTwo) {
 }
 
 TEST(CommandLinePaths, TheFirstPathDecidesAndTheOthersAreIgnored) {
-  TempTree tree;
+  test::TempDrive tree;
   tree.WriteFile("Songs/a.mp3");
   const std::string songs = tree.root() + "/Songs";
   EXPECT_EQ(RunCommandLine({songs, tree.root() + "/gone.mp3", "/elsewhere"}, false).argument,
@@ -132,7 +132,7 @@ TEST(CommandLinePaths, TheFirstPathDecidesAndTheOthersAreIgnored) {
 // Found as start-up finds it: host or drive-letter paths, names in any letter case; a CD drive
 // without a disc is waited for, not reported.
 TEST(CommandLinePaths, OnlyAPathThatNamesNothingGetsANote) {
-  TempTree tree('T', "M=cdrom:/nonexistent/veldan-cd");
+  test::TempDrive tree('T', "M=cdrom:/nonexistent/veldan-cd");
   tree.WriteFile("Songs/b.mp3");
   tree.WriteFile("Lists/Party.m3u", "T:\\Songs\\b.mp3\r\n");
   const std::string found[] = {tree.root() + "/Songs",

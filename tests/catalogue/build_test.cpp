@@ -9,7 +9,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
 #include "support/recording_window.h"
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -25,7 +25,7 @@ const Lines kStatusSequence = {"timer off", "status Searching /" + std::to_strin
                                "timer on",  "pump"};
 
 TEST(BuildCatalogueTest, ShallowerFilesFirstAndTheStatusAroundTheBuild) {
-  TempTree tree;
+  test::TempDrive tree;
   tree.WriteFile("M/b.mp3");
   tree.WriteFile("M/A/a.mp3");
   tree.WriteFile("Other/o.mp3");
@@ -52,7 +52,7 @@ TEST(BuildCatalogueTest, ShallowerFilesFirstAndTheStatusAroundTheBuild) {
 
 TEST(BuildCatalogueTest, AnAbortedWaitStillSearches) {
   const std::string disc = "/tmp/veldan_build_disc_" + std::to_string(::getpid());
-  TempTree tree('T', "M=cdrom:" + disc);
+  test::TempDrive tree('T', "M=cdrom:" + disc);
   ResetProgramState();
   RecordingWindow window;
   // The disc arrives while the wait is being aborted: the search that follows finds it.

@@ -12,7 +12,7 @@
 #include "catalogue/program_state.h"
 #include "catalogue/search.h"
 #include "platform/name_codec.h"
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -42,7 +42,7 @@ std::vector<std::string> Entries() {
 class ListLinePathTest : public ::testing::Test {
  protected:
   ListLinePathTest() { ResetProgramState(); }
-  TempTree tree_;  // T: is the temporary folder
+  test::TempDrive tree_;  // T: is the temporary folder
 };
 
 TEST_F(ListLinePathTest, LinesBecomeFullProgramPaths) {

@@ -10,7 +10,7 @@
 #include "catalogue/program_state.h"
 #include "catalogue/search.h"
 #include "platform/name_codec.h"
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -105,7 +105,7 @@ std::string Utf16(const std::u16string& text, bool little_endian) {
 }
 
 TEST(ListLinesTest, Utf16ListsReadAsTheirUtf8Text) {
-  TempTree tree;
+  test::TempDrive tree;
   tree.WriteFile("Album/01 Jóga.mp3");
   tree.WriteFile("Album/日本.mp3");
   tree.WriteFile("Album/🎵.mp3");
@@ -130,7 +130,7 @@ TEST(ListLinesTest, Utf16ListsReadAsTheirUtf8Text) {
   }
 
   // The search reads them too; an odd last byte and a lone surrogate do no harm.
-  TempTree folder('U');
+  test::TempDrive folder('U');
   folder.WriteFile("a.mp3");
   folder.WriteFile("list.m3u", Utf16(u"a.mp3\r\n\xD800x\r\n\xDC00", true) + "\x01");
   ResetProgramState();
@@ -143,7 +143,7 @@ TEST(ListLinesTest, Utf16ListsReadAsTheirUtf8Text) {
 // A line longer than a slot whose entry fits: a file manager's URI of a deep Japanese name, each
 // character nine bytes of escapes.
 TEST(ListLinesTest, ALongLineNamesItsFileWhenTheEntryFits) {
-  TempTree tree;
+  test::TempDrive tree;
   std::string name;
   std::string escaped;
   for (int i = 0; i < 80; ++i) {
@@ -160,7 +160,7 @@ TEST(ListLinesTest, ALongLineNamesItsFileWhenTheEntryFits) {
 }
 
 TEST(ListLinesTest, ReplaceCatalogueFromListOpensThroughThePathMapping) {
-  TempTree tree;
+  test::TempDrive tree;
   tree.WriteFile("Lists/Party.m3u", "#EXTM3U\r\nT:\\a.mp3\r\nT:\\b.mp3\r\n");
   ResetProgramState();
   g_state.catalogue.current = 1;

@@ -8,7 +8,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
 #include "support/recording_window.h"
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -20,7 +20,7 @@ class MediaWaitTest : public ::testing::Test {
   ~MediaWaitTest() override { std::filesystem::remove(disc_); }
 
   std::string disc_ = "/tmp/veldan_media_wait_" + std::to_string(::getpid());
-  TempTree tree_{'T', "M=cdrom:" + disc_ + ";F=fixed:" + disc_ + ";R=removable:" + disc_};
+  test::TempDrive tree_{'T', "M=cdrom:" + disc_ + ";F=fixed:" + disc_ + ";R=removable:" + disc_};
   RecordingWindow window_;
 };
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "catalogue/program_state.h"
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -103,7 +103,7 @@ TEST(NavigationTest, AlbumsRunCyclicallyButAreNumberedFromTheStart) {
 }
 
 TEST(NavigationTest, FindEntryIndexGoesThroughTheListing) {
-  TempTree tree;
+  test::TempDrive tree;
   tree.WriteFile("Album/Song.mp3");
   tree.WriteFile("Album/cover.jpg");
   SetEntries({"T:\\Album\\other.mp3", "T:\\Album\\Song.mp3", "T:\\Album\\Song.mp3"});

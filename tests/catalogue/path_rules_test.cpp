@@ -10,13 +10,6 @@
 namespace veldan {
 namespace {
 
-TEST(IsLeadByteTest, RangesAndGaps) {
-  for (int b = 0; b < 256; ++b) {
-    bool lead = (b >= 0x81 && b <= 0x84) || (b >= 0x87 && b <= 0x9F) || b >= 0xE0;
-    EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(b)), lead) << b;
-  }
-}
-
 // Each row: path, its parent, and the path with one trailing separator stripped.
 TEST(PathRulesTest, ParentAndTrailingSeparatorNeverSplitACharacter) {
   struct Row {

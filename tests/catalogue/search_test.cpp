@@ -13,7 +13,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/program_state.h"
 #include "support/recording_window.h"
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -70,7 +70,7 @@ class SearchTest : public ::testing::Test {
     std::sort(entries.begin(), entries.end());
     return entries;
   }
-  TempTree tree_;
+  test::TempDrive tree_;
 };
 
 TEST_F(SearchTest, WhatIsFound) {

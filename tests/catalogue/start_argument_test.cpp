@@ -10,7 +10,7 @@
 #include "catalogue/list_line_path.h"
 #include "catalogue/program_state.h"
 #include "support/recording_window.h"
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -28,7 +28,7 @@ class StartArgumentTest : public ::testing::Test {
   std::string Entry(int i) const { return g_state.catalogue.entries[i]; }
 
   RecordingWindow window_;
-  TempTree tree_;
+  test::TempDrive tree_;
   char argument_text_[kTextSize];
 };
 
@@ -106,7 +106,7 @@ TEST(PlayListName, FoldsCaseAndWidth) {
 // Found as start-up finds it (a drive-letter path in any letter case; a CD drive without a
 // disc is waited for), and only what the player takes: folders, tracks and lists.
 TEST(ExamineArgument, TellsWhatThePathNames) {
-  TempTree tree('T', "M=cdrom:/nonexistent/veldan-cd");
+  test::TempDrive tree('T', "M=cdrom:/nonexistent/veldan-cd");
   tree.WriteFile("Songs/b.mp3");
   tree.WriteFile("Songs/notes.txt");
   tree.WriteFile("Lists/Party.m3u", "T:\\Songs\\b.mp3\r\n");
@@ -124,7 +124,7 @@ TEST(ExamineArgument, TellsWhatThePathNames) {
 // A track that exists but whose program text would not fit: nothing is searched or played.
 TEST(ExamineArgument, TooLongPathLeavesTheFoldersOfNoArgument) {
   ResetProgramState();
-  TempTree tree;
+  test::TempDrive tree;
   tree.WriteFile("Songs/a.mp3");
   const std::string deep =
       std::string(200, 'd') + "/" + std::string(200, 'e') + "/" + std::string(120, 'f') + ".mp3";

@@ -16,7 +16,7 @@
 #include "fakes/vbmp3_fake.h"
 #include "platform/paths.h"
 #include "support/small_tmpfs.h"
-#include "ui/temp_drives.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -34,7 +34,7 @@ class EqualizerPresetTest : public testing::Test {
     fake::ResetDecoder();
     drives_.MakeFolder(drives_.Q("prog"));
   }
-  QString PresetFile() const { return drives_.Q("prog/VELDANEQ.DEF"); }
+  QString PresetFile() const { return QString::fromStdString(drives_.Q("prog/VELDANEQ.DEF")); }
   static std::vector<int32_t> Applied() {
     return {g_state.applied_equalizer, g_state.applied_equalizer + kEqualizerBands};
   }
@@ -68,7 +68,7 @@ TEST_F(EqualizerPresetTest, LoadsAsMuchAsTheFileHoldsAndHandsItOver) {
     SCOPED_TRACE(c.name);
     fake::ResetDecoder();
     std::copy(c.before.begin(), c.before.end(), g_state.applied_equalizer);
-    test::TempDrives::MakeFile(PresetFile(), c.bytes);
+    drives_.WriteFile(PresetFile().toStdString(), c.bytes.toStdString());
     LoadEqualizerPreset("Q:\\prog");
     EXPECT_EQ(Applied(), c.after);
     EXPECT_EQ(fake::LastEqualizer(), c.after);  // even an empty file is handed over
@@ -103,7 +103,7 @@ TEST_F(EqualizerPresetTest, APipeNamedLikeThePresetIsNeitherReadNorReplaced) {
 }
 
 TEST_F(EqualizerPresetTest, SavesFortyLittleEndianBytesOverAnyOldFile) {
-  test::TempDrives::MakeFile(PresetFile(), QByteArray(100, '\x55'));
+  drives_.WriteFile(PresetFile().toStdString(), std::string(100, '\x55'));
   const int32_t setting[10] = {120, 0, -120, 15, 5000, 0, 0, 0, 0, -10};
   ASSERT_TRUE(SaveEqualizerPreset("Q:\\prog", setting));
   QByteArray expected(40, '\0');
@@ -126,7 +126,7 @@ TEST_F(EqualizerPresetTest, SavingOnAFullDiskKeepsTheOldPreset) {
   if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
   const QByteArray old(40, '\x11');
   const QString preset = QString::fromStdString(disk.path()) + "/VELDANEQ.DEF";
-  test::TempDrives::MakeFile(preset, old);
+  drives_.WriteFile(preset.toStdString(), old.toStdString());
   disk.Fill();
   char folder[kTextSize];
   ASSERT_TRUE(HostPathToProgram(disk.path(), folder, sizeof folder));
@@ -143,18 +143,20 @@ class InstalledPresetTest : public EqualizerPresetTest {
  protected:
   void SetUp() override {
     EqualizerPresetTest::SetUp();
-    test::TempDrives::MakeFile(drives_.Q("usr/share/veldan/VELDAN.HLP"));
+    drives_.WriteFile(drives_.Q("usr/share/veldan/VELDAN.HLP"));
     drives_.MakeFolder(drives_.Q("usr/bin"));
-    setenv("XDG_CONFIG_HOME", drives_.Q("config").toLocal8Bit().constData(), 1);
+    setenv("XDG_CONFIG_HOME", drives_.Q("config").c_str(), 1);
   }
   void TearDown() override { unsetenv("XDG_CONFIG_HOME"); }
-  QString ConfigPreset() const { return drives_.Q("config/VELDAN/VELDANEQ.DEF"); }
+  QString ConfigPreset() const {
+    return QString::fromStdString(drives_.Q("config/VELDAN/VELDANEQ.DEF"));
+  }
 };
 
 TEST_F(InstalledPresetTest, AReadOnlyInstallSavesToTheConfigFolderAndLoadsItBack) {
   const QByteArray shipped = Bytes({7, 0, 0, 0});
-  test::TempDrives::MakeFile(drives_.Q("usr/bin/VELDANEQ.DEF"), shipped);
-  chmod(drives_.Q("usr/bin").toLocal8Bit().constData(), 0555);
+  drives_.WriteFile(drives_.Q("usr/bin/VELDANEQ.DEF"), shipped.toStdString());
+  chmod(drives_.Q("usr/bin").c_str(), 0555);
 
   // Nothing saved yet: the setting shipped beside the program.
   LoadEqualizerPreset("Q:\\usr\\bin");
@@ -162,9 +164,9 @@ TEST_F(InstalledPresetTest, AReadOnlyInstallSavesToTheConfigFolderAndLoadsItBack
 
   const int32_t setting[10] = {120, 0, -120, 15, 5000, 0, 0, 0, 0, -10};
   ASSERT_TRUE(SaveEqualizerPreset("Q:\\usr\\bin", setting));
-  chmod(drives_.Q("usr/bin").toLocal8Bit().constData(), 0755);
+  chmod(drives_.Q("usr/bin").c_str(), 0755);
   EXPECT_TRUE(QFileInfo::exists(ConfigPreset()));
-  QFile beside(drives_.Q("usr/bin/VELDANEQ.DEF"));
+  QFile beside(QString::fromStdString(drives_.Q("usr/bin/VELDANEQ.DEF")));
   ASSERT_TRUE(beside.open(QIODevice::ReadOnly));
   EXPECT_EQ(beside.readAll(), shipped);
 
@@ -177,14 +179,14 @@ TEST_F(InstalledPresetTest, AWritablePortableFolderKeepsThePresetBesideTheProgra
   const int32_t setting[10] = {30, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   ASSERT_TRUE(SaveEqualizerPreset("Q:\\prog", setting));
   EXPECT_TRUE(QFileInfo::exists(PresetFile()));
-  EXPECT_FALSE(QFileInfo::exists(drives_.Q("config")));
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(drives_.Q("config"))));
 }
 
 TEST_F(InstalledPresetTest, AnUnwritableConfigFolderSavesNothing) {
-  test::TempDrives::MakeFile(drives_.Q("config"));  // a file where the folder would go
+  drives_.WriteFile(drives_.Q("config"));  // a file where the folder would go
   const int32_t setting[10] = {30, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_FALSE(SaveEqualizerPreset("Q:\\usr\\bin", setting));
-  EXPECT_FALSE(QFileInfo::exists(drives_.Q("usr/bin/VELDANEQ.DEF")));
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(drives_.Q("usr/bin/VELDANEQ.DEF"))));
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include "main/main_window.h"
 #include "opt/dialog_driver.h"
 #include "opt/options_dialog.h"
+#include "support/temp_drives.h"
 #include "ui/folder_list.h"
-#include "ui/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -20,8 +20,8 @@ TEST(OptionsButtonTest, OkOnADriveRootRetitlesTheMainWindowAndPlaysNothing) {
   ResetProgramState();
   fake::ResetDecoder();
   test::TempDrives drives;
-  drives.MakeFile(drives.Q("b.mp3"));
-  drives.MakeFile(drives.Q("Music/a.mp3"));
+  drives.WriteFile(drives.Q("b.mp3"));
+  drives.WriteFile(drives.Q("Music/a.mp3"));
   drives.EnterFolder(drives.Q("Music"));
   TForm_main window;
   window.Timer1->stop();

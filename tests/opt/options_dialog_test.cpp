@@ -18,10 +18,10 @@
 #include "fakes/vbmp3_fake.h"
 #include "opt/dialog_driver.h"
 #include "opt/equalizer_preset.h"
+#include "support/temp_drives.h"
 #include "ui/drive_list.h"
 #include "ui/file_list.h"
 #include "ui/folder_list.h"
-#include "ui/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -35,7 +35,7 @@ class OptionsDialogTest : public testing::Test {
     ResetProgramState();
     fake::ResetDecoder();
     drives_.MakeFolder(drives_.Q("prog"));
-    drives_.MakeFile(drives_.Q("Music/a.mp3"));
+    drives_.WriteFile(drives_.Q("Music/a.mp3"));
     drives_.EnterFolder(drives_.Q("Music"));
     std::strcpy(g_state.program_folder, "Q:\\prog");
     dialog_ = std::make_unique<TForm_option>();
@@ -58,7 +58,7 @@ class OptionsDialogTest : public testing::Test {
     return all;
   }
   QByteArray Preset() const {
-    QFile file(drives_.Q("prog/VELDANEQ.DEF"));
+    QFile file(QString::fromStdString(drives_.Q("prog/VELDANEQ.DEF")));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
   }
 
@@ -89,7 +89,7 @@ TEST_F(OptionsDialogTest, CdWithoutMediumWaitsWithOkGreyUntilTheDiscAnswers) {
              << QString::number(d.Button_media_change->isEnabled())
              << d.DirectoryListBox_source->Folder();
     });
-    QTimer::singleShot(150, [&] { drives_.MakeFile(drives_.R("track.mp3")); });
+    QTimer::singleShot(150, [&] { drives_.WriteFile(drives_.R("track.mp3")); });
     ASSERT_TRUE(d.DriveComboBox_source->SetDrive('R'));  // returns once the wait has ended
     EXPECT_EQ(d.windowTitle(), kCaption);
     EXPECT_TRUE(d.BitBtn1->isEnabled() && d.Button_media_change->isEnabled());

@@ -11,8 +11,8 @@
 #include "catalogue/program_state.h"
 #include "fakes/vbmp3_fake.h"
 #include "opt/dialog_driver.h"
+#include "support/temp_drives.h"
 #include "ui/folder_list.h"
-#include "ui/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -37,7 +37,7 @@ class OptionsRunTest : public testing::Test {
     ResetProgramState();
     fake::ResetDecoder();
     for (const char* file : {"top.mp3", "Music/a.mp3", "Music/Live/b.mp3"}) {
-      drives_.MakeFile(drives_.Q(file));
+      drives_.WriteFile(drives_.Q(file));
     }
     drives_.EnterFolder(drives_.Q("Music"));
     std::strcpy(g_state.starting_folder, "C:\\elsewhere");

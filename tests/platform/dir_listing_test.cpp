@@ -14,7 +14,7 @@
 #include "platform/mount_table.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
-#include "temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -35,17 +35,17 @@ std::map<std::string, bool> List(const std::string& pattern) {
 class DirListingTest : public testing::Test {
  protected:
   DirListingTest() : env_("Q=cdrom:" + tree_.Path("cd")) {
-    tree_.Dir("cd");
-    tree_.Dir("cd/sub");
-    tree_.Dir("cd/.songs");
-    tree_.File("cd/a.mp3");
-    tree_.File("cd/B.MP3");
-    tree_.File("cd/Björk.mp3");
-    tree_.File("cd/back\\slash.mp3");
-    tree_.File("cd/表.mp3");
-    tree_.File("cd/\xEE\x80\x80pua.mp3");
-    tree_.File("cd/🎵.mp3");
-    tree_.File("cd/bad\xFF.mp3");
+    tree_.MakeFolder("cd");
+    tree_.MakeFolder("cd/sub");
+    tree_.MakeFolder("cd/.songs");
+    tree_.WriteFile("cd/a.mp3");
+    tree_.WriteFile("cd/B.MP3");
+    tree_.WriteFile("cd/Björk.mp3");
+    tree_.WriteFile("cd/back\\slash.mp3");
+    tree_.WriteFile("cd/表.mp3");
+    tree_.WriteFile("cd/\xEE\x80\x80pua.mp3");
+    tree_.WriteFile("cd/🎵.mp3");
+    tree_.WriteFile("cd/bad\xFF.mp3");
     tree_.Link("nowhere", "cd/dead.mp3");
     tree_.Link(".", "cd/self");
     tree_.Link("..", "cd/up");
@@ -118,9 +118,9 @@ TEST_F(DirListingTest, WildcardsAndExactNames) {
 // A track named in another letter case comes back with the folder's own spelling, and the same
 // bytes win when the folder holds the name in two cases (a case-sensitive file system).
 TEST_F(DirListingTest, ExactNamesTakeTheFoldersSpelling) {
-  tree_.File("cd/Mixed Case.mp3");
-  tree_.File("cd/Twice.mp3");
-  tree_.File("cd/TWICE.mp3");
+  tree_.WriteFile("cd/Mixed Case.mp3");
+  tree_.WriteFile("cd/Twice.mp3");
+  tree_.WriteFile("cd/TWICE.mp3");
   EXPECT_EQ(List("Q:\\mixed case.MP3"),
             (std::map<std::string, bool>{{"Mixed Case.mp3", false}}));
   EXPECT_EQ(List("Q:\\TWICE.mp3"), (std::map<std::string, bool>{{"TWICE.mp3", false}}));
@@ -146,7 +146,7 @@ TEST_F(DirListingTest, FoldersThatCannotBeListed) {
 }
 
 TEST_F(DirListingTest, UnreadableFolderFailsToOpen) {
-  tree_.Dir("cd/locked");
+  tree_.MakeFolder("cd/locked");
   ASSERT_EQ(chmod(tree_.Path("cd/locked").c_str(), 0), 0);
   ASSERT_EQ(chmod(tree_.root().c_str(), 0755), 0);
   EXPECT_TRUE(List("Q:\\*.*").at("locked"));
@@ -170,17 +170,17 @@ TEST(DirListingLimits, ItemsWhoseFullPathWouldNotFitAreSkipped) {
   TempTree tree;
   const std::string f1(200, 'f');
   const std::string f2(200, 'g');
-  tree.Dir("cd");
-  tree.Dir("cd/" + f1);
-  tree.Dir("cd/" + f1 + "/" + f2);
+  tree.MakeFolder("cd");
+  tree.MakeFolder("cd/" + f1);
+  tree.MakeFolder("cd/" + f1 + "/" + f2);
   const std::string folder = "cd/" + f1 + "/" + f2 + "/";
   const std::string prefix = "Q:\\" + f1 + "\\" + f2 + "\\";  // 405 bytes: 106 left
-  tree.File(folder + std::string(106, 'a'));
-  tree.File(folder + std::string(107, 'b'));
+  tree.WriteFile(folder + std::string(106, 'a'));
+  tree.WriteFile(folder + std::string(107, 'b'));
   std::string e26;
   for (int i = 0; i < 26; ++i) e26 += "é";
-  tree.File(folder + e26 + "cd");         // 104 + 2
-  tree.File(folder + e26 + "é");          // 108
+  tree.WriteFile(folder + e26 + "cd");  // 104 + 2
+  tree.WriteFile(folder + e26 + "é");   // 108
   DriveEnv env("Q=cdrom:" + tree.Path("cd"));
 
   const auto items = List(prefix + "*.*");
@@ -213,9 +213,9 @@ int Walk(const std::string& folder, int depth, std::set<std::string>* folders, i
 
 TEST(DirListingLinks, LinksIntoEachOthersFoldersEnd) {
   TempTree tree;
-  tree.Dir("cd");
-  tree.Dir("cd/a");
-  tree.Dir("cd/b");
+  tree.MakeFolder("cd");
+  tree.MakeFolder("cd/a");
+  tree.MakeFolder("cd/b");
   tree.Link("../b", "cd/a/l1");
   tree.Link("../a", "cd/b/l2");
   tree.Link("../..", "cd/a/top");
@@ -236,9 +236,9 @@ TEST(DirListingWalk, WithoutAMountTableVirtualFileSystemsAreKnownByType) {
     GTEST_SKIP() << "/proc and /sys are not the kernel's here";
   }
   TempTree tree;
-  tree.Dir("cd");
-  tree.Dir("cd/music");
-  tree.File("cd/music/a.mp3");
+  tree.MakeFolder("cd");
+  tree.MakeFolder("cd/music");
+  tree.WriteFile("cd/music/a.mp3");
   tree.Link("/proc", "cd/proclink");
   tree.Link("/sys/kernel", "cd/syslink");
   DriveEnv env("Q=cdrom:" + tree.Path("cd"));

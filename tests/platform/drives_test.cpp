@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/drive_config.h"
-#include "temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -46,13 +46,13 @@ TEST(Drives, ConfiguredDiscComesAndGoesWithItsFolder) {
   EXPECT_FALSE(VolumeLabel("Q:\\", label, sizeof label));
   EXPECT_EQ(DriveHostRoot('Q'), "");
 
-  tree.Dir("cd");  // insert the disc
+  tree.MakeFolder("cd");  // insert the disc
   EXPECT_TRUE(MediaPresent("Q:\\"));
   EXPECT_TRUE(MediaPresent("q:"));
   EXPECT_EQ(DriveHostRoot('Q'), tree.Path("cd"));
   ASSERT_TRUE(VolumeLabel("Q:\\", label, sizeof label));
   EXPECT_STREQ(label, "DISC01");
-  tree.Dir("usb");
+  tree.MakeFolder("usb");
   ASSERT_TRUE(VolumeLabel("R:\\", label, sizeof label));
   EXPECT_STREQ(label, "");
 

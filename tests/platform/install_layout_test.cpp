@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -21,9 +21,9 @@ class InstallLayoutTest : public testing::Test {
     if (const char* home = std::getenv("HOME")) home_ = home;
     for (const char* dir : {"usr", "usr/bin", "usr/share", "usr/share/veldan", "home", "music",
                             "music/Band", "disc"}) {
-      tree_.Dir(dir);
+      tree_.MakeFolder(dir);
     }
-    tree_.File("usr/share/veldan/VELDAN.HLP");
+    tree_.WriteFile("usr/share/veldan/VELDAN.HLP");
     setenv("XDG_CONFIG_HOME", tree_.Path("config").c_str(), 1);
     setenv("HOME", tree_.Path("home").c_str(), 1);
     setenv("XDG_MUSIC_DIR", tree_.Path("music").c_str(), 1);
@@ -44,9 +44,9 @@ class InstallLayoutTest : public testing::Test {
 };
 
 TEST_F(InstallLayoutTest, OnlyABinFolderWithTheSharedHelpFileBesideItIsInstalled) {
-  tree_.Dir("usr/tools");
-  tree_.Dir("opt");
-  tree_.Dir("opt/bin");
+  tree_.MakeFolder("usr/tools");
+  tree_.MakeFolder("opt");
+  tree_.MakeFolder("opt/bin");
   EXPECT_TRUE(IsInstalledCopy("U:\\usr\\bin"));
   EXPECT_FALSE(IsInstalledCopy("U:\\usr\\tools"));  // share/veldan beside, but not bin/
   EXPECT_FALSE(IsInstalledCopy("U:\\opt\\bin"));    // bin/ without the shared help file
@@ -81,19 +81,19 @@ TEST_F(InstallLayoutTest, StartsInTheRememberedFolderWhileItExistsElseInTheMusic
 }
 
 TEST_F(InstallLayoutTest, ADamagedSavedFolderIsPassedOver) {
-  tree_.Dir("config");
-  tree_.Dir("config/VELDAN");
+  tree_.MakeFolder("config");
+  tree_.MakeFolder("config/VELDAN");
   for (const std::string& saved : {std::string(), std::string("U:\\music\0Band", 13),
                                    "U:\\" + std::string(600, 'a'), std::string("Q:\\nowhere")}) {
-    tree_.File("config/VELDAN/starting-folder", saved);
+    tree_.WriteFile("config/VELDAN/starting-folder", saved);
     EXPECT_EQ(StartingFolder(), "U:\\music") << saved.size() << " bytes";
   }
-  tree_.File("config/VELDAN/starting-folder", "U:\\music\\Band\n");
+  tree_.WriteFile("config/VELDAN/starting-folder", "U:\\music\\Band\n");
   EXPECT_EQ(StartingFolder(), "U:\\music\\Band");
 }
 
 TEST_F(InstallLayoutTest, AConfigFolderThatCannotBeMadeSavesNothing) {
-  tree_.File("config");  // a file where the folder would go
+  tree_.WriteFile("config");  // a file where the folder would go
   char out[512];
   EXPECT_FALSE(UserConfigFolder(true, out, sizeof out));
   EXPECT_STREQ(out, "");

@@ -4,10 +4,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/host_path.h"
-#include "temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -19,12 +20,12 @@ using test::TempTree;
 class PathsTest : public testing::Test {
  protected:
   PathsTest() : env_("Q=cdrom:" + tree_.Path("cd") + ";R=fixed:" + tree_.Path("cd/sub")) {
-    tree_.Dir("cd");
-    tree_.Dir("cd/sub");
-    tree_.Dir("cd/Music");
-    tree_.Dir("cd/表");
-    tree_.File("cd/Music/a.mp3");
-    tree_.Dir("cd/Björk");
+    tree_.MakeFolder("cd");
+    tree_.MakeFolder("cd/sub");
+    tree_.MakeFolder("cd/Music");
+    tree_.MakeFolder("cd/表");
+    tree_.WriteFile("cd/Music/a.mp3");
+    tree_.MakeFolder("cd/Björk");
   }
   std::string Program(const std::string& host) {
     char out[512];
@@ -66,6 +67,8 @@ TEST_F(PathsTest, HostToProgram) {
 TEST_F(PathsTest, ProgramToHost) {
   const std::string cd = tree_.Path("cd");
   EXPECT_EQ(Host("Q:\\"), cd);
+  EXPECT_EQ(Host(DriveRoot('Q').c_str()), cd);
+  EXPECT_EQ(Host(DriveRoot('r').c_str()), cd + "/sub");
   EXPECT_EQ(Host("Q:"), cd);
   EXPECT_EQ(Host("Q:\\Music\\a.mp3"), cd + "/Music/a.mp3");
   EXPECT_EQ(Host("q:/Music/a.mp3"), cd + "/Music/a.mp3");
@@ -121,6 +124,25 @@ TEST_F(PathsTest, CurrentFolderAndOwnFile) {
   const std::string own = out;
   EXPECT_EQ(own.rfind("C:\\", 0), 0u);
   EXPECT_EQ(own.substr(own.size() - 14), "\\platform_test");
+}
+
+TEST(DriveText, LetterOfAPathInEitherCase) {
+  EXPECT_EQ(DriveLetterOf("e:\\Music"), 'E');
+  EXPECT_EQ(DriveLetterOf("Z:"), 'Z');
+  EXPECT_EQ(DriveLetterOf("C"), '\0');  // no colon
+  EXPECT_EQ(DriveLetterOf(""), '\0');   // the colon is not read past the terminator
+  EXPECT_EQ(DriveLetterOf("1:\\"), '\0');
+  EXPECT_EQ(DriveLetterOf("\\\\x"), '\0');
+  EXPECT_EQ(DriveLetterOf("\xE0:"), '\0');      // a lead byte, not a letter
+  EXPECT_EQ(DriveLetterOf("\x82\x60:"), '\0');  // full-width A
+}
+
+TEST(DriveText, RootOfALetter) {
+  static constexpr DriveRoot kRoot('Q');
+  EXPECT_STREQ(kRoot.c_str(), "Q:\\");
+  EXPECT_EQ(std::strlen(DriveRoot('d').c_str()), 3u);
+  EXPECT_STREQ(DriveRoot('d').c_str(), "d:\\");  // as given: the callers fold where they must
+  EXPECT_EQ(DriveLetterOf(DriveRoot('d').c_str()), 'D');
 }
 
 TEST(HostPath, NormalisesLexically) {

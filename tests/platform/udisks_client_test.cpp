@@ -19,7 +19,7 @@
 #include "platform/optical_media.h"
 #include "platform/paths.h"
 #include "support/private_bus.h"
-#include "temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -61,9 +61,9 @@ class UDisksTest : public ::testing::Test {
     kernel_roots_ = Roots();
     static int count = 0;
     connection_name_ = QStringLiteral("udisks-test-%1").arg(++count);
-    tree_.Dir("disc");
-    tree_.File("disc/01.mp3");
-    tree_.Dir("other");
+    tree_.MakeFolder("disc");
+    tree_.WriteFile("disc/01.mp3");
+    tree_.MakeFolder("other");
   }
 
   void TearDown() override {
@@ -85,7 +85,7 @@ class UDisksTest : public ::testing::Test {
   }
 
   void StartStandIn(const std::string& config_json) {
-    tree_.File("config.json", config_json);
+    tree_.WriteFile("config.json", config_json);
     standin_ = std::make_unique<QProcess>();
     standin_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     standin_->start(QStringLiteral(VELDAN_STANDIN_PYTHON),
@@ -277,7 +277,7 @@ TEST_F(UDisksTest, DiscMountedElsewhereIsUsedAndNotRemountedOnceUnmounted) {
 TEST_F(UDisksTest, DriveSettingReplacesAndAddsOverTheService) {
   Start(R"({"drives": [{"name": "sr0", "disc": {"kind": "data", "folder": "@/disc"}},
                        {"name": "sr1", "disc": {"kind": "data", "folder": "@/other"}}]})");
-  tree_.Dir("cd");
+  tree_.MakeFolder("cd");
   const DriveEnv env("D=cdrom:" + tree_.Path("cd") + ":CONF;G=removable:" + tree_.Path("g"));
   EXPECT_EQ(Roots(), "C:\\ D:\\ E:\\ G:\\ ");
   EXPECT_TRUE(MediaPresent("D:\\"));

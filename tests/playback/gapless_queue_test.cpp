@@ -334,7 +334,7 @@ TEST_F(GaplessQueueTest, ADiscSwappedWhileTheNextTrackIsQueuedPlaysTheNewDisc) {
   for (const bool joined_first : {false, true}) {
     SCOPED_TRACE(joined_first ? "joined before the poll" : "seen before the join");
     tree_.reset();
-    tree_ = std::make_unique<TempTree>('T');
+    tree_ = std::make_unique<test::TempDrive>('T');
     const std::string disc = tree_->root() + "/cd";
     setenv("VELDAN_DRIVES", ("T=fixed:" + tree_->root() + ";D=cdrom:" + disc).c_str(), 1);
     ReloadDriveTable();

@@ -64,7 +64,7 @@ void PlaybackTest::TearDown() {
 
 void PlaybackTest::BuildCatalogueOf(std::initializer_list<const char*> files) {
   tree_.reset();
-  tree_ = std::make_unique<TempTree>('T');
+  tree_ = std::make_unique<test::TempDrive>('T');
   for (const char* file : files) tree_->WriteFile(file);
   CopyText(g_state.starting_folder, kTextSize, "T:");
   BuildCatalogue(g_state.starting_folder);

@@ -13,7 +13,7 @@
 #include "catalogue/program_state.h"
 #include "fakes/vbmp3_fake.h"
 #include "playback/playback_controller.h"
-#include "support/temp_tree.h"
+#include "support/temp_drives.h"
 
 namespace veldan::testing {
 
@@ -89,7 +89,7 @@ class PlaybackTest : public ::testing::Test {
   std::string LastOpened() const;
   int OpenCount() const;
 
-  std::unique_ptr<TempTree> tree_;
+  std::unique_ptr<test::TempDrive> tree_;
   TestHost host_;
   RecordingListener listener_;
   std::unique_ptr<PlaybackController> controller_;

@@ -102,7 +102,7 @@ class ChangedMediumTest : public PlaybackTest {
  protected:
   void SetUp() override {
     PlaybackTest::SetUp();
-    tree_ = std::make_unique<TempTree>('T');
+    tree_ = std::make_unique<test::TempDrive>('T');
     disc_ = tree_->root() + "/cd";
     setenv("VELDAN_DRIVES", ("T=fixed:" + tree_->root() + ";D=cdrom:" + disc_).c_str(), 1);
     ReloadDriveTable();

@@ -446,7 +446,7 @@ TEST_F(TransportTest, UnplayableEntriesInARowArePassedAStepEach) {
 // A full catalogue of files that do not open is tried once round, a step each, and play ends.
 TEST_F(TransportTest, AFullCatalogueOfFailuresIsTriedOnceRound) {
   tree_.reset();  // its end unmaps the drive
-  tree_ = std::make_unique<TempTree>('T');
+  tree_ = std::make_unique<test::TempDrive>('T');
   for (int i = 0; i < kCatalogueCapacity; ++i) {
     tree_->WriteFile("Many/" + std::to_string(1000 + i) + ".mp3");
   }

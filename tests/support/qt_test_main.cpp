@@ -1,17 +1,20 @@
-// GoogleTest main for window tests: one QApplication for the whole test program, on the
-// offscreen platform unless a display was chosen, with the designed Japanese UI fonts mapped to
-// the installed IPA fonts as the program maps them.
+// The one GoogleTest main for test programs that need a QApplication: the application on the
+// offscreen platform unless a display was chosen, SDL's dummy sound driver for tests that play
+// through the real decoder unless one was chosen, and the designed fonts mapped as the program
+// maps them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFont>
 #include <cstdlib>
+
+#include "ui/design_font.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const char* audio = std::getenv("SDL_AUDIODRIVER");
+  if (audio == nullptr || audio[0] == '\0') setenv("SDL_AUDIODRIVER", "dummy", 1);
   QApplication app(argc, argv);
-  QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), "IPAPGothic");
-  QFont::insertSubstitution(QString::fromUtf8("ＭＳ ゴシック"), "IPAGothic");
+  veldan::MapDesignFonts();
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -4,7 +4,7 @@
 
 #include <QSignalSpy>
 
-#include "ui/temp_drives.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {

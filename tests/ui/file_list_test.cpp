@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/temp_drives.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -17,7 +17,7 @@ TEST(FileListTest, ShowsEveryFileOfItsFolderAndNoFolders) {
   test::TempDrives drives;
   drives.MakeFolder(drives.Q("Music/Live"));
   for (const char* name : {"b.txt", "A.mp3", "README", ".hidden", "Björk.mp3"}) {
-    drives.MakeFile(drives.Q("Music/" + QString::fromUtf8(name)));
+    drives.WriteFile(drives.Q(std::string("Music/") + name));
   }
   drives.EnterFolder(drives.Q("Music"));
 
@@ -28,7 +28,7 @@ TEST(FileListTest, ShowsEveryFileOfItsFolderAndNoFolders) {
   list.SetDrive('q');  // already on Q: stays
   EXPECT_STREQ(list.Folder(), "Q:\\Music");
   drives.MakeFolder(drives.R());
-  drives.MakeFile(drives.R("track.mp3"));
+  drives.WriteFile(drives.R("track.mp3"));
   list.SetDrive('R');  // another drive: its root
   EXPECT_STREQ(list.Folder(), "R:\\");
   EXPECT_EQ(Texts(list), QStringList{"track.mp3"});

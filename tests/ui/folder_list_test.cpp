@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "platform/name_codec.h"
-#include "ui/temp_drives.h"
+#include "support/temp_drives.h"
 
 namespace veldan {
 namespace {
@@ -16,9 +16,9 @@ class FolderListTest : public testing::Test {
  protected:
   void SetUp() override {
     for (const char* folder : {"Music/Live", "Music/jazz", "Music/Björk", "Music/.cache", "Docs"}) {
-      drives_.MakeFolder(drives_.Q(QString::fromUtf8(folder)));
+      drives_.MakeFolder(drives_.Q(folder));
     }
-    drives_.MakeFile(drives_.Q("Music/a.mp3"));
+    drives_.WriteFile(drives_.Q("Music/a.mp3"));
     drives_.EnterFolder(drives_.Q("Music"));
   }
 
@@ -94,7 +94,7 @@ TEST_F(FolderListTest, DriveSwitchReturnsToTheFolderLastOpenedThere) {
   EXPECT_EQ(changed.count(), 4);
 
   // A remembered folder that is gone: the drive's root instead.
-  ASSERT_TRUE(QDir(drives_.Q("Music")).removeRecursively());
+  ASSERT_TRUE(QDir(QString::fromStdString(drives_.Q("Music"))).removeRecursively());
   ASSERT_TRUE(list.SetDrive('Q'));
   EXPECT_STREQ(list.Folder(), "Q:\\");
 }

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFont>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include "catalogue/program_state.h"
 #include "opt/options_dialog.h"
 #include "platform/drives.h"
+#include "ui/design_font.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
-  QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+  veldan::MapDesignFonts();
 
   QTemporaryDir tree;
   const QString root = tree.path() + "/music";

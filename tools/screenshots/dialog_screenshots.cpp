@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFont>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -19,6 +18,7 @@
 #include "platform/drives.h"
 #include "platform/paths.h"
 #include "sel/form_sel.h"
+#include "ui/design_font.h"
 #include "ver/form_version.h"
 
 namespace {
@@ -48,8 +48,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
-  QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), "IPAPGothic");
-  QFont::insertSubstitution(QString::fromUtf8("ＭＳ ゴシック"), "IPAGothic");
+  veldan::MapDesignFonts();
   const QString out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(out);
   using namespace veldan;
