@@ -4,6 +4,9 @@
 //   on our side (open_track_), the queued track's, the mode the program sees (mode_) and the
 //   serial counter. Every play, seek, stop and close starts a new epoch and posts a Request
 //   under request_lock_; queueing a track posts a QueuedRequest. It never waits for the others.
+//   It opens every stream, with the gain mode it holds at that moment: a track's ReplayGain is
+//   in the stream's samples from the decoder on, so it comes before the equalizer, and a mode
+//   set later changes only the tracks opened or queued after it.
 // - The decode thread (DecodeThread) takes the latest requests, owns the streams while it decodes
 //   them, owns the sound device (SoundOutput: opening it at the first play, reopening it on a
 //   format change or when it was lost, pausing it, closing it after a while without play) and
@@ -132,11 +135,11 @@ std::string StreamName(const Mp3Stream& stream, const std::string& host_path) {
 }
 
 // Opens a track given as program text for Open or Queue and fills its record.
-std::unique_ptr<Mp3Stream> OpenTrack(const char* program_path, vbmp3_info* info) {
+std::unique_ptr<Mp3Stream> OpenTrack(const char* program_path, vbmp3_info* info, GainMode gain) {
   if (program_path == nullptr || strnlen(program_path, 512) >= 512) return nullptr;
   std::string host_path;
   if (!ProgramPathToHost(program_path, &host_path)) return nullptr;
-  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(host_path);
+  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(host_path, gain);
   if (!stream) return nullptr;
 
   const TrackFacts& facts = stream->facts();
@@ -172,10 +175,26 @@ void Player::SetEqualizer(const int32_t* tenths_db) {
   equalizer_.SetGains(tenths_db);
 }
 
+bool Player::SetGainMode(int mode) {
+  switch (mode) {
+    case VBMP3_GAIN_OFF:
+      gain_mode_ = GainMode::kOff;
+      return true;
+    case VBMP3_GAIN_TRACK:
+      gain_mode_ = GainMode::kTrack;
+      return true;
+    case VBMP3_GAIN_ALBUM:
+      gain_mode_ = GainMode::kAlbum;
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool Player::Open(const char* program_path, vbmp3_info* info) {
   Close();
   if (info == nullptr) return false;
-  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, info);
+  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, info, gain_mode_);
   if (!stream) return false;
   rate_ = stream->rate();
   length_frames_ = stream->length_frames();
@@ -189,7 +208,7 @@ bool Player::Queue(const char* program_path) {
   if (program_path == nullptr || program_path[0] == '\0') return false;
   if (mode_ == VBMP3_STOPPED || !open_track_) return false;
   vbmp3_info info;
-  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, &info);
+  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, &info, gain_mode_);
   if (!stream) return false;
   queued_track_ = std::move(stream);
   queued_info_ = info;

@@ -18,6 +18,7 @@
 
 #include "decoder/chunk_ring.h"
 #include "decoder/equalizer.h"
+#include "decoder/replay_gain.h"
 #include "decoder/vbmp3.h"
 
 namespace veldan {
@@ -33,6 +34,9 @@ class Player {
   Player& operator=(const Player&) = delete;
 
   void SetEqualizer(const int32_t* tenths_db);
+  // VBMP3_GAIN_OFF, _TRACK or _ALBUM for the tracks opened and queued from now on; false for
+  // anything else.
+  bool SetGainMode(int mode);
 
   // Opens a track given as program text and fills info; closes the previous one first.
   bool Open(const char* program_path, vbmp3_info* info);
@@ -123,6 +127,7 @@ class Player {
   int rate_ = 0;
   int64_t length_frames_ = -1;
   int mode_ = VBMP3_STOPPED;
+  GainMode gain_mode_ = GainMode::kOff;      // for the next track opened or queued
   uint32_t serial_ = 0;                      // numbers epochs and queued segments alike
   uint32_t epoch_ = 0;                       // the last play, seek, stop or close
   uint32_t segment_ = 0;                     // the segment the open track is heard as
