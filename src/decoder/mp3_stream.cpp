@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decoder/file_reader.h"
+#include "decoder/replay_gain.h"
 #include "decoder/track_tags.h"
 
 namespace veldan {
@@ -119,6 +120,61 @@ std::string TagText(const mpg123_string* v2_text, const char* v1_field, std::siz
   return text;
 }
 
+// The tag bytes looked through for RVA2 peaks: enough for every frame but large pictures.
+constexpr std::size_t kGainTagBytes = 256 * 1024;
+
+// The peak a track's tags tell for one kind of gain: a TXXX REPLAYGAIN_*_PEAK, else an RVA2
+// frame's; 0 when neither tells it.
+double TaggedPeak(const mpg123_id3v2* v2, const FileReader& reader, bool album) {
+  const std::string_view wanted = album ? "REPLAYGAIN_ALBUM_PEAK" : "REPLAYGAIN_TRACK_PEAK";
+  for (std::size_t i = 0; v2 != nullptr && i < v2->extras; ++i) {
+    const std::string_view name = MpgText(&v2->extra[i].description);
+    const bool match = name.size() == wanted.size() &&
+                       std::equal(name.begin(), name.end(), wanted.begin(), [](char a, char b) {
+                         return (a >= 'a' && a <= 'z' ? a - 32 : a) == b;
+                       });
+    if (match) {
+      const double peak = ParsePeak(MpgText(&v2->extra[i].text));
+      if (peak > 0) return peak;
+    }
+  }
+  std::vector<unsigned char> tag(kGainTagBytes);
+  const ssize_t got = reader.ReadAt(tag.data(), tag.size(), 0);
+  if (got <= 0) return 0;
+  const GainPeaks peaks = Rva2Peaks(tag.data(), static_cast<std::size_t>(got));
+  return album ? peaks.album : peaks.track;
+}
+
+// Lets libmpg123 scale every sample by the track's ReplayGain: the kind asked for, else the
+// other one where the tags tell only that (a LAME tag holds a track gain alone), with a base
+// volume below 1 where the peak would pass full scale. libmpg123 would limit a TXXX or LAME peak
+// itself, but not an RVA2 one, and it says so on the terminal; so the gain is looked up under a
+// base volume too low for any peak to pass, and the limit set here. No gain of either kind: the
+// handle is left as it was (a gain of exactly 0 dB, or one beyond +-60 dB, counts as none).
+// Returns the gain applied, in dB.
+double ApplyReplayGain(mpg123_handle* h, GainMode mode, const mpg123_id3v2* v2,
+                       const FileReader& reader) {
+  constexpr double kLookUpVolume = 1e-6;
+  double base = 1;
+  double scale = 1;
+  double gain_db = 0;
+  bool album = mode == GainMode::kAlbum;
+  mpg123_volume(h, kLookUpVolume);
+  for (int attempt = 0; attempt < 2 && gain_db == 0; ++attempt) {
+    if (attempt == 1) album = !album;
+    mpg123_param2(h, MPG123_RVA, album ? MPG123_RVA_ALBUM : MPG123_RVA_MIX, 0.0);
+    if (mpg123_getvolume(h, &base, &scale, &gain_db) != MPG123_OK) gain_db = 0;
+  }
+  if (gain_db == 0 || !std::isfinite(gain_db) || std::abs(gain_db) > 60) {
+    mpg123_param2(h, MPG123_RVA, MPG123_RVA_OFF, 0.0);
+    mpg123_volume(h, 1.0);
+    return 0;
+  }
+  mpg123_volume(h, PeakLimit(gain_db, TaggedPeak(v2, reader, album)));
+  if (mpg123_getvolume(h, &base, &scale, &gain_db) != MPG123_OK || !(scale > 0)) return 0;
+  return 20.0 * std::log10(scale);
+}
+
 // A decoder handle reading through a reader of our own.
 struct Decoder {
   ~Decoder() {
@@ -191,7 +247,7 @@ struct Mp3Stream::Impl {
 Mp3Stream::Mp3Stream(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Mp3Stream::~Mp3Stream() = default;
 
-std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path) {
+std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path, GainMode gain) {
   [[maybe_unused]] static const bool initialized = (mpg123_init(), true);
 
   auto impl = std::make_unique<Impl>();
@@ -232,6 +288,9 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& host_path) {
   if ((mpg123_meta_check(h) & MPG123_ID3) != 0) mpg123_id3(h, &v1, &v2);
   facts.title = TagText(v2 ? v2->title : nullptr, v1 ? v1->title : nullptr, sizeof v1->title);
   facts.artist = TagText(v2 ? v2->artist : nullptr, v1 ? v1->artist : nullptr, sizeof v1->artist);
+  if (gain != GainMode::kOff) {
+    facts.gain_db = ApplyReplayGain(h, gain, v2, *stream->impl_->decoder.reader);
+  }
 
   // The length is exact when a Xing/LAME header tells it (every VBR header does, and a LAME
   // header records the encoder delay). Otherwise it is estimated from the average size of the

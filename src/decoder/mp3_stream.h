@@ -16,6 +16,8 @@
 #include <string>
 #include <utility>
 
+#include "decoder/replay_gain.h"
+
 namespace veldan {
 
 // What a track says about itself, for the track information record.
@@ -26,6 +28,7 @@ struct TrackFacts {
   int bitrate = 0;      // kbit/s; the average for a variable bit rate
   int sample_rate = 0;  // Hz
   int length = -1;      // whole seconds, -1 when not known
+  double gain_db = 0;   // the ReplayGain the samples carry, after its peak's limit; 0 for none
 };
 
 class Mp3Stream {
@@ -33,8 +36,10 @@ class Mp3Stream {
   // Opens host_path, reading only its start: the length comes from a Xing/LAME header, or else is
   // estimated from the first frames and the file size (never a read of the whole file, which
   // takes seconds on a disc, a stick or a network share). Null when the file can't be read or
-  // holds no MP3 audio.
-  static std::unique_ptr<Mp3Stream> Open(const std::string& host_path);
+  // holds no MP3 audio. Every sample carries the gain chosen by gain (see replay_gain.h); a
+  // track whose tags tell no gain of either kind, or kOff, decodes exactly as it is.
+  static std::unique_ptr<Mp3Stream> Open(const std::string& host_path,
+                                         GainMode gain = GainMode::kOff);
   ~Mp3Stream();
   Mp3Stream(const Mp3Stream&) = delete;
   Mp3Stream& operator=(const Mp3Stream&) = delete;

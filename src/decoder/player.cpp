@@ -4,10 +4,15 @@
 //   on our side (open_track_), the queued track's, the mode the program sees (mode_) and the
 //   serial counter. Every play, seek, stop and close starts a new epoch and posts a Request
 //   under request_lock_; queueing a track posts a QueuedRequest. It never waits for the others.
-// - The decode thread (DecodeLoop) takes the latest requests, owns the streams while it decodes
+//   It opens every stream, with the gain mode it holds at that moment: a track's ReplayGain is
+//   in the stream's samples from the decoder on, so it comes before the equalizer, and a mode
+//   set later changes only the tracks opened or queued after it.
+// - The decode thread (DecodeThread) takes the latest requests, owns the streams while it decodes
 //   them, owns the sound device (SoundOutput: opening it at the first play, reopening it on a
 //   format change or when it was lost, pausing it, closing it after a while without play) and
 //   fills the ring with chunks stamped with the request's epoch and the segment they belong to.
+//   Where it is in the epoch and which segment it decodes is its DecodeCursor's, moved only by
+//   the cursor's steps (a request, a queued track, a join).
 //   It reads ahead only until the ring's reserve is left, which a new request's first chunks may
 //   take, and spends the time it then has to spare indexing the track ahead for the next seek.
 // - SDL's audio thread runs Fill: it takes chunks of the wanted epoch from the ring, drops
@@ -130,11 +135,11 @@ std::string StreamName(const Mp3Stream& stream, const std::string& host_path) {
 }
 
 // Opens a track given as program text for Open or Queue and fills its record.
-std::unique_ptr<Mp3Stream> OpenTrack(const char* program_path, vbmp3_info* info) {
+std::unique_ptr<Mp3Stream> OpenTrack(const char* program_path, vbmp3_info* info, GainMode gain) {
   if (program_path == nullptr || strnlen(program_path, 512) >= 512) return nullptr;
   std::string host_path;
   if (!ProgramPathToHost(program_path, &host_path)) return nullptr;
-  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(host_path);
+  std::unique_ptr<Mp3Stream> stream = Mp3Stream::Open(host_path, gain);
   if (!stream) return nullptr;
 
   const TrackFacts& facts = stream->facts();
@@ -170,10 +175,26 @@ void Player::SetEqualizer(const int32_t* tenths_db) {
   equalizer_.SetGains(tenths_db);
 }
 
+bool Player::SetGainMode(int mode) {
+  switch (mode) {
+    case VBMP3_GAIN_OFF:
+      gain_mode_ = GainMode::kOff;
+      return true;
+    case VBMP3_GAIN_TRACK:
+      gain_mode_ = GainMode::kTrack;
+      return true;
+    case VBMP3_GAIN_ALBUM:
+      gain_mode_ = GainMode::kAlbum;
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool Player::Open(const char* program_path, vbmp3_info* info) {
   Close();
   if (info == nullptr) return false;
-  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, info);
+  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, info, gain_mode_);
   if (!stream) return false;
   rate_ = stream->rate();
   length_frames_ = stream->length_frames();
@@ -187,7 +208,7 @@ bool Player::Queue(const char* program_path) {
   if (program_path == nullptr || program_path[0] == '\0') return false;
   if (mode_ == VBMP3_STOPPED || !open_track_) return false;
   vbmp3_info info;
-  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, &info);
+  std::unique_ptr<Mp3Stream> stream = OpenTrack(program_path, &info, gain_mode_);
   if (!stream) return false;
   queued_track_ = std::move(stream);
   queued_info_ = info;
@@ -372,273 +393,380 @@ void Player::PostQueued(std::shared_ptr<Mp3Stream> track, uint32_t segment) {
   sem_post(&wake_);
 }
 
-void Player::DecodeLoop() {
-  SoundOutput output(FillSound, this);
-  // The sound system is started ahead, so the first play waits neither for it nor for finding
-  // out that there is no device; the device itself opens with the first sound.
-  output.StartSystem();
-  std::shared_ptr<Mp3Stream> track;
-  uint32_t epoch = 0;
-  uint32_t segment = 0;                   // the segment being decoded
-  uint32_t prev_segment = 0;              // the one it was joined on to; 0 when it began the epoch
-  std::shared_ptr<Mp3Stream> prev_track;  // that segment's stream
-  std::shared_ptr<Mp3Stream> next;        // queued to follow segment
-  uint32_t next_segment = 0;
-  bool playing = false;          // the epoch plays and its end has not been heard
-  bool decoding = false;         // chunks of sound still to come
-  bool ending = false;           // the end marker still to be pushed
-  bool finished = true;          // the segment's end marker is in the ring
-  bool need_device = false;      // the device is not yet known to suit the track and to run
-  std::size_t epoch_chunks = 0;  // pushed since the epoch began; the first may take the reserve
-  int64_t position = 0;
-  auto idle_since = std::chrono::steady_clock::now();
-  auto idle_limit = [&]() -> std::chrono::nanoseconds {
-    return track ? std::chrono::nanoseconds(kIdleClose) : kIdleCloseWithoutTrack;
+// Where the decode thread is: the epoch it decodes, the segment of it whose chunks it pushes, and
+// the tracks on either side of that segment. Every change of segment is one of the steps below.
+class Player::DecodeCursor {
+ public:
+  enum class Phase {
+    kDecoding,  // chunks of sound still to come
+    kEnding,    // the end marker still to be pushed
+    kFinished,  // the segment's end marker is in the ring
   };
-  // No device to be had: since when, and when to try again.
-  bool waiting = false;
-  auto waiting_since = std::chrono::steady_clock::time_point{};
-  auto retry_at = std::chrono::steady_clock::time_point{};
-  auto fallback_until = std::chrono::steady_clock::time_point{};  // when the dummy gives way
-  bool was_paused = false;
+
+  uint32_t epoch() const { return epoch_; }
+  uint32_t segment() const { return segment_; }
+  Mp3Stream* track() const { return track_.get(); }
+  // The epoch plays and its end has not been heard.
+  bool playing() const { return playing_; }
+  Phase phase() const { return phase_; }
+  // The first chunks of an epoch may take the ring's reserve.
+  bool in_reserve() const { return epoch_chunks_ < ChunkRing::kReserve; }
+  // The segment is in the ring to its end and a track is queued to follow it.
+  bool at_join() const { return phase_ == Phase::kFinished && next_ && track_; }
+  // The queued track plays in the current track's format, so the device goes on as it is.
+  bool join_keeps_format() const { return SameFormat(*track_, *next_); }
+
+  // A request from the user-interface thread: its track (the open one, or none) is decoded from
+  // now on, and nothing follows it until a track is queued again. A new epoch (every play, seek,
+  // stop and close) begins with its own segment: decoded from the request's frame when it plays
+  // (a stream that cannot seek only ends), else finished at once.
+  void TakeRequest(Request request) {
+    track_ = std::move(request.track);
+    DropNext();
+    if (request.epoch == epoch_) return;
+    epoch_ = request.epoch;
+    epoch_chunks_ = 0;
+    prev_segment_ = 0;
+    prev_track_.reset();
+    playing_ = request.run && track_;
+    EnterSegment(epoch_);
+    if (!playing_) {
+      phase_ = Phase::kFinished;
+    } else {
+      position_ = track_->SeekFrame(request.start_frame);
+      if (position_ < 0) {
+        position_ = 0;
+        phase_ = Phase::kEnding;
+      }
+    }
+  }
+
+  // A track queued (or dropped) behind a segment. Behind the current one it simply follows;
+  // behind the previous one it replaces the track decoded ahead, whose chunks the callback skips.
+  void TakeQueued(QueuedRequest queued) {
+    if (queued.follows == segment_) {
+      next_ = std::move(queued.track);
+      next_segment_ = queued.segment;
+    } else if (prev_segment_ != 0 && queued.follows == prev_segment_) {
+      DropNext();
+      if (queued.track && prev_track_ && SameFormat(*prev_track_, *queued.track)) {
+        ReplaceAhead(std::move(queued));
+      } else {
+        FallBack(std::move(queued));
+      }
+    }
+  }
+
+  // At a join: the queued track becomes the segment decoded, behind the end of the current one.
+  void JoinNext() {
+    prev_segment_ = segment_;
+    prev_track_ = std::move(track_);
+    track_ = std::move(next_);
+    EnterSegment(next_segment_);
+    next_segment_ = 0;
+  }
+
+  // No sound can be had at all: the track ends at once and nothing follows it.
+  void EndAtOnce() {
+    phase_ = Phase::kFinished;
+    next_.reset();
+  }
+
+  void EndHeard() { playing_ = false; }
+
+  // Writes the segment's next chunk: sound, or its end marker once the sound is out. False when
+  // the track has just ended and nothing was written; the end marker comes next.
+  bool Write(SoundChunk* chunk) {
+    chunk->epoch = epoch_;
+    chunk->segment = segment_;
+    chunk->taken = 0;
+    chunk->first_frame = position_;
+    if (phase_ == Phase::kDecoding) {
+      const std::size_t frames = track_->Read(chunk->samples, SoundChunk::kFrames);
+      if (frames == 0) {
+        phase_ = Phase::kEnding;
+        return false;
+      }
+      chunk->end = false;
+      chunk->frames = static_cast<uint32_t>(frames);
+      position_ += static_cast<int64_t>(frames);
+    } else {
+      chunk->end = true;
+      chunk->frames = 0;
+      phase_ = Phase::kFinished;
+    }
+    ++epoch_chunks_;
+    return true;
+  }
+
+  // Lets go of every stream, on the decode thread.
+  void Release() {
+    track_.reset();
+    next_.reset();
+    prev_track_.reset();
+  }
+
+ private:
+  static bool SameFormat(const Mp3Stream& a, const Mp3Stream& b) {
+    return a.rate() == b.rate() && a.channels() == b.channels();
+  }
+
+  // The one switch to a segment: decoded from the start of the track it holds.
+  void EnterSegment(uint32_t segment) {
+    segment_ = segment;
+    position_ = 0;
+    phase_ = Phase::kDecoding;
+  }
+
+  void DropNext() {
+    next_.reset();
+    next_segment_ = 0;
+  }
+
+  // The track queued in place of the one decoded ahead plays in the previous track's format:
+  // it is decoded at once behind the previous segment's end.
+  void ReplaceAhead(QueuedRequest queued) {
+    track_ = std::move(queued.track);
+    EnterSegment(queued.segment);
+  }
+
+  // Nothing follows any more, or the replacement waits for the device like any track in another
+  // format: back to just after the previous segment's end, with the replacement queued behind it.
+  void FallBack(QueuedRequest queued) {
+    segment_ = prev_segment_;
+    prev_segment_ = 0;
+    track_ = std::move(prev_track_);
+    phase_ = Phase::kFinished;
+    if (queued.track) {
+      next_ = std::move(queued.track);
+      next_segment_ = queued.segment;
+    }
+  }
+
+  uint32_t epoch_ = 0;
+  uint32_t segment_ = 0;                   // the segment being decoded
+  std::shared_ptr<Mp3Stream> track_;       // its stream
+  uint32_t prev_segment_ = 0;              // the one it was joined on to; 0 when it began the epoch
+  std::shared_ptr<Mp3Stream> prev_track_;  // that segment's stream
+  std::shared_ptr<Mp3Stream> next_;        // queued to follow segment_
+  uint32_t next_segment_ = 0;
+  bool playing_ = false;
+  Phase phase_ = Phase::kFinished;
+  std::size_t epoch_chunks_ = 0;  // pushed since the epoch began
+  int64_t position_ = 0;          // the frame the next chunk begins with
+};
+
+// The decode thread: the cursor, the sound device, and when to look at the device again.
+class Player::DecodeThread {
+ public:
+  explicit DecodeThread(Player& player) : player_(player), output_(FillSound, &player) {}
+
+  void Run() {
+    // The sound system is started ahead, so the first play waits neither for it nor for finding
+    // out that there is no device; the device itself opens with the first sound.
+    output_.StartSystem();
+    for (;;) {
+      Request request;
+      QueuedRequest queued;
+      bool fresh = false;
+      bool fresh_queue = false;
+      {
+        std::lock_guard<std::mutex> lock(player_.request_lock_);
+        if (player_.quit_) break;
+        if (player_.request_new_) {
+          request = player_.request_;
+          player_.request_new_ = false;
+          fresh = true;
+        }
+        if (player_.queued_new_) {
+          queued = player_.queued_request_;
+          player_.queued_new_ = false;
+          fresh_queue = true;
+        }
+      }
+      if (fresh) TakeRequest(std::move(request));
+      if (fresh_queue) cursor_.TakeQueued(std::move(queued));
+      ManageDevice();
+      const bool read_ahead = FillRing();
+      ManageDevice();
+      if (!player_.RequestPending()) {
+        // Time to spare: the track's seek index grows a step ahead of the decoding, once per
+        // refill, so that a seek far ahead finds its frame at once while the reading stays
+        // interleaved with play's own.
+        if (read_ahead && cursor_.phase() == DecodeCursor::Phase::kDecoding) {
+          cursor_.track()->IndexAhead();
+        }
+        WaitForPost(&player_.wake_, WaitLimit());
+      }
+    }
+    cursor_.Release();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void TakeRequest(Request request) {
+    idle_since_ = Clock::now();  // a track change keeps the device
+    if (request.run && waiting_) waiting_since_ = retry_at_ = idle_since_;  // played: look at once
+    const uint32_t epoch = cursor_.epoch();
+    cursor_.TakeRequest(std::move(request));
+    if (cursor_.epoch() != epoch) need_device_ = cursor_.playing();
+  }
+
+  // Pushes chunks until the ring is as full as reading ahead makes it (true), a request comes
+  // in, or nothing more is to be decoded for now.
+  bool FillRing() {
+    while (!player_.RequestPending()) {
+      if (cursor_.phase() == DecodeCursor::Phase::kFinished) {
+        if (!cursor_.at_join()) return false;
+        if (!cursor_.join_keeps_format()) {
+          // The device must be reopened for the next track, which only happens once the
+          // callback has played everything before it.
+          if (player_.drained_segment_.load(std::memory_order_acquire) != cursor_.segment()) {
+            return false;
+          }
+          need_device_ = true;
+        }
+        cursor_.JoinNext();
+        continue;
+      }
+      SoundChunk* chunk = player_.ring_.Back(cursor_.in_reserve() ? 0 : ChunkRing::kReserve);
+      if (chunk == nullptr) {
+        // Only the callback makes room, also when the ring is full of stale chunks.
+        if (need_device_) StartDevice();
+        return true;
+      }
+      if (!cursor_.Write(chunk)) continue;
+      player_.ring_.Push();
+      if (need_device_) StartDevice();
+    }
+    return false;
+  }
+
+  std::chrono::nanoseconds IdleLimit() const {
+    return cursor_.track() ? std::chrono::nanoseconds(kIdleClose) : kIdleCloseWithoutTrack;
+  }
 
   // Opens (or keeps) the device for the track and lets it run unless paused. Called once the
   // first chunk is in the ring, so the device's first callback already finds sound.
-  auto start_device = [&] {
-    need_device = false;
-    if (!track) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (waiting && now < retry_at) return;
+  void StartDevice() {
+    need_device_ = false;
+    Mp3Stream* track = cursor_.track();
+    if (track == nullptr) return;
+    const auto now = Clock::now();
+    if (waiting_ && now < retry_at_) return;
     bool reopened = false;
-    if (!output.Use(track->rate(), track->channels(), track->name(), &reopened)) {
-      if (!output.available()) {
-        decoding = ending = false;  // no sound at all: the track ends at once
-        finished = true;
-        next.reset();
-        ended_epoch_.store(epoch, std::memory_order_release);
+    if (!output_.Use(track->rate(), track->channels(), track->name(), &reopened)) {
+      if (!output_.available()) {
+        cursor_.EndAtOnce();  // no sound at all
+        player_.ended_epoch_.store(cursor_.epoch(), std::memory_order_release);
         return;
       }
       // The position holds until a device is back.
-      if (!waiting) waiting_since = now;
-      waiting = true;
-      retry_at =
-          now + (now - waiting_since < kRetrySoonFor ? std::chrono::nanoseconds(kRetrySoon)
-                                                     : std::chrono::nanoseconds(kRetryLater));
+      if (!waiting_) waiting_since_ = now;
+      waiting_ = true;
+      retry_at_ =
+          now + (now - waiting_since_ < kRetrySoonFor ? std::chrono::nanoseconds(kRetrySoon)
+                                                      : std::chrono::nanoseconds(kRetryLater));
       return;
     }
-    waiting = false;
+    waiting_ = false;
     if (reopened) {
-      device_sessions_.store(output.sessions(), std::memory_order_relaxed);
-      equalizer_.Prepare(track->rate(), track->channels());
-      if (output.on_fallback()) fallback_until = now + kRetryLater;
+      player_.device_sessions_.store(output_.sessions(), std::memory_order_relaxed);
+      player_.equalizer_.Prepare(track->rate(), track->channels());
+      if (output_.on_fallback()) fallback_until_ = now + kRetryLater;
     }
-    if (!paused_.load(std::memory_order_acquire)) output.SetRunning(true);
-  };
+    if (!player_.paused_.load(std::memory_order_acquire)) output_.SetRunning(true);
+  }
+
   // The device runs only while a track plays and is not paused, and closes once it has rested
   // for a while; one that went away is opened again while the track plays.
-  auto manage_device = [&] {
-    if (playing && ended_epoch_.load(std::memory_order_acquire) == epoch) playing = false;
-    const bool paused = paused_.load(std::memory_order_acquire);
-    auto now = std::chrono::steady_clock::now();
-    const bool was_running = output.running();
-    if (output.CheckLost()) {
+  void ManageDevice() {
+    if (cursor_.playing() &&
+        player_.ended_epoch_.load(std::memory_order_acquire) == cursor_.epoch()) {
+      cursor_.EndHeard();
+    }
+    const bool playing = cursor_.playing();
+    const bool paused = player_.paused_.load(std::memory_order_acquire);
+    auto now = Clock::now();
+    const bool was_running = output_.running();
+    if (output_.CheckLost()) {
       // Lost while it played, its last period is played again; paused, it had played it out.
-      if (was_running) replay_.store(true, std::memory_order_release);
-      waiting = true;
-      waiting_since = retry_at = now;
+      if (was_running) player_.replay_.store(true, std::memory_order_release);
+      waiting_ = true;
+      waiting_since_ = retry_at_ = now;
     }
-    if (paused != was_paused) {
-      was_paused = paused;
-      if (!paused && waiting) waiting_since = retry_at = now;  // played again: look at once
+    if (paused != was_paused_) {
+      was_paused_ = paused;
+      if (!paused && waiting_) waiting_since_ = retry_at_ = now;  // played again: look at once
     }
-    if (output.running() && playing && !paused && output.on_fallback() && now >= fallback_until) {
-      output.Close();  // the configured driver may have a device by now
-      start_device();
+    if (output_.running() && playing && !paused && output_.on_fallback() &&
+        now >= fallback_until_) {
+      output_.Close();  // the configured driver may have a device by now
+      StartDevice();
     }
-    if (output.running() && (paused || !playing)) {
-      output.SetRunning(false);
-    } else if (playing && !paused && !need_device && !output.running()) {
-      start_device();
+    if (output_.running() && (paused || !playing)) {
+      output_.SetRunning(false);
+    } else if (playing && !paused && !need_device_ && !output_.running()) {
+      StartDevice();
     }
-    now = std::chrono::steady_clock::now();
-    if (output.running()) idle_since = now;
-    if (!output.running() && output.is_open() && now >= idle_since + idle_limit()) {
-      output.Close();
+    now = Clock::now();
+    if (output_.running()) idle_since_ = now;
+    if (!output_.running() && output_.is_open() && now >= idle_since_ + IdleLimit()) {
+      output_.Close();
     }
-  };
+  }
+
   // How long the decode thread may sleep: bounded while the device is open (to close it on
   // time, to notice that it was lost, and against a missed post) or while a lost one is looked
   // for, without limit once everything rests.
-  auto wait_limit = [&]() -> std::optional<std::chrono::nanoseconds> {
-    if (waiting && playing && !paused_.load(std::memory_order_acquire)) {
-      return std::max<std::chrono::nanoseconds>(retry_at - std::chrono::steady_clock::now(),
+  std::optional<std::chrono::nanoseconds> WaitLimit() const {
+    if (waiting_ && cursor_.playing() && !player_.paused_.load(std::memory_order_acquire)) {
+      return std::max<std::chrono::nanoseconds>(retry_at_ - Clock::now(),
                                                 std::chrono::milliseconds(1));
     }
-    if (!output.is_open()) return std::nullopt;
-    if (output.running()) return kBoundedWait;
-    const auto left = idle_since + idle_limit() - std::chrono::steady_clock::now();
+    if (!output_.is_open()) return std::nullopt;
+    if (output_.running()) return kBoundedWait;
+    const auto left = idle_since_ + IdleLimit() - Clock::now();
     return std::min<std::chrono::nanoseconds>(kBoundedWait, left);
-  };
-  auto same_format = [](const Mp3Stream& a, const Mp3Stream& b) {
-    return a.rate() == b.rate() && a.channels() == b.channels();
-  };
-
-  for (;;) {
-    Request request;
-    QueuedRequest queued;
-    bool fresh = false;
-    bool fresh_queue = false;
-    {
-      std::lock_guard<std::mutex> lock(request_lock_);
-      if (quit_) break;
-      if (request_new_) {
-        request = request_;
-        request_new_ = false;
-        fresh = true;
-      }
-      if (queued_new_) {
-        queued = queued_request_;
-        queued_new_ = false;
-        fresh_queue = true;
-      }
-    }
-    if (fresh) {
-      idle_since = std::chrono::steady_clock::now();  // a track change keeps the device
-      if (request.run && waiting) waiting_since = retry_at = idle_since;  // played: look at once
-      track = std::move(request.track);  // an older stream is closed here, on this thread
-      next.reset();
-      next_segment = 0;
-      if (request.epoch != epoch) {
-        epoch = request.epoch;
-        epoch_chunks = 0;
-        segment = epoch;
-        prev_segment = 0;
-        prev_track.reset();
-        playing = request.run && track;
-        decoding = playing;
-        ending = false;
-        finished = !playing;
-        need_device = playing;
-        if (playing) {
-          position = track->SeekFrame(request.start_frame);
-          if (position < 0) {
-            position = 0;
-            decoding = false;
-            ending = true;
-          }
-        }
-      }
-    }
-    if (fresh_queue) {
-      if (queued.follows == segment) {
-        next = std::move(queued.track);
-        next_segment = queued.segment;
-      } else if (prev_segment != 0 && queued.follows == prev_segment) {
-        // The track decoded ahead was dropped or replaced before it was heard; its chunks in
-        // the ring are skipped by the callback.
-        next.reset();
-        next_segment = 0;
-        if (queued.track && prev_track && same_format(*prev_track, *queued.track)) {
-          track = std::move(queued.track);
-          segment = queued.segment;
-          position = 0;
-          decoding = true;
-          ending = finished = false;
-        } else {
-          // Nothing follows any more, or the replacement waits for the device like any track
-          // in another format: go back to just after the previous segment's end.
-          segment = prev_segment;
-          prev_segment = 0;
-          track = std::move(prev_track);
-          decoding = ending = false;
-          finished = true;
-          if (queued.track) {
-            next = std::move(queued.track);
-            next_segment = queued.segment;
-          }
-        }
-      }
-    }
-    manage_device();
-
-    bool read_ahead = false;  // the ring is as full as reading ahead makes it
-    for (;;) {
-      {
-        std::lock_guard<std::mutex> lock(request_lock_);
-        if (request_new_ || queued_new_ || quit_) break;
-      }
-      if (finished) {
-        if (!next || !track) break;
-        if (!same_format(*track, *next)) {
-          // The device must be reopened for the next track, which only happens once the
-          // callback has played everything before it.
-          if (drained_segment_.load(std::memory_order_acquire) != segment) break;
-          need_device = true;
-        }
-        prev_segment = segment;
-        prev_track = std::move(track);
-        segment = next_segment;
-        track = std::move(next);
-        next_segment = 0;
-        position = 0;
-        decoding = true;
-        ending = finished = false;
-        continue;
-      }
-      SoundChunk* chunk = ring_.Back(epoch_chunks < ChunkRing::kReserve ? 0 : ChunkRing::kReserve);
-      if (chunk == nullptr) {
-        // Only the callback makes room, also when the ring is full of stale chunks.
-        if (need_device) start_device();
-        read_ahead = true;
-        break;
-      }
-      chunk->epoch = epoch;
-      chunk->segment = segment;
-      chunk->taken = 0;
-      chunk->first_frame = position;
-      if (decoding) {
-        std::size_t frames = track->Read(chunk->samples, SoundChunk::kFrames);
-        if (frames == 0) {
-          decoding = false;
-          ending = true;
-          continue;
-        }
-        chunk->end = false;
-        chunk->frames = static_cast<uint32_t>(frames);
-        position += static_cast<int64_t>(frames);
-      } else {
-        chunk->end = true;
-        chunk->frames = 0;
-        ending = false;
-        finished = true;
-      }
-      ring_.Push();
-      ++epoch_chunks;
-      if (need_device) start_device();
-    }
-    manage_device();
-
-    bool more = false;
-    {
-      std::lock_guard<std::mutex> lock(request_lock_);
-      more = request_new_ || queued_new_ || quit_;
-    }
-    if (!more) {
-      // Time to spare: the track's seek index grows a step ahead of the decoding, once per
-      // refill, so that a seek far ahead finds its frame at once while the reading stays
-      // interleaved with play's own.
-      if (read_ahead && decoding) track->IndexAhead();
-      WaitForPost(&wake_, wait_limit());
-    }
   }
-  track.reset();
-  next.reset();
-  prev_track.reset();
+
+  Player& player_;
+  SoundOutput output_;
+  DecodeCursor cursor_;
+  bool need_device_ = false;  // the device is not yet known to suit the track and to run
+  Clock::time_point idle_since_ = Clock::now();
+  // No device to be had: since when, and when to try again.
+  bool waiting_ = false;
+  Clock::time_point waiting_since_{};
+  Clock::time_point retry_at_{};
+  Clock::time_point fallback_until_{};  // when the dummy gives way
+  bool was_paused_ = false;
+};
+
+void Player::DecodeLoop() {
+  DecodeThread thread(*this);
+  thread.Run();
+}
+
+bool Player::RequestPending() {
+  std::lock_guard<std::mutex> lock(request_lock_);
+  return request_new_ || queued_new_ || quit_;
 }
 
 void Player::FillSound(void* self, float* samples, int frames, int channels) {
   static_cast<Player*>(self)->Fill(samples, frames, channels);
 }
+
+// What one callback did: the frames it wrote, and what it tells the other threads.
+struct Player::Take {
+  int done = 0;             // frames written so far
+  bool freed = false;       // chunks were given back to the ring
+  bool wake = false;        // a segment's end was passed or a join made
+  bool ended = false;       // the epoch's track ended
+  bool heard = false;       // sound of the wanted epoch was written
+  int64_t heard_frame = 0;  // the frame after the last one written
+};
 
 void Player::Fill(float* samples, int frames, int channels) {
   const uint32_t wanted = wanted_epoch_.load(std::memory_order_acquire);
@@ -648,6 +776,21 @@ void Player::Fill(float* samples, int frames, int channels) {
     playing_segment_ = wanted;  // an epoch begins with its own segment
     join_target_ = 0;
   }
+  Take take;
+  const bool replayed = PlayAgain(samples, frames, channels, wanted, paused, &take);
+  TakeFromRing(samples, frames, channels, wanted, paused, &take);
+  std::memset(samples + take.done * channels, 0, sizeof(float) * (frames - take.done) * channels);
+  KeepLastSound(samples, static_cast<std::size_t>(frames) * channels, wanted, replayed,
+                take.heard && take.done == frames);
+  if (take.heard) ReportHeard(wanted, take.heard_frame);
+  equalizer_.Process(samples, static_cast<std::size_t>(frames));
+  if (take.ended || take.wake || (take.freed && ring_.Size() <= ChunkRing::kChunks / 2)) {
+    sem_post(&wake_);
+  }
+}
+
+bool Player::PlayAgain(float* samples, int frames, int channels, uint32_t wanted, bool paused,
+                       Take* take) {
   const std::size_t samples_wanted = static_cast<std::size_t>(frames) * channels;
   if (replay_.exchange(false, std::memory_order_acq_rel)) {
     // What the device that went away was given last most likely never reached the listener (its
@@ -659,96 +802,109 @@ void Player::Fill(float* samples, int frames, int channels) {
     replay_left_ = std::min(kept, rewind);
     replay_from_ = kept - replay_left_;
   }
-  int done = 0;
-  const bool replayed = replay_left_ > 0;
-  if (replayed) {
-    if (paused || last_sound_epoch_ != wanted) {
-      replay_left_ = 0;  // paused or sought meanwhile: nothing to make up for
-    } else {
-      const std::size_t n = std::min(replay_left_, samples_wanted);
-      std::memcpy(samples, last_sound_.data() + replay_from_, sizeof(float) * n);
-      replay_from_ += n;
-      replay_left_ -= n;
-      done = static_cast<int>(n / static_cast<std::size_t>(channels));
-    }
+  if (replay_left_ == 0) return false;
+  if (paused || last_sound_epoch_ != wanted) {
+    replay_left_ = 0;  // paused or sought meanwhile: nothing to make up for
+  } else {
+    const std::size_t n = std::min(replay_left_, samples_wanted);
+    std::memcpy(samples, last_sound_.data() + replay_from_, sizeof(float) * n);
+    replay_from_ += n;
+    replay_left_ -= n;
+    take->done = static_cast<int>(n / static_cast<std::size_t>(channels));
   }
-  bool freed = false;
-  bool wake = false;
-  bool ended = false;
-  bool heard = false;
-  int64_t heard_frame = 0;
-  auto end_here = [&] {
-    join_target_ = 0;
-    ended = true;
-    ended_epoch_.store(wanted, std::memory_order_release);
-  };
-  while (done < frames) {
+  return true;
+}
+
+void Player::TakeFromRing(float* samples, int frames, int channels, uint32_t wanted, bool paused,
+                          Take* take) {
+  while (take->done < frames) {
     SoundChunk* chunk = ring_.Front();
     if (chunk == nullptr) break;
     if (chunk->epoch != wanted) {  // decoded before a later play, seek or stop
-      ring_.Pop();
-      freed = true;
+      SkipChunk(take);
       continue;
     }
     if (paused) break;
     if (join_target_ != 0) {
-      // Past the end of the playing segment: the queued one follows if it is still queued.
-      uint32_t queued = queued_segment_.load(std::memory_order_seq_cst);
-      if (queued == 0 || (queued & kClaimed) != 0) {  // dropped before it was heard
-        end_here();
-        break;
-      }
-      join_target_ = queued;
-      if (chunk->segment != queued) {  // a queued track that was replaced
-        ring_.Pop();
-        freed = true;
-        continue;
-      }
-      if (chunk->end) {  // it holds no sound: the playing track ends as it would have
-        end_here();
-        break;
-      }
-      if (!queued_segment_.compare_exchange_strong(queued, queued | kClaimed,
-                                                   std::memory_order_seq_cst)) {
-        continue;  // dropped or replaced this instant; look again
-      }
-      playing_segment_ = queued;
-      join_target_ = 0;
-      wake = true;
+      const JoinStep step = Join(*chunk, wanted, take);
+      if (step == JoinStep::kEnded) break;
+      if (step == JoinStep::kSkip) SkipChunk(take);
+      if (step != JoinStep::kJoined) continue;
     }
     if (chunk->segment != playing_segment_) {  // a queued track that was dropped
-      ring_.Pop();
-      freed = true;
+      SkipChunk(take);
       continue;
     }
     if (chunk->end) {
-      ring_.Pop();
-      wake = true;
-      drained_segment_.store(playing_segment_, std::memory_order_release);
-      uint32_t queued = queued_segment_.load(std::memory_order_seq_cst);
-      if (queued != 0 && (queued & kClaimed) == 0) {
-        join_target_ = queued;
-        continue;
-      }
-      end_here();
+      if (PassEnd(wanted, take)) continue;
       break;
     }
-    int n = std::min(static_cast<int>(chunk->frames - chunk->taken), frames - done);
-    std::memcpy(samples + done * channels, chunk->samples + chunk->taken * channels,
+    const int n = std::min(static_cast<int>(chunk->frames - chunk->taken), frames - take->done);
+    std::memcpy(samples + take->done * channels, chunk->samples + chunk->taken * channels,
                 sizeof(float) * n * channels);
     chunk->taken += n;
-    done += n;
-    heard = true;
-    heard_frame = chunk->first_frame + chunk->taken;
+    take->done += n;
+    take->heard = true;
+    take->heard_frame = chunk->first_frame + chunk->taken;
     if (chunk->taken == chunk->frames) {
       ring_.Pop();
-      freed = true;
+      take->freed = true;
     }
   }
-  std::memset(samples + done * channels, 0, sizeof(float) * (frames - done) * channels);
+}
+
+void Player::SkipChunk(Take* take) {
+  ring_.Pop();
+  take->freed = true;
+}
+
+Player::JoinStep Player::Join(const SoundChunk& chunk, uint32_t wanted, Take* take) {
+  // Past the end of the playing segment: the queued one follows if it is still queued.
+  uint32_t queued = queued_segment_.load(std::memory_order_seq_cst);
+  if (queued == 0 || (queued & kClaimed) != 0) {  // dropped before it was heard
+    EndHere(wanted, take);
+    return JoinStep::kEnded;
+  }
+  join_target_ = queued;
+  if (chunk.segment != queued) return JoinStep::kSkip;  // a queued track that was replaced
+  if (chunk.end) {  // it holds no sound: the playing track ends as it would have
+    EndHere(wanted, take);
+    return JoinStep::kEnded;
+  }
+  if (!queued_segment_.compare_exchange_strong(queued, queued | kClaimed,
+                                               std::memory_order_seq_cst)) {
+    return JoinStep::kRetry;  // dropped or replaced this instant; look again
+  }
+  playing_segment_ = queued;
+  join_target_ = 0;
+  take->wake = true;
+  return JoinStep::kJoined;
+}
+
+bool Player::PassEnd(uint32_t wanted, Take* take) {
+  ring_.Pop();
+  take->wake = true;
+  drained_segment_.store(playing_segment_, std::memory_order_release);
+  const uint32_t queued = queued_segment_.load(std::memory_order_seq_cst);
+  if (queued != 0 && (queued & kClaimed) == 0) {
+    join_target_ = queued;
+    return true;
+  }
+  EndHere(wanted, take);
+  return false;
+}
+
+void Player::EndHere(uint32_t wanted, Take* take) {
+  join_target_ = 0;
+  take->ended = true;
+  ended_epoch_.store(wanted, std::memory_order_release);
+}
+
+void Player::KeepLastSound(const float* samples, std::size_t samples_wanted, uint32_t wanted,
+                           bool replayed, bool all_sound) {
   if (replayed) {
     last_sound_periods_ = 0;  // what is kept is being played again
-  } else if (heard && done == frames && kReplayPeriods * samples_wanted <= last_sound_.size()) {
+  } else if (all_sound && kReplayPeriods * samples_wanted <= last_sound_.size()) {
     if (last_sound_size_ != samples_wanted || last_sound_epoch_ != wanted) last_sound_periods_ = 0;
     if (last_sound_periods_ == kReplayPeriods) {
       std::memmove(last_sound_.data(), last_sound_.data() + samples_wanted,
@@ -763,22 +919,19 @@ void Player::Fill(float* samples, int frames, int channels) {
   } else {
     last_sound_periods_ = 0;
   }
+}
 
-  if (heard) {
-    heard_.store(PackHeard(playing_segment_, heard_frame), std::memory_order_release);
-    if (wanted != sounding_epoch_) {
-      sounding_epoch_ = wanted;
-      int64_t now = NowNs();
-      epoch_sound_ns_.store(now, std::memory_order_relaxed);
-      sounded_epoch_.store(wanted, std::memory_order_release);
-      if (first_sound_ns_.load(std::memory_order_relaxed) <
-          play_time_ns_.load(std::memory_order_relaxed)) {
-        first_sound_ns_.store(now, std::memory_order_relaxed);
-      }
-    }
+void Player::ReportHeard(uint32_t wanted, int64_t heard_frame) {
+  heard_.store(PackHeard(playing_segment_, heard_frame), std::memory_order_release);
+  if (wanted == sounding_epoch_) return;
+  sounding_epoch_ = wanted;
+  const int64_t now = NowNs();
+  epoch_sound_ns_.store(now, std::memory_order_relaxed);
+  sounded_epoch_.store(wanted, std::memory_order_release);
+  if (first_sound_ns_.load(std::memory_order_relaxed) <
+      play_time_ns_.load(std::memory_order_relaxed)) {
+    first_sound_ns_.store(now, std::memory_order_relaxed);
   }
-  equalizer_.Process(samples, static_cast<std::size_t>(frames));
-  if (ended || wake || (freed && ring_.Size() <= ChunkRing::kChunks / 2)) sem_post(&wake_);
 }
 
 }  // namespace veldan

@@ -18,6 +18,7 @@
 
 #include "decoder/chunk_ring.h"
 #include "decoder/equalizer.h"
+#include "decoder/replay_gain.h"
 #include "decoder/vbmp3.h"
 
 namespace veldan {
@@ -33,6 +34,9 @@ class Player {
   Player& operator=(const Player&) = delete;
 
   void SetEqualizer(const int32_t* tenths_db);
+  // VBMP3_GAIN_OFF, _TRACK or _ALBUM for the tracks opened and queued from now on; false for
+  // anything else.
+  bool SetGainMode(int mode);
 
   // Opens a track given as program text and fills info; closes the previous one first.
   bool Open(const char* program_path, vbmp3_info* info);
@@ -88,15 +92,42 @@ class Player {
   // The frame the listener has heard of the open track: the callback's, once the track's
   // segment has sounded, else where the epoch began; 0 when stopped.
   int64_t HeardFrame() const;
+  bool RequestPending();  // a request, a queued request or the quit not yet taken
+
+  // The decode thread's side, in player.cpp: the cursor over the epoch and segment it decodes,
+  // and the loop that moves it and keeps the sound device.
+  class DecodeCursor;
+  class DecodeThread;
   void DecodeLoop();
+
+  // The sound callback's side, in named steps of one callback.
+  struct Take;
+  enum class JoinStep { kJoined, kSkip, kRetry, kEnded };
   static void FillSound(void* self, float* samples, int frames, int channels);
   void Fill(float* samples, int frames, int channels);
+  // Plays again what a lost device was last given; true while a replay was under way.
+  bool PlayAgain(float* samples, int frames, int channels, uint32_t wanted, bool paused,
+                 Take* take);
+  void TakeFromRing(float* samples, int frames, int channels, uint32_t wanted, bool paused,
+                    Take* take);
+  void SkipChunk(Take* take);
+  // Past the playing segment's end: the queued segment's chunk joined on, skipped, looked at
+  // again, or the end of the track.
+  JoinStep Join(const SoundChunk& chunk, uint32_t wanted, Take* take);
+  // The playing segment's end marker: true when a queued segment is to follow.
+  bool PassEnd(uint32_t wanted, Take* take);
+  void EndHere(uint32_t wanted, Take* take);
+  // Keeps the last periods of sound for a replay after a lost device.
+  void KeepLastSound(const float* samples, std::size_t samples_wanted, uint32_t wanted,
+                     bool replayed, bool all_sound);
+  void ReportHeard(uint32_t wanted, int64_t heard_frame);
 
   // User-interface thread only.
   std::shared_ptr<Mp3Stream> open_track_;
   int rate_ = 0;
   int64_t length_frames_ = -1;
   int mode_ = VBMP3_STOPPED;
+  GainMode gain_mode_ = GainMode::kOff;      // for the next track opened or queued
   uint32_t serial_ = 0;                      // numbers epochs and queued segments alike
   uint32_t epoch_ = 0;                       // the last play, seek, stop or close
   uint32_t segment_ = 0;                     // the segment the open track is heard as

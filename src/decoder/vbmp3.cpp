@@ -32,6 +32,10 @@ int vbmp3_setEqualizer(const int32_t* gains) {
   return 1;
 }
 
+int vbmp3_setGainMode(int mode) {
+  return g_player && g_player->SetGainMode(mode) ? 1 : 0;
+}
+
 int vbmp3_open(const char* path, vbmp3_info* info) {
   return g_player && g_player->Open(path, info) ? 1 : 0;
 }

@@ -51,6 +51,19 @@ int vbmp3_free(void);
  * what it must to stay finite, and loud settings are limited below full scale, never wrapped. */
 int vbmp3_setEqualizer(const int32_t* gains);
 
+/* ReplayGain: the gain each track is opened with, from its ID3v2 tag (TXXX REPLAYGAIN_TRACK_GAIN,
+ * REPLAYGAIN_ALBUM_GAIN and their _PEAK, RVA2) or its LAME tag. VBMP3_GAIN_TRACK plays the
+ * track's own gain, VBMP3_GAIN_ALBUM the album's; either takes the other kind where a track tells
+ * only that. The gain comes before the equalizer and is held below what the track's peak allows,
+ * so that no gain drives a track past full scale. A track without gain information, and every
+ * track under VBMP3_GAIN_OFF, plays exactly as decoded. */
+enum { VBMP3_GAIN_OFF = 0, VBMP3_GAIN_TRACK = 1, VBMP3_GAIN_ALBUM = 2 };
+
+/* Sets the gain mode for the tracks opened or queued from now on (the open track, and one queued
+ * already, keep the gain they were opened with). VBMP3_GAIN_OFF until set. Nonzero on success;
+ * zero for any other value (the mode stays as it was). */
+int vbmp3_setGainMode(int mode);
+
 /* Closes any open track, then opens a track and fills *info. Nonzero: open; zero: the file can't
  * be read or holds no MP3 audio (nothing is open then, and *info is left as it was). Reads the
  * start of the file and, on a fixed drive, all of a file whose header does not tell its length. */

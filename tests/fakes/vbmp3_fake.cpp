@@ -27,6 +27,9 @@ struct FakeDecoder {
   std::map<std::string, vbmp3_info> info_by_path;
   std::set<std::string> failing_paths;
   std::vector<int32_t> equalizer;
+  int32_t gain_mode = VBMP3_GAIN_OFF;
+  int32_t open_gain_mode = VBMP3_GAIN_OFF;
+  int32_t queued_gain_mode = VBMP3_GAIN_OFF;
   std::vector<DecoderCall> calls;
 };
 
@@ -98,6 +101,7 @@ bool StartQueuedTrack() {
   if (d.queued_path.empty()) return false;
   d.open_path = d.queued_path;
   d.open_info = d.queued_info;
+  d.open_gain_mode = d.queued_gain_mode;
   d.queued_path.clear();
   d.state = VBMP3_PLAYING;
   d.position = 0;
@@ -112,6 +116,15 @@ std::string OpenPath() {
 }
 std::vector<int32_t> LastEqualizer() {
   return Decoder().equalizer;
+}
+int32_t DecoderGainMode() {
+  return Decoder().gain_mode;
+}
+int32_t OpenedGainMode() {
+  return Decoder().open_gain_mode;
+}
+int32_t QueuedGainMode() {
+  return Decoder().queued_gain_mode;
 }
 const std::vector<DecoderCall>& DecoderCalls() {
   return Decoder().calls;
@@ -129,6 +142,8 @@ std::vector<std::string> CallLog(bool with_get_state, bool with_queue) {
       log.push_back(call.name + " " + call.path);
     } else if (call.name == "seek") {
       log.push_back("seek " + std::to_string(call.value));
+    } else if (call.name == "setGainMode") {
+      log.push_back("setGainMode " + std::to_string(call.value));
     } else if (call.name == "seekUs") {
       log.push_back("seek_ms " + std::to_string(call.value));
     } else {
@@ -178,6 +193,13 @@ int vbmp3_setEqualizer(const int32_t* gains) {
   return 1;
 }
 
+int vbmp3_setGainMode(int mode) {
+  Log("setGainMode", {}, mode);
+  if (mode != VBMP3_GAIN_OFF && mode != VBMP3_GAIN_TRACK && mode != VBMP3_GAIN_ALBUM) return 0;
+  Decoder().gain_mode = mode;
+  return 1;
+}
+
 int vbmp3_open(const char* path, vbmp3_info* info) {
   FakeDecoder& d = Decoder();
   const std::string text(path, strnlen(path, 512));
@@ -191,6 +213,7 @@ int vbmp3_open(const char* path, vbmp3_info* info) {
   if (d.open_result == 0 || d.failing_paths.count(text) != 0) return 0;
   d.open_info = InfoFor(text);
   *info = d.open_info;
+  d.open_gain_mode = d.gain_mode;
   d.open = true;
   d.open_path = text;
   return 1;
@@ -258,6 +281,7 @@ int vbmp3_queue(const char* path) {
   if (d.open_result == 0 || d.failing_paths.count(text) != 0) return 0;
   d.queued_path = text;
   d.queued_info = InfoFor(text);
+  d.queued_gain_mode = d.gain_mode;
   return 1;
 }
 

@@ -57,12 +57,17 @@ bool TrackOpen();
 std::string OpenPath();
 // The gains of the last setEqualizer call; empty before the first.
 std::vector<int32_t> LastEqualizer();
+// The gain mode set last (VBMP3_GAIN_OFF until setGainMode is called), and the one the open
+// track and the queued track were opened with, as the real library keeps it per track.
+int32_t DecoderGainMode();
+int32_t OpenedGainMode();
+int32_t QueuedGainMode();
 
 const std::vector<DecoderCall>& DecoderCalls();
 // The log as short texts ("open D:\a.mp3", "play", "seek 50", "seek_ms 50400" for a seek in
-// microseconds, "queue D:\b.mp3"), getState and getPositionUs calls left out unless asked for
-// (a poll calls it every time and it changes nothing), and the
-// gapless queue's calls (queue, queuedStarted) left out unless asked for.
+// microseconds, "queue D:\b.mp3", "setGainMode 2"), getState and getPositionUs calls left out
+// unless asked for (a poll calls it every time and it changes nothing), and the gapless queue's
+// calls (queue, queuedStarted) left out unless asked for.
 std::vector<std::string> CallLog(bool with_get_state = false, bool with_queue = false);
 void ClearCallLog();
 
