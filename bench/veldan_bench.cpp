@@ -38,6 +38,9 @@ constexpr Command kCommands[] = {
     {"reconnect", veldan::bench::RunReconnect,
      "reconnect [--server pulseaudio|pipewire] [--runs N]"},
 #endif
+#ifdef VELDAN_BENCH_ART
+    {"art", veldan::bench::RunArt, "art [--files N] [--runs N]"},
+#endif
 #ifdef VELDAN_BENCH_MICRO
     {"micro", veldan::bench::RunMicro, "micro [--benchmark_filter=...]"},
 #endif
