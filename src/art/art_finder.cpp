@@ -32,7 +32,9 @@ ArtFinder::ArtFinder(ArtSettings settings) : settings_(std::move(settings)) {
 std::string ArtFinder::FindArtUri(const std::string& track_host_path,
                                   const std::atomic<bool>* cancel) {
   if (track_host_path.empty()) return {};
-  const std::string track = NormaliseHostPath(track_host_path, CurrentHostFolder());
+  const std::string track = track_host_path[0] == '/'
+                                ? NormaliseHostPath(track_host_path)
+                                : NormaliseHostPath(track_host_path, CurrentHostFolder());
   const std::size_t slash = track.rfind('/');
   const std::string folder = slash == 0 ? "/" : track.substr(0, slash);
   const std::string picture = FolderPicture(folder);
