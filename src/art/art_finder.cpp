@@ -43,7 +43,7 @@ std::string ArtFinder::FindArtUri(const std::string& track_host_path,
 
   std::vector<std::uint8_t> bytes;
   PictureKind kind = PictureKind::kNone;
-  if (!ReadTagPicture(track, &bytes, &kind) || Cancelled(cancel)) return {};
+  if (!ReadTagPicture(track, &bytes, &kind, cancel) || Cancelled(cancel)) return {};
   const std::string stored =
       StorePicture(settings_.cache_folder, bytes, kind, settings_.cache_limits);
   return stored.empty() ? std::string() : HostPathToFileUri(stored);

@@ -194,7 +194,7 @@ bool FindTagPicture(Bytes tag, std::vector<std::uint8_t>* picture, PictureKind* 
 }
 
 bool ReadTagPicture(const std::string& host_path, std::vector<std::uint8_t>* picture,
-                    PictureKind* kind) {
+                    PictureKind* kind, const std::atomic<bool>* cancel) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(host_path.c_str(), "rb"),
                                                        &std::fclose);
   if (!file) return false;
@@ -209,6 +209,7 @@ bool ReadTagPicture(const std::string& host_path, std::vector<std::uint8_t>* pic
   // Grown as it is read, so that a tag size larger than the file costs no memory.
   constexpr std::size_t kChunk = 256u << 10;
   while (tag.size() < wanted) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
     const std::size_t before = tag.size();
     const std::size_t step = std::min(kChunk, wanted - before);
     tag.resize(before + step);

@@ -8,6 +8,7 @@
 // ReadTagPicture, which reads the file; any thread.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -26,9 +27,10 @@ inline constexpr std::size_t kMaxTagRead = kMaxPictureBytes + (1u << 20);
 bool FindTagPicture(std::span<const std::uint8_t> tag, std::vector<std::uint8_t>* picture,
                     PictureKind* kind);
 
-// FindTagPicture over the tag at the start of the file at host_path. False when the file can't
-// be read, has no tag or its tag holds no picture.
+// FindTagPicture over the tag at the start of the file at host_path, read in pieces of 256 KiB.
+// False when the file can't be read, has no tag or its tag holds no picture, and when cancel is
+// given and becomes true between two pieces (a slow disc then costs at most one more piece).
 bool ReadTagPicture(const std::string& host_path, std::vector<std::uint8_t>* picture,
-                    PictureKind* kind);
+                    PictureKind* kind, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace veldan

@@ -188,6 +188,8 @@ TEST(TagPictureTest, ReadsTheTagAtTheStartOfAFile) {
   EXPECT_FALSE(ReadTagPicture(folder.Write("plain.mp3", art_test::Audio()), &picture, &kind));
   EXPECT_FALSE(ReadTagPicture(folder.Write("short.mp3", {'I', 'D'}), &picture, &kind));
   EXPECT_FALSE(ReadTagPicture(folder.path() + "/missing.mp3", &picture, &kind));
+  const std::atomic<bool> cancelled{true};  // a lookup left behind stops reading
+  EXPECT_FALSE(ReadTagPicture(folder.path() + "/a.mp3", &picture, &kind, &cancelled));
 }
 
 }  // namespace
