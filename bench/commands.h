@@ -12,5 +12,6 @@ int RunMicro(int argc, char** argv);   // micro [Google Benchmark flags]
 int RunStartup(int argc, char** argv);  // startup TREE [--runs N] [-- PROGRAM ARGS...]
 int RunTrackChange(int argc, char** argv);  // track-change [TONES] [--runs N]
 int RunReconnect(int argc, char** argv);  // reconnect [--server S] [--runs N]
+int RunArt(int argc, char** argv);  // art [--files N] [--runs N]
 
 }  // namespace veldan::bench

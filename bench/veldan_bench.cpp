@@ -22,6 +22,7 @@ constexpr Command kCommands[] = {
     {"gapless", veldan::bench::RunGapless, "gapless PART..."},
     {"reconnect", veldan::bench::RunReconnect,
      "reconnect [--server pulseaudio|pipewire] [--runs N]"},
+    {"art", veldan::bench::RunArt, "art [--files N] [--runs N]"},
     {"micro", veldan::bench::RunMicro, "micro [Google Benchmark flags, e.g. --benchmark_filter=...]"},
     {nullptr, nullptr, nullptr},
 };

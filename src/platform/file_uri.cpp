@@ -37,6 +37,11 @@ std::size_t SchemeLength(std::string_view text) {
   return i < text.size() && text[i] == ':' ? i : 0;
 }
 
+bool IsUnreservedOrSlash(char c) {
+  return IsLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+         c == '/';
+}
+
 }  // namespace
 
 bool PercentDecode(std::string_view text, std::string* out) {
@@ -77,6 +82,23 @@ bool FileUriToHostPath(std::string_view uri, std::string* host_path) {
   }
   if (rest.empty() || rest[0] != '/') return false;
   return PercentDecode(rest, host_path);
+}
+
+std::string HostPathToFileUri(std::string_view host_path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file://";
+  uri.reserve(uri.size() + host_path.size() * 3);
+  for (const char c : host_path) {
+    if (IsUnreservedOrSlash(c)) {
+      uri.push_back(c);
+    } else {
+      const auto byte = static_cast<unsigned char>(c);
+      uri.push_back('%');
+      uri.push_back(kHex[byte >> 4]);
+      uri.push_back(kHex[byte & 0x0F]);
+    }
+  }
+  return uri;
 }
 
 }  // namespace veldan

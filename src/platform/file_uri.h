@@ -24,4 +24,10 @@ bool HasUriScheme(std::string_view text);
 // another host, an escape PercentDecode refuses, or a path that is not absolute.
 bool FileUriToHostPath(std::string_view uri, std::string* host_path);
 
+// The file URI of an absolute host path, as desktop services expect it ("file:///m/My%20Song"):
+// every byte except the unreserved ASCII letters, digits, "-._~" and the separator '/' is written
+// as "%XX" (upper-case hex), so spaces, '%', '#', '?' and non-ASCII bytes survive any reader.
+// FileUriToHostPath gives the path back.
+std::string HostPathToFileUri(std::string_view host_path);
+
 }  // namespace veldan

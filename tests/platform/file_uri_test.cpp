@@ -71,5 +71,23 @@ TEST(FileUriTest, SchemesAndFileUris) {
   for (const auto& row : rows) EXPECT_EQ(HostPath(row.uri), row.host_path) << row.uri;
 }
 
+TEST(FileUriTest, HostPathsBecomeEncodedFileUrisThatReadBack) {
+  const struct {
+    std::string host_path;
+    std::string uri;
+  } rows[] = {
+      {"/home/me/Music/cover.jpg", "file:///home/me/Music/cover.jpg"},
+      {"/m/My Album/Folder.jpg", "file:///m/My%20Album/Folder.jpg"},
+      {"/m/100%/a.png", "file:///m/100%25/a.png"},
+      {"/m/Bj\xC3\xB6rk/\xE9.jpg", "file:///m/Bj%C3%B6rk/%E9.jpg"},  // bytes, UTF-8 or not
+      {"/m/a#b?c&d+e;f=g'h\"i", "file:///m/a%23b%3Fc%26d%2Be%3Bf%3Dg%27h%22i"},
+      {"/m/A-Z_a.z~0", "file:///m/A-Z_a.z~0"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(HostPathToFileUri(row.host_path), row.uri) << row.host_path;
+    EXPECT_EQ(HostPath(row.uri), row.host_path) << row.uri;
+  }
+}
+
 }  // namespace
 }  // namespace veldan
