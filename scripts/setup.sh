@@ -12,7 +12,8 @@ packages=(
   dbus-daemon playerctl desktop-file-utils appstream shared-mime-info
   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
   clang libclang-rt-14-dev
-  python3-dbus python3-gi python3-dbusmock
+  python3-dbus python3-gi
+  python3-dbusmock
 )
 
 missing=()
