@@ -50,7 +50,8 @@ class SleepInhibitor : public QObject {
   SleepInhibitor& operator=(const SleepInhibitor&) = delete;
 
   // Whether music plays now. Cheap to call on every poll: a request goes out only when play
-  // begins and nothing is held or asked for yet.
+  // begins and nothing is held or asked for yet. When neither the portal nor logind grants one,
+  // nothing is asked again until play next begins.
   void SetPlaying(bool playing);
 
   // Through what the inhibition is held now; kNone while nothing is held.
