@@ -13,6 +13,7 @@ packages=(
   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
   clang libclang-rt-14-dev
   python3-dbus python3-gi
+  python3-dbusmock
 )
 
 missing=()
