@@ -7,10 +7,12 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QString>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/file_access.h"
 #include "platform/name_codec.h"
@@ -20,6 +22,10 @@ namespace veldan {
 namespace {
 
 constexpr char kStartingFolderFile[] = "/starting-folder";
+constexpr char kResumeFile[] = "/resume";
+constexpr char kSettingsFile[] = "/veldan.conf";
+// Larger files are not ours: the key files hold a few short lines.
+constexpr std::size_t kKeyFileLimit = 16 * 1024;
 
 bool IsFolder(const std::string& host) {
   struct stat st {};
@@ -76,6 +82,53 @@ bool SavedStartingFolder(char* out, std::size_t out_size) {
   return CopyText(out, out_size, text) && CanEnterFolder(out);
 }
 
+// A small file of the config folder, whole; empty when it is missing, not a regular file or
+// larger than any file VELDAN writes there.
+std::string ReadConfigFile(const char* name) {
+  const std::string folder = ConfigFolderHost();
+  if (folder.empty()) return {};
+  std::FILE* file = OpenRegularFileStream(folder + name);
+  if (file == nullptr) return {};
+  std::string text(kKeyFileLimit + 1, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), file));
+  std::fclose(file);
+  return text.size() > kKeyFileLimit ? std::string() : text;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// The value of key in "key = value" lines; "#" starts a comment. Empty when absent.
+std::string_view KeyValue(std::string_view text, std::string_view key) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    line = Trimmed(line.substr(0, line.find('#')));
+    const std::size_t equals = line.find('=');
+    if (equals != std::string_view::npos && Trimmed(line.substr(0, equals)) == key) {
+      return Trimmed(line.substr(equals + 1));
+    }
+  }
+  return {};
+}
+
+// The rest of the line that begins with prefix, exactly as written (names may end in blanks).
+std::string_view LineValue(std::string_view text, std::string_view prefix) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    const std::string_view line = text.substr(at, end - at);
+    if (line.substr(0, prefix.size()) == prefix) return line.substr(prefix.size());
+    at = end + 1;
+  }
+  return {};
+}
+
 std::string MusicFolderHost() {
   const char* variable = std::getenv("XDG_MUSIC_DIR");
   if (variable != nullptr && variable[0] == '/' && IsFolder(variable)) return variable;
@@ -117,6 +170,56 @@ void RememberStartingFolder(const char* program_folder, const char* starting_fol
   const std::string folder = ConfigFolderHost();
   if (folder.empty() || !QDir().mkpath(QFile::decodeName(folder.c_str()))) return;
   WriteFileWhole(folder + kStartingFolderFile, starting_folder);
+}
+
+void RememberResumePoint(const char* program_folder, const ResumePoint& point) {
+  if (point.starting_folder[0] == '\0' || point.track[0] == '\0' ||
+      !IsInstalledCopy(program_folder)) {
+    return;
+  }
+  const std::string_view folder_text(point.starting_folder,
+                                     strnlen(point.starting_folder, sizeof point.starting_folder));
+  const std::string_view track_text(point.track, strnlen(point.track, sizeof point.track));
+  for (std::string_view text : {folder_text, track_text}) {
+    if (text.size() == 512 || text.find_first_of("\r\n") != std::string_view::npos) return;
+  }
+  const std::string folder = ConfigFolderHost();
+  if (folder.empty() || !QDir().mkpath(QFile::decodeName(folder.c_str()))) return;
+  std::string contents = "folder=";
+  contents.append(folder_text).append("\ntrack=").append(track_text);
+  contents += "\nposition_ms=" + std::to_string(point.position_ms < 0 ? 0 : point.position_ms) + "\n";
+  WriteFileWhole(folder + kResumeFile, contents);
+}
+
+bool SavedResumePoint(ResumePoint* point) {
+  *point = ResumePoint{};
+  const std::string text = ReadConfigFile(kResumeFile);
+  if (text.find('\0') != std::string::npos) return false;
+  const std::string_view position = LineValue(text, "position_ms=");
+  int64_t ms = 0;
+  if (position.empty() || position.size() > 12) return false;
+  for (char c : position) {
+    if (c < '0' || c > '9') return false;
+    ms = ms * 10 + (c - '0');
+  }
+  if (!CopyText(point->starting_folder, sizeof point->starting_folder, LineValue(text, "folder=")) ||
+      !CopyText(point->track, sizeof point->track, LineValue(text, "track=")) ||
+      point->starting_folder[0] == '\0' || point->track[0] == '\0') {
+    *point = ResumePoint{};
+    return false;
+  }
+  point->position_ms = ms;
+  return true;
+}
+
+ReplayGainSetting ReadReplayGainSetting(const char* program_folder) {
+  if (!IsInstalledCopy(program_folder)) return ReplayGainSetting::kAuto;
+  const std::string text = ReadConfigFile(kSettingsFile);
+  const std::string_view value = KeyValue(text, "replaygain");
+  if (value == "album") return ReplayGainSetting::kAlbum;
+  if (value == "track") return ReplayGainSetting::kTrack;
+  if (value == "off") return ReplayGainSetting::kOff;
+  return ReplayGainSetting::kAuto;
 }
 
 }  // namespace veldan

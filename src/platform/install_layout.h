@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace veldan {
 
@@ -36,5 +37,31 @@ bool InstalledStartingFolder(char* out, std::size_t out_size);
 // Saves starting_folder as the one an installed copy starts in next time. Does nothing for a
 // portable copy; a config folder that can't be written is passed over silently.
 void RememberStartingFolder(const char* program_folder, const char* starting_folder);
+
+// Where play stood when an installed copy last played: the starting folder it played from, the
+// track (program text, as the catalogue holds it) and the position in milliseconds.
+struct ResumePoint {
+  char starting_folder[512] = {};
+  char track[512] = {};
+  int64_t position_ms = 0;
+};
+
+// Saves point as where an installed copy started without an argument begins next time (nothing
+// for a portable copy). The saved point is replaced whole: a crash or a power cut leaves the old
+// point or the new one, never a mix. A config folder that can't be written is passed over
+// silently, and so is a point whose texts hold a line break (they could not be read back).
+void RememberResumePoint(const char* program_folder, const ResumePoint& point);
+
+// The saved point. False, with *point cleared, when none is saved or it is damaged.
+bool SavedResumePoint(ResumePoint* point);
+
+// How ReplayGain is applied: automatically (the album's gain while play goes in order or stays in
+// one album, the track's under Random), always the album's, always the track's, or not at all.
+enum class ReplayGainSetting { kAuto, kAlbum, kTrack, kOff };
+
+// The "replaygain" key of an installed copy's settings file (veldan.conf in the config folder:
+// "key = value" lines, "#" starting a comment). kAuto for a portable copy, without the file or
+// key, and for a value it does not know.
+ReplayGainSetting ReadReplayGainSetting(const char* program_folder);
 
 }  // namespace veldan

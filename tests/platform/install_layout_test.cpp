@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -103,6 +104,73 @@ TEST_F(InstallLayoutTest, AConfigFolderThatCannotBeMadeSavesNothing) {
   unsetenv("XDG_CONFIG_HOME");
   ASSERT_TRUE(UserConfigFolder(true, out, sizeof out));
   EXPECT_STREQ(out, "U:\\home\\.config\\VELDAN");
+}
+
+ResumePoint Point(const char* folder, const char* track, int64_t ms) {
+  ResumePoint point;
+  std::snprintf(point.starting_folder, sizeof point.starting_folder, "%s", folder);
+  std::snprintf(point.track, sizeof point.track, "%s", track);
+  point.position_ms = ms;
+  return point;
+}
+
+TEST_F(InstallLayoutTest, AnInstalledCopyGetsBackTheResumePointItSavedAndNothingDamaged) {
+  ResumePoint read;
+  EXPECT_FALSE(SavedResumePoint(&read));
+
+  // A portable copy saves nothing.
+  RememberResumePoint("U:\\disc", Point("U:\\disc", "U:\\disc\\01.mp3", 1000));
+  EXPECT_FALSE(SavedResumePoint(&read));
+
+  // Names may end in blanks and hold "=" or "#"; they come back byte for byte.
+  RememberResumePoint("U:\\usr\\bin", Point("U:\\music\\Band ", "U:\\music\\Band \\#1 = a.mp3", 30250));
+  ASSERT_TRUE(SavedResumePoint(&read));
+  EXPECT_STREQ(read.starting_folder, "U:\\music\\Band ");
+  EXPECT_STREQ(read.track, "U:\\music\\Band \\#1 = a.mp3");
+  EXPECT_EQ(read.position_ms, 30250);
+
+  // A later point replaces the earlier whole; one that could not be read back is not saved.
+  RememberResumePoint("U:\\usr\\bin", Point("U:\\music", "U:\\music\\b.mp3", 5));
+  RememberResumePoint("U:\\usr\\bin", Point("U:\\music", "U:\\music\\x\ny.mp3", 9));
+  RememberResumePoint("U:\\usr\\bin", Point("U:\\music", "", 9));
+  ASSERT_TRUE(SavedResumePoint(&read));
+  EXPECT_STREQ(read.track, "U:\\music\\b.mp3");
+  EXPECT_EQ(read.position_ms, 5);
+
+  for (const std::string& damaged :
+       {std::string("folder=U:\\music\ntrack=U:\\music\\b.mp3\n"),
+        std::string("folder=U:\\music\ntrack=U:\\music\\b.mp3\nposition_ms=-4\n"),
+        std::string("folder=U:\\music\ntrack=U:\\music\\b.mp3\nposition_ms=99999999999999999\n"),
+        std::string("folder=U:\\music\ntrack=\nposition_ms=4\n"),
+        std::string("folder=U:\\mu\0sic\ntrack=U:\\b.mp3\nposition_ms=4\n", 45),
+        "folder=U:\\music\ntrack=U:\\" + std::string(600, 'a') + "\nposition_ms=4\n",
+        std::string(20000, '#')}) {
+    tree_.File("config/VELDAN/resume", damaged);
+    EXPECT_FALSE(SavedResumePoint(&read)) << damaged.substr(0, 60);
+    EXPECT_STREQ(read.track, "");
+  }
+}
+
+TEST_F(InstallLayoutTest, TheReplayGainSettingIsReadFromTheInstalledCopysKeyFile) {
+  EXPECT_EQ(ReadReplayGainSetting("U:\\usr\\bin"), ReplayGainSetting::kAuto);
+  tree_.Dir("config");
+  tree_.Dir("config/VELDAN");
+  const struct {
+    const char* file;
+    ReplayGainSetting setting;
+  } cases[] = {
+      {"replaygain=off\n", ReplayGainSetting::kOff},
+      {"# how loud\n  replaygain = album   # the folder's gain\n", ReplayGainSetting::kAlbum},
+      {"other=1\r\nreplaygain=track\r\n", ReplayGainSetting::kTrack},
+      {"replaygain=loud\n", ReplayGainSetting::kAuto},
+      {"#replaygain=off\n", ReplayGainSetting::kAuto},
+  };
+  for (const auto& c : cases) {
+    tree_.File("config/VELDAN/veldan.conf", c.file);
+    EXPECT_EQ(ReadReplayGainSetting("U:\\usr\\bin"), c.setting) << c.file;
+    // A portable copy keeps no settings outside its own folder.
+    EXPECT_EQ(ReadReplayGainSetting("U:\\disc"), ReplayGainSetting::kAuto);
+  }
 }
 
 }  // namespace
