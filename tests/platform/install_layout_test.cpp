@@ -145,7 +145,7 @@ TEST_F(InstallLayoutTest, AnInstalledCopyGetsBackTheResumePointItSavedAndNothing
         std::string("folder=U:\\mu\0sic\ntrack=U:\\b.mp3\nposition_ms=4\n", 45),
         "folder=U:\\music\ntrack=U:\\" + std::string(600, 'a') + "\nposition_ms=4\n",
         std::string(20000, '#')}) {
-    tree_.File("config/VELDAN/resume", damaged);
+    tree_.WriteFile("config/VELDAN/resume", damaged);
     EXPECT_FALSE(SavedResumePoint(&read)) << damaged.substr(0, 60);
     EXPECT_STREQ(read.track, "");
   }
@@ -153,8 +153,8 @@ TEST_F(InstallLayoutTest, AnInstalledCopyGetsBackTheResumePointItSavedAndNothing
 
 TEST_F(InstallLayoutTest, TheReplayGainSettingIsReadFromTheInstalledCopysKeyFile) {
   EXPECT_EQ(ReadReplayGainSetting("U:\\usr\\bin"), ReplayGainSetting::kAuto);
-  tree_.Dir("config");
-  tree_.Dir("config/VELDAN");
+  tree_.MakeFolder("config");
+  tree_.MakeFolder("config/VELDAN");
   const struct {
     const char* file;
     ReplayGainSetting setting;
@@ -166,7 +166,7 @@ TEST_F(InstallLayoutTest, TheReplayGainSettingIsReadFromTheInstalledCopysKeyFile
       {"#replaygain=off\n", ReplayGainSetting::kAuto},
   };
   for (const auto& c : cases) {
-    tree_.File("config/VELDAN/veldan.conf", c.file);
+    tree_.WriteFile("config/VELDAN/veldan.conf", c.file);
     EXPECT_EQ(ReadReplayGainSetting("U:\\usr\\bin"), c.setting) << c.file;
     // A portable copy keeps no settings outside its own folder.
     EXPECT_EQ(ReadReplayGainSetting("U:\\disc"), ReplayGainSetting::kAuto);
