@@ -20,11 +20,13 @@
 #include <limits>
 #include <string>
 
+#include "art/art_lookup.h"
 #include "catalogue/navigation.h"
 #include "catalogue/program_state.h"
 #include "catalogue/start_argument.h"
 #include "catalogue/track_titles.h"
 #include "main/main_window.h"
+#include "platform/install_layout.h"
 #include "platform/name_codec.h"
 #include "platform/paths.h"
 #include "playback/uri_argument.h"
@@ -405,7 +407,7 @@ MprisService::MprisService(TForm_main* window)
           [player](int64_t microseconds) { emit player->Seeked(microseconds); });
   // Every operation and every poll step of the controller ends with this news, whoever caused
   // the change (a button, a key, a remote, the poll moving on, a dialog while the poll runs).
-  connect(window_, &TForm_main::PlaybackChanged, this, &MprisService::Refresh);
+  connect(window_, &TForm_main::PlaybackChanged, this, &MprisService::OnPlaybackChanged);
   // Held hand-overs are served at the poll's rhythm, also while a search has the poll stopped.
   hand_over_timer_ = new QTimer(this);
   hand_over_timer_->setInterval(250);
@@ -413,6 +415,9 @@ MprisService::MprisService(TForm_main* window)
 }
 
 MprisService::~MprisService() {
+  // Its thread ends before anything else here does; an answer it posted and nobody took is
+  // dropped with this object.
+  art_lookup_.reset();
   if (service_name_.isEmpty()) return;
   connection_.unregisterObject(QString::fromLatin1(kMprisObjectPath));
   connection_.unregisterService(service_name_);
@@ -434,6 +439,7 @@ bool MprisService::Register(QDBusConnection connection, bool main_name_only) {
   }
   connection_ = connection;
   service_name_ = name;
+  RequestArtOfCurrentTrack();
   last_sent_ = PlayerProperties();
   hand_over_timer_->start();
   return true;
@@ -503,6 +509,51 @@ void MprisService::ServePendingHandOvers(const char* started_with) {
   pending_.clear();
   if (play.isEmpty() || SameFile(play, started_with)) return;
   window_->Controller().PlayArgument(play.constData());
+}
+
+void MprisService::OnPlaybackChanged() {
+  if (service_name_.isEmpty()) return;
+  // Halfway through an opening the catalogue index may not be the track that will play.
+  if (!window_->Controller().OpeningTrack()) RequestArtOfCurrentTrack();
+  Refresh();
+}
+
+void MprisService::RequestArtOfCurrentTrack() {
+  const TrackCatalogue& catalogue = g_state.catalogue;
+  std::string track;
+  if (catalogue.current >= 0 && catalogue.current < catalogue.count &&
+      !ProgramPathToHost(catalogue.entries[catalogue.current], &track)) {
+    track.clear();
+  }
+  if (track == art_track_) return;
+  // Another track of the same folder most likely shows the same picture: it stays named until
+  // the answer for the new track says otherwise, so that a media widget does not blank it for
+  // the moment of the lookup at every track change.
+  const auto folder = [](const std::string& path) { return path.substr(0, path.rfind('/') + 1); };
+  if (track.empty() || folder(track) != folder(art_track_)) art_uri_.clear();
+  art_track_ = track;
+  // Answers still on their way are for a track left behind.
+  art_request_ = 0;
+  if (track.empty()) return;
+  if (art_lookup_ == nullptr) {
+    // A portable copy names folder pictures only: it writes nothing outside its own folder.
+    ArtSettings settings;
+    settings.installed = IsInstalledCopy(g_state.program_folder);
+    art_lookup_ = std::make_unique<ArtLookup>(settings, [this](const ArtAnswer& answer) {
+      // On the lookup's thread: carried over to this object's, never waited for.
+      QMetaObject::invokeMethod(
+          this, [this, answer] { TakeArtAnswer(answer); }, Qt::QueuedConnection);
+    });
+  }
+  art_request_ = art_lookup_->Request(track);
+}
+
+void MprisService::TakeArtAnswer(const ArtAnswer& answer) {
+  if (art_request_ == 0 || answer.request != art_request_) return;
+  const QString uri = QString::fromStdString(answer.uri);
+  if (uri == art_uri_) return;
+  art_uri_ = uri;
+  Refresh();
 }
 
 void MprisService::Refresh() {
@@ -592,6 +643,11 @@ QVariantMap MprisService::Metadata() const {
   if (ProgramPathToHost(entry, &host_path)) {
     metadata.insert(QStringLiteral("xesam:url"),
                     QUrl::fromLocalFile(QFile::decodeName(host_path.c_str())).toString());
+    // The picture belongs to the track it was asked for; this one may have become current a
+    // moment ago, before the controller's news did.
+    if (!art_uri_.isEmpty() && host_path == art_track_) {
+      metadata.insert(QStringLiteral("mpris:artUrl"), art_uri_);
+    }
   }
   return metadata;
 }

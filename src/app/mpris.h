@@ -10,6 +10,11 @@
 // whenever the controller reports the end of an operation or poll step, and every difference
 // goes out as PropertiesChanged; a seek goes out as Seeked.
 //
+// The album's picture (mpris:artUrl) is looked up on a thread of its own whenever another track
+// becomes current, so that a slow disc never holds up a track change; its answer is posted back
+// to this object's thread and goes out as a change of Metadata. Until it comes, and for a track
+// without a picture, Metadata has no mpris:artUrl at all.
+//
 // User-interface thread only. Without a session bus nothing is registered and the player runs
 // as it would without this service.
 #pragma once
@@ -22,12 +27,16 @@
 #include <QString>
 #include <QVariantMap>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 class QTimer;
 
 namespace veldan {
 
 class TForm_main;
+class ArtLookup;
+struct ArtAnswer;
 
 inline constexpr char kMprisServiceName[] = "org.mpris.MediaPlayer2.veldan";
 inline constexpr char kMprisObjectPath[] = "/org/mpris/MediaPlayer2";
@@ -100,12 +109,27 @@ class MprisService : public QObject, public QDBusContext {
 
   QVariantMap PlayerProperties() const;
 
+  // The controller's news: asks for the picture when another track is current, then Refresh.
+  void OnPlaybackChanged();
+  // Asks the lookup for the current track's picture unless it was asked for that track already.
+  void RequestArtOfCurrentTrack();
+  // On this object's thread: the lookup's answer, taken when it is for the latest request.
+  void TakeArtAnswer(const ArtAnswer& answer);
+
   TForm_main* window_;
   QDBusConnection connection_;
   QString service_name_;
   QTimer* hand_over_timer_ = nullptr;
   QVariantMap last_sent_;
   QList<PendingHandOver> pending_;
+  // The track (host path) whose picture was asked for last, the number of that request, and
+  // its answer (a file URI; empty while it is looked up or when there is none).
+  std::string art_track_;
+  uint64_t art_request_ = 0;
+  QString art_uri_;
+  // Made at the first request, once start-up knows whether this copy is installed. Last, and
+  // ended first in the destructor: its thread is joined before anything its answers reach goes.
+  std::unique_ptr<ArtLookup> art_lookup_;
 };
 
 }  // namespace veldan

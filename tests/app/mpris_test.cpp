@@ -18,11 +18,16 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <functional>
 
+#include "art/art_fixtures.h"
 #include "main/main_window_fixture.h"
 #include "platform/paths.h"
 #include "support/private_bus.h"
@@ -241,6 +246,93 @@ TEST_F(MprisTest, MetadataDescribesTheCurrentTrackAndFollowsIt) {
     }
     return false;
   }));
+}
+
+// The album's picture comes from the lookup thread a moment after the track became current; the
+// window's thread never waits for it.
+TEST_F(MprisTest, MetadataNamesTheAlbumsPictureOnceFoundAndNoneForAnAlbumWithout) {
+  // The pictures are there before the catalogue is built from them.
+  dir_ = std::make_unique<QTemporaryDir>();
+  ASSERT_TRUE(dir_->isValid());
+  const std::string root = dir_->path().toStdString();
+  const auto write = [&](const std::string& relative, const art_test::Bytes& bytes) {
+    const std::string path = root + "/" + relative;
+    QDir().mkpath(QFileInfo(QString::fromStdString(path)).path());
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+  };
+  write("With Cover #1/cover.jpg", art_test::Jpeg(300, 300));
+  write("With Cover #1/notes.txt", art_test::ToBytes("not a picture"));
+  write("Zeta/Folder.png", art_test::Png(200, 200));
+  BuildCatalogueOf({"Bare/1.mp3", "With Cover #1/2.mp3", "With Cover #1/3.mp3", "Zeta/4.mp3"});
+  window_->CheckBox_album_lock->setChecked(false);
+  const auto art = [&] { return Metadata().value(QStringLiteral("mpris:artUrl")).toString(); };
+  const auto uri_of = [&](const char* relative) {
+    return QUrl::fromLocalFile(HostPath(relative)).toString(QUrl::FullyEncoded);
+  };
+  // Whether some PropertiesChanged since the mark carried Metadata with that picture.
+  const auto announced = [&](qsizetype mark, const QString& uri) {
+    for (qsizetype i = mark; i < recorder_.changes.size(); ++i) {
+      const QVariantMap& change = recorder_.changes[i];
+      if (!change.contains(QStringLiteral("Metadata"))) continue;
+      const QVariantMap metadata =
+          qdbus_cast<QVariantMap>(change.value(QStringLiteral("Metadata")));
+      if (metadata.value(QStringLiteral("mpris:artUrl")).toString() == uri) return true;
+    }
+    return false;
+  };
+
+  StartPlaying();  // Bare/1.mp3: its folder holds no picture
+  EXPECT_FALSE(WaitFor([&] { return !art().isEmpty(); }, 500));
+  EXPECT_FALSE(Metadata().contains(QStringLiteral("mpris:artUrl")));
+
+  // The next album's picture, percent-encoded, read and announced.
+  const QString cover = uri_of("With Cover #1/cover.jpg");
+  ASSERT_TRUE(cover.contains(QStringLiteral("With%20Cover%20%231/cover.jpg")));
+  qsizetype mark = recorder_.changes.size();
+  Call(kPlayer, QStringLiteral("Next"));
+  Poll();
+  ASSERT_EQ(Current(), 1);
+  EXPECT_TRUE(WaitFor([&] { return art() == cover; })) << art().toStdString();
+  EXPECT_TRUE(WaitFor([&] { return announced(mark, cover); }));
+
+  // Within the album the picture stays named throughout: no change goes out without it.
+  mark = recorder_.changes.size();
+  Call(kPlayer, QStringLiteral("Next"));
+  Poll();
+  ASSERT_EQ(Current(), 2);
+  EXPECT_EQ(art(), cover);
+  WaitFor([] { return false; }, 300);
+  EXPECT_FALSE(announced(mark, QString()));
+  EXPECT_EQ(art(), cover);
+
+  // Another album, another picture (a PNG, the name in capitals).
+  const QString folder = uri_of("Zeta/Folder.png");
+  mark = recorder_.changes.size();
+  Call(kPlayer, QStringLiteral("Next"));
+  Poll();
+  ASSERT_EQ(Current(), 3);
+  EXPECT_TRUE(WaitFor([&] { return art() == folder; })) << art().toStdString();
+  EXPECT_TRUE(announced(mark, folder));
+
+  // Back to the album without one: the key goes at once, with the track change.
+  mark = recorder_.changes.size();
+  Call(kPlayer, QStringLiteral("Next"));
+  Poll();
+  ASSERT_EQ(Current(), 0);
+  EXPECT_FALSE(Metadata().contains(QStringLiteral("mpris:artUrl")));
+  EXPECT_TRUE(WaitFor([&] { return announced(mark, QString()); }));
+
+  // Tracks skipped faster than their pictures are found: only the last one's is named.
+  for (int step = 0; step < 3; ++step) {
+    Call(kPlayer, QStringLiteral("Next"));
+    Poll();
+  }
+  ASSERT_EQ(Current(), 3);
+  EXPECT_TRUE(WaitFor([&] { return art() == folder; })) << art().toStdString();
+  WaitFor([] { return false; }, 300);
+  EXPECT_EQ(art(), folder);
 }
 
 TEST_F(MprisTest, ModeCheckBoxesAreShuffleAndLoopBothWays) {

@@ -13,9 +13,12 @@ import math
 import os
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import time
+import urllib.parse
+import zlib
 
 from veldan_e2e import (GAPLESS_SECONDS, HELP_TITLE, RATE, MAIN_CLIENT_SIZE, MEDIUM_PROMPT_TITLE, OPTION_CONTROLS,
                         OPTION_TITLE, SCREEN_SIZE, SELECT_TITLE, SKIP, TONES, Failure, Session,
@@ -782,6 +785,134 @@ def terminate_during_search(s):
     code = s.close(wid, timeout=90)
     check(code == 0, f"veldan ended with exit code {code}, expected 0{s.output_tail()}")
     print(f"OpenUri search: ended {time.monotonic() - started:.2f} s after the close box")
+
+
+# ----------------------------------------------------------------------------- cover art
+
+
+def tiny_png(width, height, rgb):
+    """A whole PNG picture of one colour, as small as such a file gets."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    rows = b"".join(b"\x00" + bytes(rgb) * width for _ in range(height))
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows))
+            + chunk(b"IEND", b""))
+
+
+def prepend_pictures(path, pictures):
+    """Puts an ID3v2.3 tag in front of the MP3 file at path, holding one APIC frame per
+    (picture type, PNG bytes): 3 is the front cover, 4 the back cover."""
+    frames = b""
+    for kind, png in pictures:
+        body = b"\x00" + b"image/png\x00" + bytes([kind]) + b"\x00" + png
+        frames += b"APIC" + struct.pack(">I", len(body)) + b"\x00\x00" + body
+    frames += bytes(16)  # padding
+    size = len(frames)
+    syncsafe = bytes([(size >> 21) & 0x7F, (size >> 14) & 0x7F, (size >> 7) & 0x7F, size & 0x7F])
+    with open(path, "rb") as f:
+        audio = f.read()
+    with open(path, "wb") as f:
+        f.write(b"ID3\x03\x00\x00" + syncsafe + frames + audio)
+
+
+def file_uri(path):
+    """The file URI the player names a picture by: every byte but the unreserved ones and '/'
+    percent-encoded."""
+    return "file://" + urllib.parse.quote(os.fsencode(path), safe="/")
+
+
+def art_url(s):
+    return s.playerctl("metadata", "mpris:artUrl")
+
+
+def wait_art_url(s, uri, timeout=5):
+    wait_until(f"mpris:artUrl {uri!r} (is {art_url(s)!r})", lambda: art_url(s) == uri, timeout)
+
+
+def wait_track(s, title, album, timeout=5):
+    wait_until(f"the bus to name {title!r} of {album!r}",
+               lambda: (s.playerctl("metadata", "xesam:title"),
+                        s.playerctl("metadata", "xesam:album")) == (title, album), timeout)
+
+
+def path_behind(uri):
+    """The host path a file URI names."""
+    check(uri.startswith("file:///"), f"{uri!r} is no file URI")
+    return os.fsdecode(urllib.parse.unquote_to_bytes(uri[len("file://"):]))
+
+
+def picture_behind(uri):
+    """The bytes of the file a file URI names."""
+    with open(path_behind(uri), "rb") as f:
+        return f.read()
+
+
+@scenario()
+def cover_art_portable(s):
+    """A portable copy names the folder's picture over the bus, as a percent-encoded file URI
+    of that very file; for an album whose tracks only carry a picture in their tags it names
+    none, and writes no cache."""
+    s.session_bus()
+    s.put("t/Art Album #1/01.mp3", A)
+    folder_picture = tiny_png(4, 4, (200, 30, 30))
+    with open(s.path("t", "Art Album #1", "Folder.png"), "wb") as f:
+        f.write(folder_picture)
+    prepend_pictures(s.put("t/Tagged/01.mp3", B), [(3, tiny_png(2, 2, (0, 0, 255)))])
+    s.start([s.path("t")], drives=f"T=fixed:{s.path('t')}")
+    wid = s.main_window()
+    s.wait_tone(A)
+    expected = file_uri(s.path("t", "Art Album #1", "Folder.png"))
+    check("Art%20Album%20%231/Folder.png" in expected, f"the test's own URI is {expected!r}")
+    wait_art_url(s, expected)
+    check(picture_behind(art_url(s)) == folder_picture, "the URI names another file")
+
+    s.playerctl("next")
+    s.wait_tone(B)
+    wait_track(s, "01", "Tagged")
+    # The lookup has had time to answer; a portable copy takes no picture out of a tag.
+    time.sleep(1.0)
+    check(art_url(s) == "", f"a portable copy names {art_url(s)!r} for a tagged picture")
+    check(not os.path.exists(os.path.join(s.path("home", ".cache"), "veldan")),
+          "a portable copy wrote into the cache folder")
+    close_ok(s, wid)
+
+
+@scenario("data")
+def cover_art_installed(s):
+    """An installed copy takes the front cover out of the tags of an album without a folder
+    picture into its cache folder, names it over the bus, and keeps one file for the album
+    however many of its tracks play."""
+    prefix = s.path("prefix")
+    r = subprocess.run([s.args.cmake, "--install", s.args.build_dir, "--prefix", prefix],
+                       capture_output=True, timeout=60)
+    check(r.returncode == 0, f"cmake --install failed:\n{r.stdout.decode()}{r.stderr.decode()}")
+    program = os.path.join(prefix, "bin", "veldan")
+
+    front = tiny_png(3, 3, (10, 160, 40))
+    back = tiny_png(5, 5, (90, 90, 90))
+    for rel, freq in (("music/Embedded/01.mp3", C), ("music/Embedded/02.mp3", D)):
+        # The back cover first in the tag: the front cover is chosen all the same.
+        prepend_pictures(s.put(rel, freq), [(4, back), (3, front)])
+    s.session_bus()
+    s.start([s.path("music", "Embedded")], program=program)
+    wid = s.main_window()
+    s.wait_tone(C)
+    cache = os.path.join(s.path("home", ".cache"), "veldan", "art")
+    wait_until("an mpris:artUrl", lambda: art_url(s), 5)
+    uri = art_url(s)
+    check(uri.startswith(file_uri(cache) + "/"), f"{uri!r} is not in the cache {cache}")
+    check(picture_behind(uri) == front, "the cached picture is not the track's front cover")
+
+    s.playerctl("next")
+    s.wait_tone(D)
+    wait_track(s, "02", "Embedded")
+    wait_art_url(s, uri)
+    check(os.listdir(cache) == [os.path.basename(path_behind(uri))],
+          f"the cache holds {sorted(os.listdir(cache))} for one album")
+    close_ok(s, wid)
 
 
 # ----------------------------------------------------------------------------- runner

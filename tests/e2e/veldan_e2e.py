@@ -367,7 +367,7 @@ class Session:
 
     def start(self, args=(), drives="", cwd=None, program=None, env_extra=None):
         """Starts veldan (or another copy of it) with SDL writing its sound into a capture file.
-        A later start follows only once the player before it has ended. Home and config
+        A later start follows only once the player before it has ended. Home, config and cache
         folders are the session's own, so no run reads or writes the user's settings."""
         check(self.proc is None or self.proc.poll() is not None, "one player at a time")
         if self.proc is not None:
@@ -381,6 +381,7 @@ class Session:
         env.update({
             "HOME": self.path("home"),
             "XDG_CONFIG_HOME": self.path("home", ".config"),
+            "XDG_CACHE_HOME": self.path("home", ".cache"),
             "DISPLAY": self.xvfb.display,
             "QT_QPA_PLATFORM": "xcb",
             "SDL_AUDIODRIVER": "disk",
