@@ -180,6 +180,7 @@ TEST_F(SleepGuardTest, HeldWhilePlayingAndLetGoOfOnPauseStopAndTheEnd) {
   window_->BitBtn_playClick();
   ASSERT_TRUE(WaitHeld());
   window_->close();
+  ASSERT_TRUE(g_state.closing);
   guard_.reset();
   EXPECT_TRUE(WaitFor([&] { return PortalHeld().isEmpty(); }, kLongMs));
   const QStringList calls = PortalCalls();
