@@ -12,6 +12,7 @@
 #include "app/font_warm_up.h"
 #include "app/hand_over.h"
 #include "app/mpris.h"
+#include "app/sleep_guard.h"
 #include "catalogue/program_state.h"
 #include "main/main_window.h"
 #include "platform/udisks_client.h"
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
   // Terminated while it waited for the other player's answer.
   if (veldan::g_state.closing) return 0;
   mpris.Register(bus);
+  // No suspend for idleness while music plays, from start-up's play on; let go of at the end.
+  const veldan::SleepGuard sleep_guard(&main_window);
   main_window.FormCreate(argument);
 
   // A close that came while start-up searched or waited for a disc has already shut the decoder

@@ -11,6 +11,7 @@ import argparse
 import configparser
 import math
 import os
+import re
 import shutil
 import signal
 import struct
@@ -913,6 +914,74 @@ def cover_art_installed(s):
     check(os.listdir(cache) == [os.path.basename(path_behind(uri))],
           f"the cache holds {sorted(os.listdir(cache))} for one album")
     close_ok(s, wid)
+
+
+# ----------------------------------------------------------------------------- no sleep
+
+
+INHIBIT_STANDIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support",
+                               "inhibit_standin.py")
+PORTAL_INHIBIT = "Inhibit |4|Playing music"
+
+
+def start_inhibit_portal(s):
+    """The stand-in desktop portal on the session's private bus (after s.session_bus()); a
+    function that asks it for its record: "Calls" or "Held"."""
+    python = os.environ.get("VELDAN_STANDIN_PYTHON", "")
+    if not python:
+        print("SKIP: no Python with the dbus and gi modules for the portal stand-in")
+        raise SystemExit(SKIP)
+    portal = subprocess.Popen([python, INHIBIT_STANDIN, s.bus_address, "portal"],
+                              stdout=subprocess.PIPE, preexec_fn=_die_with_parent)
+    s.inhibit_portal = portal
+    check(portal.stdout.readline().strip() == b"ready", "the portal stand-in did not start")
+
+    def ask(method):
+        r = subprocess.run(["dbus-send", f"--bus={s.bus_address}", "--print-reply",
+                            "--dest=org.freedesktop.portal.Desktop", "/org/veldan/test/Inhibit",
+                            f"org.veldan.test.Inhibit.{method}"],
+                           capture_output=True, text=True, timeout=10)
+        check(r.returncode == 0, f"the portal stand-in did not answer {method}: {r.stderr}")
+        return re.findall(r'string "(.*)"', r.stdout)
+
+    return ask
+
+
+@scenario()
+def sleep_while_playing(s):
+    """Nothing is held while nothing plays; while the album plays the desktop portal holds off
+    suspend (its flag 4, suspend only); Pause closes that request, Play takes a new one, and the
+    close leaves none."""
+    s.session_bus()
+    ask = start_inhibit_portal(s)
+    try:
+        # A folder without tracks: the window comes, Play finds nothing, nothing is asked for.
+        os.makedirs(s.path("t", "Empty"))
+        s.start([s.path("t", "Empty")], drives=f"T=fixed:{s.path('t')}")
+        wid = s.main_window()
+        s.press(wid, "BitBtn_play")
+        s.stays_silent(1.0)
+        check(ask("Calls") == [], f"asked for {ask('Calls')} with nothing to play")
+        close_ok(s, wid)
+
+        wid = start_album(s)
+        s.wait_tone(A)
+        wait_until("the portal to hold a request", lambda: len(ask("Held")) == 1, 5)
+        check(ask("Calls") == [PORTAL_INHIBIT], f"the portal was asked {ask('Calls')}")
+        first = ask("Held")[0]
+        s.press(wid, "BitBtn_pause")
+        s.wait_silence()
+        wait_until("the request to be closed", lambda: ask("Held") == [], 2)
+        check(ask("Calls")[-1] == f"Close {first}", f"the portal was asked {ask('Calls')}")
+        s.press(wid, "BitBtn_play")
+        s.wait_tone(A)
+        wait_until("the portal to hold a request again", lambda: len(ask("Held")) == 1, 5)
+        check(ask("Calls").count(PORTAL_INHIBIT) == 2, f"the portal was asked {ask('Calls')}")
+        close_ok(s, wid)
+        wait_until("no request left after the close", lambda: ask("Held") == [], 5)
+    finally:
+        s.inhibit_portal.kill()
+        s.inhibit_portal.wait()
 
 
 # ----------------------------------------------------------------------------- runner
