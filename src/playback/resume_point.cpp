@@ -65,8 +65,9 @@ void PlaybackController::SaveResumePoint() {
   const TrackCatalogue& catalogue = g_state.catalogue;
   if (catalogue.current < 0 || catalogue.current >= catalogue.count) return;
   ResumePoint point;
-  CopyText(point.starting_folder, sizeof point.starting_folder,
-           std::string_view(g_state.starting_folder, strnlen(g_state.starting_folder, kTextSize - 1)));
+  CopyText(
+      point.starting_folder, sizeof point.starting_folder,
+      std::string_view(g_state.starting_folder, strnlen(g_state.starting_folder, kTextSize - 1)));
   CopyText(point.track, sizeof point.track,
            std::string_view(catalogue.entries[catalogue.current],
                             strnlen(catalogue.entries[catalogue.current], kTextSize - 1)));

@@ -142,8 +142,9 @@ void PlaybackController::OpenTrack() {
   // The resumed place, straight after the start and before any message runs: what was decoded
   // for the start is dropped unheard. A place past the track's end plays the track from its
   // start.
-  const bool resumed = resume_us > 0 && (track_info_.length <= 0 ||
-                                         resume_us < int64_t{track_info_.length} * kMicrosecondsPerSecond);
+  const bool resumed =
+      resume_us > 0 &&
+      (track_info_.length <= 0 || resume_us < int64_t{track_info_.length} * kMicrosecondsPerSecond);
   if (resumed) vbmp3_seekUs(resume_us);
   failed_in_a_row_ = 0;
   last_failed_index_ = -1;
