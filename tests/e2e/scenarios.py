@@ -784,6 +784,94 @@ def terminate_during_search(s):
     print(f"OpenUri search: ended {time.monotonic() - started:.2f} s after the close box")
 
 
+def installed_copy(s):
+    """cmake --install into a fresh prefix; the installed program."""
+    prefix = s.path("prefix")
+    r = subprocess.run([s.args.cmake, "--install", s.args.build_dir, "--prefix", prefix],
+                       capture_output=True, timeout=60)
+    check(r.returncode == 0, f"cmake --install failed:\n{r.stdout.decode()}{r.stderr.decode()}")
+    return os.path.join(prefix, "bin", "veldan")
+
+
+def resume_tree(s):
+    """music\\Album holds 01 (A, 20 s) and 02 (C, 45 s), the track play is stopped in."""
+    s.put("music/Album/01.mp3", A)
+    s.put("music/Album/02.mp3", C, "resume")
+
+
+def play_position(s, timeout=5):
+    """Where the player says play stands, in seconds, once it says it plays."""
+    s.wait_player_status("Playing", timeout)
+    text = s.playerctl("position")
+    try:
+        return float(text)
+    except ValueError:
+        raise Failure(f"playerctl position says {text!r}{s.output_tail()}") from None
+
+
+def start_resume_folder(s, program):
+    """The installed copy plays the folder and is moved on to its 45 s track."""
+    s.start([s.path("music", "Album")], program=program)
+    wid = s.main_window()
+    s.wait_tone(A)
+    s.playerctl("next")
+    s.wait_tone(C)
+    return wid
+
+
+@scenario("data")
+def resume(s):
+    """An installed copy stopped 30 s into a track by its close box starts again without an
+    argument at that track and place, heard; once the track has gone, the folder plays from its
+    start."""
+    program = installed_copy(s)
+    s.session_bus()
+    resume_tree(s)
+    wid = start_resume_folder(s, program)
+    s.playerctl("position", "30")
+    wait_until("play at 30 s", lambda: 30 <= play_position(s) < 32, 5)
+    close_ok(s, wid)
+
+    s.start([], program=program)
+    wid = s.main_window()
+    check(s.title(wid).endswith("\\music\\Album]"), f"title is {s.title(wid)!r}")
+    at = play_position(s)
+    check(29 <= at <= 31.5, f"started again at {at} s, expected 30 s")
+    s.wait_tone(C)
+    close_ok(s, wid)
+
+    os.remove(s.path("music", "Album", "02.mp3"))
+    s.start([], program=program)
+    wid = s.main_window()
+    s.wait_tone(A)
+    at = play_position(s)
+    check(at < 5, f"the folder's first track plays from {at} s, expected its start")
+    close_ok(s, wid)
+
+
+@scenario("data")
+def resume_after_kill(s):
+    """An installed copy killed while it plays starts again without an argument no more than
+    10 s before the place it was killed at, and the track is heard."""
+    program = installed_copy(s)
+    s.session_bus()
+    resume_tree(s)
+    start_resume_folder(s, program)
+    s.playerctl("position", "20")
+    time.sleep(12)
+    killed_at = play_position(s)
+    s.proc.kill()
+    s.proc.wait()
+
+    s.start([], program=program)
+    wid = s.main_window()
+    at = play_position(s)
+    check(killed_at - 10.5 <= at <= killed_at + 1.5,
+          f"started again at {at} s after a kill at {killed_at} s")
+    s.wait_tone(C)
+    close_ok(s, wid)
+
+
 # ----------------------------------------------------------------------------- runner
 
 
