@@ -872,6 +872,64 @@ def resume_after_kill(s):
     close_ok(s, wid)
 
 
+def gain_tagged_copy(s, rel, freq, track_db, album_db):
+    """The long tone track of freq at root/rel behind an ID3v2 tag carrying the ReplayGain
+    track and album gains given, no peaks."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                    "tools"))
+    import make_fixtures  # noqa: E402  (the project's own generator)
+
+    frames = [("TXXX", b"\x00" + name.encode() + b"\x00" + f"{db:+.2f} dB".encode())
+              for name, db in (("REPLAYGAIN_TRACK_GAIN", track_db),
+                               ("REPLAYGAIN_ALBUM_GAIN", album_db))]
+    plain = s.put(rel, freq)
+    with open(plain, "rb") as f:
+        audio = f.read()
+    with open(plain, "wb") as f:
+        f.write(make_fixtures.id3v2_tag(frames, 3) + audio)
+
+
+def heard_level_db(s, seconds=1.0):
+    """The level of what is heard, in dB of full scale, over the next seconds."""
+    levels = []
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        samples = s.capture.tail(0.1)
+        if samples:
+            levels.append(math.sqrt(sum(v * v for v in samples) / len(samples)))
+        time.sleep(0.1)
+    check(levels, "nothing was heard")
+    return 20 * math.log10(max(sum(levels) / len(levels), 1e-9))
+
+
+@scenario("data")
+def replaygain_setting(s):
+    """An installed copy levels a track by its album gain by default (play in order), by its
+    track gain or not at all as veldan.conf says."""
+    program = installed_copy(s)
+    gain_tagged_copy(s, "music/Album/01.mp3", A, track_db=-12.0, album_db=-6.0)
+    conf = s.path("home", ".config", "VELDAN", "veldan.conf")
+    os.makedirs(os.path.dirname(conf), exist_ok=True)
+    levels = {}
+    for setting in ("off", None, "track"):
+        if setting is None:
+            if os.path.exists(conf):
+                os.remove(conf)
+        else:
+            with open(conf, "w") as f:
+                f.write(f"# as the listener wrote it\nreplaygain = {setting}\n")
+        s.start([s.path("music", "Album")], program=program)
+        wid = s.main_window()
+        s.wait_tone(A)
+        levels[setting] = heard_level_db(s)
+        close_ok(s, wid)
+    for setting, expected in ((None, -6.0), ("track", -12.0)):
+        change = levels[setting] - levels["off"]
+        check(abs(change - expected) < 0.5,
+              f"replaygain {setting or 'unset'} changes the level by {change:.2f} dB, "
+              f"expected {expected} dB")
+
+
 # ----------------------------------------------------------------------------- runner
 
 
