@@ -12,6 +12,7 @@
 // decoded for the start unheard, so the listener hears the track from the saved place.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 #include "catalogue/program_state.h"
@@ -53,7 +54,11 @@ void PlaybackController::TakeUpResumePoint() {
   for (int32_t i = 0; i < count; ++i) {
     if (std::strncmp(catalogue.entries[i], point.track, kTextSize) != 0) continue;
     catalogue.current = i;
-    resume_position_us_ = std::max<int64_t>(point.position_ms, 0) * 1000;
+    // Bounded so that a damaged point can't overflow; past the track's end it plays from the
+    // start anyway.
+    resume_position_us_ =
+        std::clamp<int64_t>(point.position_ms, 0, std::numeric_limits<int64_t>::max() / 1000) *
+        1000;
     Tell([](PlaybackListener* l) { l->CurrentEntryChanged(); });
     return;
   }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -247,13 +248,22 @@ TEST_F(ResumeTest, StartUpResumesAtTheSavedTrackAndPosition) {
 }
 
 TEST_F(ResumeTest, ResumedTrackFromItsStartWhenThePlaceIsPastItsEnd) {
-  fake::SetTrackInfoFor(Entry(2), fake::MakeTrackInfo("", "", 2, 128, 44100, 45));
-  store_.Store("T:", Entry(2), 45000);
-  controller_->SetResumeStore(&store_);
-  controller_->StartUp(nullptr);
-  EXPECT_EQ(LastOpened(), Entry(2));
-  EXPECT_EQ(fake::CallLog().back(), "play");
-  EXPECT_EQ(fake::DecoderPosition(), 0);
+  const std::string track = Entry(2);
+  // A damaged point's place as well: bounded, never overflowing.
+  for (const int64_t position_ms : {int64_t{45000}, std::numeric_limits<int64_t>::max()}) {
+    SCOPED_TRACE(position_ms);
+    ResetProgramState();
+    CopyText(g_state.starting_folder, kTextSize, "T:");
+    fake::ResetDecoder();
+    fake::SetTrackInfoFor(track, fake::MakeTrackInfo("", "", 2, 128, 44100, 45));
+    store_.Store("T:", track, position_ms);
+    controller_ = std::make_unique<PlaybackController>(&host_);
+    controller_->SetResumeStore(&store_);
+    controller_->StartUp(nullptr);
+    EXPECT_EQ(LastOpened(), track);
+    EXPECT_EQ(fake::CallLog().back(), "play");
+    EXPECT_EQ(fake::DecoderPosition(), 0);
+  }
 }
 
 // Every other start plays the folder from its first entry, as without a resume point.
