@@ -7,8 +7,24 @@
 #include "catalogue/start_argument.h"
 #include "main/main_window.h"
 #include "opt/equalizer_preset.h"
+#include "platform/install_layout.h"
 
 namespace veldan {
+namespace {
+
+// An installed copy keeps its resume point in the user's config folder; a portable copy keeps
+// none, and is handed no store.
+class InstalledResumeStore final : public ResumeStore {
+ public:
+  void Save(const ResumePoint& point) override {
+    RememberResumePoint(g_state.program_folder, point);
+  }
+  bool Load(ResumePoint* point) override { return SavedResumePoint(point); }
+};
+
+InstalledResumeStore g_resume_store;
+
+}  // namespace
 
 void TForm_main::FormCreate(const char* argument) {
   controller_.StartUp(argument);
@@ -36,6 +52,8 @@ bool TForm_main::ArgumentPlayable(const char* argument) {
 
 void TForm_main::ApplyStoredSettings() {
   LoadEqualizerPreset(g_state.program_folder);
+  controller_.SetReplayGainSetting(ReadReplayGainSetting(g_state.program_folder));
+  controller_.SetResumeStore(IsInstalledCopy(g_state.program_folder) ? &g_resume_store : nullptr);
 }
 
 void TForm_main::FormCloseQuery() {

@@ -106,7 +106,10 @@ void PlaybackController::QueueNextTrack() {
   // The file is identified on both sides of the decoder's opening it, so that the identity
   // kept is the one of the file the decoder holds.
   FileIdentity before;
-  if (!IdentityOf(path, &before) || vbmp3_queue(path) == 0) return;
+  if (!IdentityOf(path, &before)) return;
+  // The queued track keeps the gain mode that holds now.
+  SetGainModeForNextTrack();
+  if (vbmp3_queue(path) == 0) return;
   FileIdentity after;
   if (!IdentityOf(path, &after) || !SameFile(before, after)) {
     vbmp3_queue(nullptr);

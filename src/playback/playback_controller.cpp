@@ -130,6 +130,7 @@ void PlaybackController::PollStep() {
     MoveBar(position);
     SetPlayEnabled(false);
     QueueNextTrack();
+    SaveResumePointWhenDue();
   } else if (state == VBMP3_PAUSED) {
     if (user_paused_) {
       Tell([](PlaybackListener* l) { l->StatusChanged("Pause ", kColourYellow); });
@@ -329,6 +330,8 @@ void PlaybackController::StartUp(const char* argument) {
   vbmp3_init();
   host_->LoadArgument(argument);
   host_->ApplyStoredSettings();
+  // A start with an argument plays what it names, from its start.
+  if (argument == nullptr || argument[0] == '\0') TakeUpResumePoint();
   if (g_state.catalogue.count > 0 && !g_state.closing) {
     StartPlayback();
     host_->PumpMessages();
@@ -361,6 +364,8 @@ void PlaybackController::ShutDown() {
   // An operation interrupted in a media wait may go on to work that waits again (a build after
   // an Auto CD wait); the closing flag ends those waits too, so the program always ends.
   g_state.closing = true;
+  // While the track is still open, so that its position is known.
+  SaveResumePoint();
   vbmp3_stop();
   vbmp3_close();
   vbmp3_free();

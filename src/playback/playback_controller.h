@@ -22,10 +22,13 @@
 // one running), and the poll's early step waits until no such operation is under way.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "decoder/vbmp3.h"
+#include "platform/install_layout.h"
 
 namespace veldan {
 
@@ -85,6 +88,20 @@ class PlaybackHost {
   // The settings kept between runs that play uses (the equalizer preset), applied at start-up.
   virtual void ApplyStoredSettings() = 0;
 };
+
+// Where the point play stands at is kept between runs (an installed copy's config folder; the
+// controller has none for a portable copy). Save replaces the saved point whole.
+class ResumeStore {
+ public:
+  virtual ~ResumeStore() = default;
+  virtual void Save(const ResumePoint& point) = 0;
+  // False, with *point cleared, when none is saved.
+  virtual bool Load(ResumePoint* point) = 0;
+};
+
+// How often the resume point is saved while a track plays: a crash or a power cut loses at most
+// this much of the listener's place.
+inline constexpr std::chrono::seconds kResumeSaveInterval{10};
 
 // The operations whose rule the controls show.
 enum class PlaybackAction {
@@ -172,6 +189,25 @@ class PlaybackController {
   int32_t PlayingPosition() const;
   int64_t PlayingPositionMicroseconds() const;
 
+  // --- ReplayGain and the resume point ---
+
+  // How the tracks opened and queued from now on are levelled. kAuto (the default): the album's
+  // gain while play goes in order or stays in one album, the track's under Random, where the
+  // tracks heard one after another come from anywhere.
+  void SetReplayGainSetting(ReplayGainSetting setting) { gain_setting_ = setting; }
+  ReplayGainSetting GainSetting() const { return gain_setting_; }
+  // The decoder's gain mode that the setting and the play modes give now.
+  int32_t GainModeNow() const;
+  // Where the resume point is kept; null (the default) keeps none. Set before StartUp for the
+  // point to be taken up there: a start without an argument whose starting folder is the saved
+  // point's begins at its track and position. From then on the point is saved at every track
+  // change, every kResumeSaveInterval while a track plays, and at ShutDown.
+  void SetResumeStore(ResumeStore* store) { resume_store_ = store; }
+  // The clock the saving interval is measured by (steady_clock's by default).
+  void SetClock(std::function<std::chrono::steady_clock::time_point()> now) {
+    clock_ = std::move(now);
+  }
+
   // --- Tracks ---
 
   // Waits for the medium, rebuilds the catalogue from the drive when the current file has gone
@@ -258,6 +294,12 @@ class PlaybackController {
   // The step shared by the navigation operations while play runs on.
   void StopForStep();
   void ReleasePollStepHold();
+  void SetGainModeForNextTrack();
+  // The saved point's track, when it is in the catalogue and the point is the starting
+  // folder's, becomes the current entry, and its position is where the first opening starts.
+  void TakeUpResumePoint();
+  void SaveResumePoint();
+  void SaveResumePointWhenDue();
 
   template <typename Call>
   void Tell(Call call);
@@ -308,6 +350,19 @@ class PlaybackController {
   bool seek_pending_ = false;
   bool press_guard_ = false;
   bool move_guard_ = false;
+
+  ReplayGainSetting gain_setting_ = ReplayGainSetting::kAuto;
+
+  ResumeStore* resume_store_ = nullptr;
+  std::function<std::chrono::steady_clock::time_point()> clock_ = [] {
+    return std::chrono::steady_clock::now();
+  };
+  // Where the first opening seeks to (0: from the start), and when the point was saved last; a
+  // point is saved only once a track has played in this run, so a close during the first search
+  // leaves the saved one alone.
+  int64_t resume_position_us_ = 0;
+  std::chrono::steady_clock::time_point last_resume_save_{};
+  bool resume_point_played_ = false;
 };
 
 }  // namespace veldan

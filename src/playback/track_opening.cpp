@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_window.h"
@@ -80,6 +81,8 @@ void PlaybackController::OpenCurrentTrack() {
 // The opening itself; callers hold opening_track_.
 void PlaybackController::OpenTrack() {
   TrackCatalogue& catalogue = g_state.catalogue;
+  // A resume point's position is for the first opening only, whichever entry it opens.
+  const int64_t resume_us = std::exchange(resume_position_us_, 0);
   // Nothing to open: play stops here rather than rebuilding the catalogue at every poll.
   if (catalogue.count <= 0) {
     g_state.continuous_play = false;
@@ -123,6 +126,7 @@ void PlaybackController::OpenTrack() {
   char path[kTextSize];
   CopyText(path, sizeof path, BoundedText(catalogue.entries[catalogue.current], kTextSize));
   vbmp3_close();
+  SetGainModeForNextTrack();
   vbmp3_info opened{};
   if (vbmp3_open(path, &opened) == 0) {
     CountFailedOpening();
@@ -135,14 +139,25 @@ void PlaybackController::OpenTrack() {
     CountFailedOpening();
     return;
   }
+  // The resumed place, straight after the start and before any message runs: what was decoded
+  // for the start is dropped unheard. A place past the track's end plays the track from its
+  // start.
+  const bool resumed =
+      resume_us > 0 &&
+      (track_info_.length <= 0 || resume_us < int64_t{track_info_.length} * kMicrosecondsPerSecond);
+  if (resumed) vbmp3_seekUs(resume_us);
   failed_in_a_row_ = 0;
   last_failed_index_ = -1;
   rebuilt_since_play_ = false;
   ShowOpenedTrack();
+  if (resumed) Tell([resume_us](PlaybackListener* l) { l->Seeked(resume_us); });
 }
 
 // What an opened track shows: the play status, then its titles, format and total time.
 void PlaybackController::ShowOpenedTrack() {
+  // A track change: where play stands is saved with it.
+  resume_point_played_ = true;
+  SaveResumePoint();
   ShowPlayStatus();
   Tell([](PlaybackListener* l) { l->TrackOpened(); });
 }

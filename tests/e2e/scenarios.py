@@ -984,6 +984,152 @@ def sleep_while_playing(s):
         s.inhibit_portal.wait()
 
 
+def installed_copy(s):
+    """cmake --install into a fresh prefix; the installed program."""
+    prefix = s.path("prefix")
+    r = subprocess.run([s.args.cmake, "--install", s.args.build_dir, "--prefix", prefix],
+                       capture_output=True, timeout=60)
+    check(r.returncode == 0, f"cmake --install failed:\n{r.stdout.decode()}{r.stderr.decode()}")
+    return os.path.join(prefix, "bin", "veldan")
+
+
+def resume_tree(s):
+    """music\\Album holds 01 (A, 20 s) and 02 (C, 45 s), the track play is stopped in."""
+    s.put("music/Album/01.mp3", A)
+    s.put("music/Album/02.mp3", C, "resume")
+
+
+def play_position(s, timeout=5):
+    """Where the player says play stands, in seconds, once it says it plays."""
+    s.wait_player_status("Playing", timeout)
+    text = s.playerctl("position")
+    try:
+        return float(text)
+    except ValueError:
+        raise Failure(f"playerctl position says {text!r}{s.output_tail()}") from None
+
+
+def start_resume_folder(s, program):
+    """The installed copy plays the folder and is moved on to its 45 s track."""
+    s.start([s.path("music", "Album")], program=program)
+    wid = s.main_window()
+    s.wait_tone(A)
+    s.playerctl("next")
+    s.wait_tone(C)
+    return wid
+
+
+@scenario("data")
+def resume(s):
+    """An installed copy stopped 30 s into a track by its close box starts again without an
+    argument at that track and place, heard; once the track has gone, the folder plays from its
+    start."""
+    program = installed_copy(s)
+    s.session_bus()
+    resume_tree(s)
+    wid = start_resume_folder(s, program)
+    s.playerctl("position", "30")
+    wait_until("play at 30 s", lambda: 30 <= play_position(s) < 32, 5)
+    close_ok(s, wid)
+
+    s.start([], program=program)
+    wid = s.main_window()
+    check(s.title(wid).endswith("\\music\\Album]"), f"title is {s.title(wid)!r}")
+    at = play_position(s)
+    check(29 <= at <= 31.5, f"started again at {at} s, expected 30 s")
+    s.wait_tone(C)
+    close_ok(s, wid)
+
+    os.remove(s.path("music", "Album", "02.mp3"))
+    s.start([], program=program)
+    wid = s.main_window()
+    s.wait_tone(A)
+    at = play_position(s)
+    check(at < 5, f"the folder's first track plays from {at} s, expected its start")
+    close_ok(s, wid)
+
+
+@scenario("data")
+def resume_after_kill(s):
+    """An installed copy killed while it plays starts again without an argument no more than
+    10 s before the place it was killed at, and the track is heard."""
+    program = installed_copy(s)
+    s.session_bus()
+    resume_tree(s)
+    start_resume_folder(s, program)
+    s.playerctl("position", "20")
+    time.sleep(12)
+    killed_at = play_position(s)
+    s.proc.kill()
+    s.proc.wait()
+
+    s.start([], program=program)
+    wid = s.main_window()
+    at = play_position(s)
+    check(killed_at - 10.5 <= at <= killed_at + 1.5,
+          f"started again at {at} s after a kill at {killed_at} s")
+    s.wait_tone(C)
+    close_ok(s, wid)
+
+
+def gain_tagged_copy(s, rel, freq, track_db, album_db):
+    """The long tone track of freq at root/rel behind an ID3v2 tag carrying the ReplayGain
+    track and album gains given, no peaks."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                    "tools"))
+    import make_fixtures  # noqa: E402  (the project's own generator)
+
+    frames = [("TXXX", b"\x00" + name.encode() + b"\x00" + f"{db:+.2f} dB".encode())
+              for name, db in (("REPLAYGAIN_TRACK_GAIN", track_db),
+                               ("REPLAYGAIN_ALBUM_GAIN", album_db))]
+    plain = s.put(rel, freq)
+    with open(plain, "rb") as f:
+        audio = f.read()
+    with open(plain, "wb") as f:
+        f.write(make_fixtures.id3v2_tag(frames, 3) + audio)
+
+
+def heard_level_db(s, seconds=1.0):
+    """The level of what is heard, in dB of full scale, over the next seconds."""
+    levels = []
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        samples = s.capture.tail(0.1)
+        if samples:
+            levels.append(math.sqrt(sum(v * v for v in samples) / len(samples)))
+        time.sleep(0.1)
+    check(levels, "nothing was heard")
+    return 20 * math.log10(max(sum(levels) / len(levels), 1e-9))
+
+
+@scenario("data")
+def replaygain_setting(s):
+    """An installed copy levels a track by its album gain by default (play in order), by its
+    track gain or not at all as veldan.conf says."""
+    program = installed_copy(s)
+    gain_tagged_copy(s, "music/Album/01.mp3", A, track_db=-12.0, album_db=-6.0)
+    conf = s.path("home", ".config", "VELDAN", "veldan.conf")
+    os.makedirs(os.path.dirname(conf), exist_ok=True)
+    levels = {}
+    for setting in ("off", None, "track"):
+        if setting is None:
+            if os.path.exists(conf):
+                os.remove(conf)
+        else:
+            with open(conf, "w") as f:
+                f.write(f"# as the listener wrote it\nreplaygain = {setting}\n")
+        s.start([s.path("music", "Album")], program=program)
+        wid = s.main_window()
+        s.wait_tone(A)
+        levels[setting] = heard_level_db(s)
+        close_ok(s, wid)
+    for setting, expected in ((None, -6.0), ("track", -12.0)):
+        change = levels[setting] - levels["off"]
+        check(abs(change - expected) < 0.5,
+              f"replaygain {setting or 'unset'} changes the level by {change:.2f} dB, "
+              f"expected {expected} dB")
+
+
 # ----------------------------------------------------------------------------- runner
 
 

@@ -32,6 +32,9 @@ TONES = [400, 500, 630, 750, 900, 1060, 1250, 1400]
 SHORT_SECONDS = 3
 LONG_SECONDS = 20
 
+# The track the resume scenarios stop in and take up again, well past its middle.
+RESUME_SECONDS = 45
+
 # The three gapless parts together.
 GAPLESS_SECONDS = 6
 
@@ -55,6 +58,8 @@ def make_tracks(out_dir):
         for length, seconds in (("short", SHORT_SECONDS), ("long", LONG_SECONDS)):
             make_fixtures.make_tone(os.path.join(out_dir, track_name(freq, length)), freq=freq,
                                     seconds=seconds)
+    make_fixtures.make_tone(os.path.join(out_dir, track_name(TONES[2], "resume")), freq=TONES[2],
+                            seconds=RESUME_SECONDS)
     # One steady tone of the first frequency cut into three parts inside MP3 frames.
     import make_gapless_parts  # noqa: E402
     make_gapless_parts.main([os.path.join(out_dir, "gapless"), "--count", "3", "--seconds",

@@ -133,9 +133,10 @@ void ClearCallLog() {
   Decoder().calls.clear();
 }
 
-std::vector<std::string> CallLog(bool with_get_state, bool with_queue) {
+std::vector<std::string> CallLog(bool with_get_state, bool with_queue, bool with_gain) {
   std::vector<std::string> log;
   for (const DecoderCall& call : Decoder().calls) {
+    if (call.name == "setGainMode" && !with_gain) continue;
     if ((call.name == "getState" || call.name == "getPositionUs") && !with_get_state) continue;
     if ((call.name == "queue" || call.name == "queuedStarted") && !with_queue) continue;
     if (call.name == "open" || call.name == "queue") {

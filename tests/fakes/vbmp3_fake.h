@@ -66,9 +66,12 @@ int32_t QueuedGainMode();
 const std::vector<DecoderCall>& DecoderCalls();
 // The log as short texts ("open D:\a.mp3", "play", "seek 50", "seek_ms 50400" for a seek in
 // microseconds, "queue D:\b.mp3", "setGainMode 2"), getState and getPositionUs calls left out
-// unless asked for (a poll calls it every time and it changes nothing), and the gapless queue's
-// calls (queue, queuedStarted) left out unless asked for.
-std::vector<std::string> CallLog(bool with_get_state = false, bool with_queue = false);
+// unless asked for (a poll calls it every time and it changes nothing), the gapless queue's
+// calls (queue, queuedStarted) left out unless asked for, and so are setGainMode calls (the
+// controller sets the mode before every open and queue; DecoderGainMode and OpenedGainMode tell
+// what came of them).
+std::vector<std::string> CallLog(bool with_get_state = false, bool with_queue = false,
+                                 bool with_gain = false);
 void ClearCallLog();
 
 }  // namespace veldan::fake
