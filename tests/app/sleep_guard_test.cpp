@@ -5,21 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <vector>
 
 #include "main/main_window_fixture.h"
 #include "platform/sleep_inhibitor.h"
-#include "support/private_bus.h"
+#include "support/inhibit_standins.h"
 #include "support/wait_for.h"
 
 // What the stand-ins recorded, readable in a failure's message.
@@ -32,87 +25,34 @@ namespace {
 
 using Route = SleepInhibitor::Route;
 
-constexpr char kPortal[] = "org.freedesktop.portal.Desktop";
-constexpr char kLogind[] = "org.freedesktop.login1";
 constexpr char kPortalInhibit[] = "Inhibit |4|Playing music";
-// Bounds that only a hang reaches.
-constexpr int kLongMs = 20000;
+constexpr int kLongMs = kStandInLongMs;
 
 class SleepGuardTest : public MainWindowTest {
  protected:
-  static void SetUpTestSuite() {
-    session_bus_ = new PrivateBus;
-    system_bus_ = new PrivateBus;
-  }
-  static void TearDownTestSuite() {
-    delete session_bus_;
-    delete system_bus_;
-    session_bus_ = system_bus_ = nullptr;
-  }
+  static void SetUpTestSuite() { InhibitStandIns::StartBuses(); }
+  static void TearDownTestSuite() { InhibitStandIns::StopBuses(); }
 
   void SetUp() override {
     MainWindowTest::SetUp();
-    if (std::string(VELDAN_STANDIN_PYTHON).empty())
-      GTEST_SKIP() << "no Python with the dbus and gi modules for the stand-ins";
-    ASSERT_FALSE(session_bus_->Address().isEmpty()) << "dbus-daemon did not start";
-    ASSERT_FALSE(system_bus_->Address().isEmpty()) << "dbus-daemon did not start";
-    static int round = 0;
-    ++round;
-    session_name_ = QStringLiteral("guard-session-%1").arg(round);
-    system_name_ = QStringLiteral("guard-system-%1").arg(round);
-    session_ = QDBusConnection::connectToBus(session_bus_->Address(), session_name_);
-    system_ = QDBusConnection::connectToBus(system_bus_->Address(), system_name_);
-    ASSERT_TRUE(session_.isConnected() && system_.isConnected());
+    if (const std::string why = standins_.Connect(); !why.empty()) GTEST_SKIP() << why;
     BuildCatalogueOf({"A/1.mp3", "A/2.mp3", "A/3.mp3"});
   }
 
   void TearDown() override {
     guard_.reset();
-    for (auto& process : standins_) {
-      process->terminate();
-      if (!process->waitForFinished(10000)) process->kill();
-      process->waitForFinished(5000);
-    }
-    standins_.clear();
-    // The names are free again before the next test takes them.
-    WaitFor([&] { return !Owned(session_, kPortal) && !Owned(system_, kLogind); }, kLongMs);
-    QDBusConnection::disconnectFromBus(session_name_);
-    QDBusConnection::disconnectFromBus(system_name_);
+    standins_.End();
     MainWindowTest::TearDown();
   }
 
   void MakeGuard() {
-    guard_ = std::make_unique<SleepGuard>(window_.get(), session_, system_);
+    guard_ = std::make_unique<SleepGuard>(window_.get(), standins_.session(), standins_.system());
     QObject::connect(&guard_->Inhibitor(), &SleepInhibitor::HeldChanged, [this] { ++changes_; });
   }
 
-  void StartPortal() {
-    auto process = std::make_unique<QProcess>();
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(QStringLiteral(VELDAN_STANDIN_PYTHON),
-                   {QStringLiteral(VELDAN_INHIBIT_STANDIN), session_bus_->Address(),
-                    QStringLiteral("portal")});
-    ASSERT_TRUE(process->waitForReadyRead(kLongMs)) << "the stand-in did not start";
-    ASSERT_EQ(process->readLine().trimmed(), "ready");
-    standins_.push_back(std::move(process));
-  }
-
-  static bool Owned(const QDBusConnection& bus, const char* name) {
-    return bus.interface()->isServiceRegistered(QLatin1String(name)).value();
-  }
-
-  // What the stand-in portal recorded: every call, and the requests in force.
-  QStringList AskPortal(const char* method) {
-    const QDBusMessage reply =
-        session_.call(QDBusMessage::createMethodCall(
-                          QLatin1String(kPortal), QStringLiteral("/org/veldan/test/Inhibit"),
-                          QStringLiteral("org.veldan.test.Inhibit"), QLatin1String(method)),
-                      QDBus::Block, kLongMs);
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << method;
-    return reply.arguments().isEmpty() ? QStringList() : reply.arguments().at(0).toStringList();
-  }
-  QStringList PortalCalls() { return AskPortal("Calls"); }
-  QStringList PortalHeld() { return AskPortal("Held"); }
+  void StartPortal() { ASSERT_TRUE(standins_.StartPortal()) << "the stand-in did not start"; }
+  QStringList PortalCalls() { return standins_.PortalCalls(); }
+  QStringList PortalHeld() { return standins_.PortalHeld(); }
   int InhibitCalls() { return static_cast<int>(PortalCalls().count(QString(kPortalInhibit))); }
 
   Route Held() const { return guard_->Inhibitor().Held(); }
@@ -124,19 +64,10 @@ class SleepGuardTest : public MainWindowTest {
     WaitFor([] { return false; }, ms);
   }
 
-  static PrivateBus* session_bus_;
-  static PrivateBus* system_bus_;
-  QString session_name_;
-  QString system_name_;
-  QDBusConnection session_{QString()};
-  QDBusConnection system_{QString()};
-  std::vector<std::unique_ptr<QProcess>> standins_;
+  InhibitStandIns standins_{VELDAN_STANDIN_PYTHON, VELDAN_INHIBIT_STANDIN, VELDAN_DBUSMOCK_PYTHON};
   std::unique_ptr<SleepGuard> guard_;
   int changes_ = 0;
 };
-
-PrivateBus* SleepGuardTest::session_bus_ = nullptr;
-PrivateBus* SleepGuardTest::system_bus_ = nullptr;
 
 TEST_F(SleepGuardTest, HeldWhilePlayingAndLetGoOfOnPauseStopAndTheEnd) {
   StartPortal();
@@ -258,39 +189,10 @@ TEST_F(SleepGuardTest, PlayGivenUpIsLetGoOfByThePollThatGivesUp) {
 }
 
 TEST_F(SleepGuardTest, LogindIdleLockWithoutPortal) {
-  if (std::string(VELDAN_DBUSMOCK_PYTHON).empty())
+  if (!standins_.HasDbusmock())
     GTEST_SKIP() << "no Python with python3-dbusmock for the logind stand-in";
-  auto logind = std::make_unique<QProcess>();
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), system_bus_->Address());
-  logind->setProcessEnvironment(env);
-  logind->setProcessChannelMode(QProcess::ForwardedChannels);
-  logind->start(QStringLiteral(VELDAN_DBUSMOCK_PYTHON),
-                {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                 QStringLiteral("logind")});
-  standins_.push_back(std::move(logind));
-  ASSERT_TRUE(WaitFor([&] { return Owned(system_, kLogind); }, kLongMs));
-  const auto inhibitors = [&] {
-    const QDBusMessage reply = system_.call(
-        QDBusMessage::createMethodCall(
-            QLatin1String(kLogind), QStringLiteral("/org/freedesktop/login1"),
-            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors")),
-        QDBus::Block, kLongMs);
-    QStringList list;
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return list;
-    const auto arg = reply.arguments().at(0).value<QDBusArgument>();
-    arg.beginArray();
-    while (!arg.atEnd()) {
-      QString what, who, why, mode;
-      uint uid = 0, pid = 0;
-      arg.beginStructure();
-      arg >> what >> who >> why >> mode >> uid >> pid;
-      arg.endStructure();
-      list << QStringList{what, who, why, mode}.join(QLatin1Char('|'));
-    }
-    arg.endArray();
-    return list;
-  };
+  ASSERT_TRUE(standins_.StartDbusmockLogind());
+  const auto inhibitors = [&] { return standins_.DbusmockInhibitors(); };
 
   MakeGuard();
   Poll();

@@ -4,133 +4,64 @@
 
 #include <gtest/gtest.h>
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QStringList>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "support/private_bus.h"
+#include "support/inhibit_standins.h"
 #include "support/wait_for.h"
 
 namespace veldan {
 namespace {
 
-using testing::PrivateBus;
+using testing::InhibitStandIns;
 using testing::WaitFor;
 using Route = SleepInhibitor::Route;
 
-constexpr char kPortal[] = "org.freedesktop.portal.Desktop";
-constexpr char kLogind[] = "org.freedesktop.login1";
 constexpr char kPortalInhibit[] = "Inhibit |4|Playing music";
 constexpr char kLogindInhibit[] = "Inhibit idle|VELDAN|Playing music|block";
-// Bounds that only a hang reaches.
-constexpr int kLongMs = 20000;
+constexpr int kLongMs = testing::kStandInLongMs;
 
 class SleepInhibitorTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    session_bus_ = new PrivateBus;
-    system_bus_ = new PrivateBus;
-  }
-  static void TearDownTestSuite() {
-    delete session_bus_;
-    delete system_bus_;
-    session_bus_ = system_bus_ = nullptr;
-  }
+  static void SetUpTestSuite() { InhibitStandIns::StartBuses(); }
+  static void TearDownTestSuite() { InhibitStandIns::StopBuses(); }
 
   void SetUp() override {
-    if (std::string(VELDAN_STANDIN_PYTHON).empty())
-      GTEST_SKIP() << "no Python with the dbus and gi modules for the stand-ins";
-    ASSERT_FALSE(session_bus_->Address().isEmpty()) << "dbus-daemon did not start";
-    ASSERT_FALSE(system_bus_->Address().isEmpty()) << "dbus-daemon did not start";
-    static int count = 0;
-    ++count;
-    session_name_ = QStringLiteral("inhibit-session-%1").arg(count);
-    system_name_ = QStringLiteral("inhibit-system-%1").arg(count);
-    session_ = QDBusConnection::connectToBus(session_bus_->Address(), session_name_);
-    system_ = QDBusConnection::connectToBus(system_bus_->Address(), system_name_);
-    ASSERT_TRUE(session_.isConnected());
-    ASSERT_TRUE(system_.isConnected());
+    if (const std::string why = standins_.Connect(); !why.empty()) GTEST_SKIP() << why;
   }
 
   void TearDown() override {
     inhibitor_.reset();
-    for (auto& process : standins_) {
-      process->terminate();
-      if (!process->waitForFinished(10000)) process->kill();
-      process->waitForFinished(5000);
-    }
-    standins_.clear();
-    // The names are free again before the next test takes them.
-    WaitFor([&] { return !Owned(session_, kPortal) && !Owned(system_, kLogind); }, kLongMs);
-    QDBusConnection::disconnectFromBus(session_name_);
-    QDBusConnection::disconnectFromBus(system_name_);
+    standins_.End();
   }
 
   void MakeInhibitor(int call_ms = SleepInhibitor::kCallMs) {
-    inhibitor_ = std::make_unique<SleepInhibitor>(session_, system_, call_ms);
+    inhibitor_ =
+        std::make_unique<SleepInhibitor>(standins_.session(), standins_.system(), call_ms);
     QObject::connect(inhibitor_.get(), &SleepInhibitor::HeldChanged, [this] { ++changes_; });
   }
 
-  // The stand-in portal on the session bus, or logind on the system bus.
   void StartPortal(const char* mode = "ok", const char* delay = "0") {
-    Start({QStringLiteral(VELDAN_STANDIN_SCRIPT), session_bus_->Address(), QStringLiteral("portal"),
-           QLatin1String(mode), QLatin1String(delay)});
+    ASSERT_TRUE(standins_.StartPortal(mode, delay)) << "the stand-in did not start";
   }
   void StartLogind(const char* delay = "0") {
-    Start({QStringLiteral(VELDAN_STANDIN_SCRIPT), system_bus_->Address(), QStringLiteral("logind"),
-           QStringLiteral("ok"), QLatin1String(delay)});
+    ASSERT_TRUE(standins_.StartLogind(delay)) << "the stand-in did not start";
   }
-  void Start(const QStringList& args) {
-    auto process = std::make_unique<QProcess>();
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(QStringLiteral(VELDAN_STANDIN_PYTHON), args);
-    ASSERT_TRUE(process->waitForReadyRead(kLongMs)) << "the stand-in did not start";
-    ASSERT_EQ(process->readLine().trimmed(), "ready");
-    standins_.push_back(std::move(process));
-  }
-
-  static bool Owned(const QDBusConnection& bus, const char* name) {
-    return bus.interface()->isServiceRegistered(QLatin1String(name)).value();
-  }
-
-  static QStringList Ask(const QDBusConnection& bus, const char* service, const char* method) {
-    const QDBusMessage reply = QDBusConnection(bus).call(
-        QDBusMessage::createMethodCall(
-            QLatin1String(service), QStringLiteral("/org/veldan/test/Inhibit"),
-            QStringLiteral("org.veldan.test.Inhibit"), QLatin1String(method)),
-        QDBus::Block, kLongMs);
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << method;
-    return reply.arguments().isEmpty() ? QStringList() : reply.arguments().at(0).toStringList();
-  }
-  QStringList PortalCalls() { return Ask(session_, kPortal, "Calls"); }
-  QStringList PortalHeld() { return Ask(session_, kPortal, "Held"); }
-  QStringList LogindCalls() { return Ask(system_, kLogind, "Calls"); }
-  QStringList LogindHeld() { return Ask(system_, kLogind, "Held"); }
+  QStringList PortalCalls() { return standins_.PortalCalls(); }
+  QStringList PortalHeld() { return standins_.PortalHeld(); }
+  QStringList LogindCalls() { return standins_.LogindCalls(); }
+  QStringList LogindHeld() { return standins_.LogindHeld(); }
 
   // Lets the inhibitor's replies come in for ms.
   static void Pump(int ms) {
     WaitFor([] { return false; }, ms);
   }
 
-  static PrivateBus* session_bus_;
-  static PrivateBus* system_bus_;
-  QString session_name_;
-  QString system_name_;
-  QDBusConnection session_{QString()};
-  QDBusConnection system_{QString()};
-  std::vector<std::unique_ptr<QProcess>> standins_;
+  InhibitStandIns standins_{VELDAN_STANDIN_PYTHON, VELDAN_STANDIN_SCRIPT, VELDAN_DBUSMOCK_PYTHON};
   std::unique_ptr<SleepInhibitor> inhibitor_;
   int changes_ = 0;
 };
-
-PrivateBus* SleepInhibitorTest::session_bus_ = nullptr;
-PrivateBus* SleepInhibitorTest::system_bus_ = nullptr;
 
 TEST_F(SleepInhibitorTest, PortalHeldOnlyWhilePlayingAndPreferredOverLogind) {
   StartPortal();
@@ -168,40 +99,10 @@ TEST_F(SleepInhibitorTest, PortalHeldOnlyWhilePlayingAndPreferredOverLogind) {
 }
 
 TEST_F(SleepInhibitorTest, LogindIdleLockWithoutPortalHeldWhilePlaying) {
-  if (std::string(VELDAN_DBUSMOCK_PYTHON).empty())
+  if (!standins_.HasDbusmock())
     GTEST_SKIP() << "no Python with python3-dbusmock for the logind stand-in";
-  auto logind = std::make_unique<QProcess>();
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), system_bus_->Address());
-  logind->setProcessEnvironment(env);
-  logind->setProcessChannelMode(QProcess::ForwardedChannels);
-  logind->start(QStringLiteral(VELDAN_DBUSMOCK_PYTHON),
-                {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                 QStringLiteral("logind")});
-  standins_.push_back(std::move(logind));
-  ASSERT_TRUE(WaitFor([&] { return Owned(system_, kLogind); }, kLongMs));
-
-  const auto inhibitors = [&] {
-    const QDBusMessage reply = system_.call(
-        QDBusMessage::createMethodCall(
-            QLatin1String(kLogind), QStringLiteral("/org/freedesktop/login1"),
-            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors")),
-        QDBus::Block, kLongMs);
-    QStringList list;
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return list;
-    const auto arg = reply.arguments().at(0).value<QDBusArgument>();
-    arg.beginArray();
-    while (!arg.atEnd()) {
-      QString what, who, why, mode;
-      uint uid = 0, pid = 0;
-      arg.beginStructure();
-      arg >> what >> who >> why >> mode >> uid >> pid;
-      arg.endStructure();
-      list << QStringList{what, who, why, mode}.join(QLatin1Char('|'));
-    }
-    arg.endArray();
-    return list;
-  };
+  ASSERT_TRUE(standins_.StartDbusmockLogind());
+  const auto inhibitors = [&] { return standins_.DbusmockInhibitors(); };
 
   MakeInhibitor();
   Pump(200);
