@@ -20,14 +20,14 @@ call, as "Inhibit <window>|<flags>|<reason>" or "Inhibit <what>|<who>|<why>|<mod
 """
 
 import os
-import signal
 import sys
 import time
 
 import dbus
-import dbus.mainloop.glib
 import dbus.service
 from gi.repository import GLib
+
+import standin_bus
 
 CONTROL = "org.veldan.test.Inhibit"
 calls = []
@@ -146,23 +146,16 @@ def main():
     address, role = sys.argv[1], sys.argv[2]
     mode = sys.argv[3] if len(sys.argv) > 3 else "ok"
     delay = float(sys.argv[4]) if len(sys.argv) > 4 else 0.0
-    dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
-    loop = GLib.MainLoop()
-    bus = dbus.bus.BusConnection(address)
-    bus.call_on_disconnection(lambda _: loop.quit())
-    if role == "portal":
-        Portal(bus, mode, delay)
-        service = "org.freedesktop.portal.Desktop"
-    else:
-        Logind(bus, delay)
-        service = "org.freedesktop.login1"
-    Control(bus, loop)
-    name = dbus.service.BusName(service, bus, do_not_queue=True)
-    for s in (signal.SIGTERM, signal.SIGINT):
-        GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, s, loop.quit)
-    print("ready", flush=True)
-    loop.run()
-    del name
+
+    def build(bus, loop):
+        if role == "portal":
+            Portal(bus, mode, delay)
+        else:
+            Logind(bus, delay)
+        Control(bus, loop)
+
+    service = "org.freedesktop.portal.Desktop" if role == "portal" else "org.freedesktop.login1"
+    standin_bus.serve(address, service, build)
 
 
 if __name__ == "__main__":

@@ -22,13 +22,13 @@ Unmount asked for, as "Mount <object>"), Quit().
 """
 
 import json
-import signal
 import sys
 
 import dbus
-import dbus.mainloop.glib
 import dbus.service
 from gi.repository import GLib
+
+import standin_bus
 
 SERVICE = "org.freedesktop.UDisks2"
 ROOT = "/org/freedesktop/UDisks2"
@@ -279,18 +279,11 @@ def main():
     address, config_path = sys.argv[1], sys.argv[2]
     with open(config_path, encoding="utf-8") as f:
         config = json.load(f)
-    dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
-    loop = GLib.MainLoop()
-    bus = dbus.bus.BusConnection(address)
-    bus.call_on_disconnection(lambda _: loop.quit())
-    world = World(bus, config)
-    Control(bus, world, loop)
-    name = dbus.service.BusName(SERVICE, bus, do_not_queue=True)
-    for s in (signal.SIGTERM, signal.SIGINT):
-        GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, s, loop.quit)
-    print("ready", flush=True)
-    loop.run()
-    del name
+
+    def build(bus, loop):
+        Control(bus, World(bus, config), loop)
+
+    standin_bus.serve(address, SERVICE, build)
 
 
 if __name__ == "__main__":
