@@ -31,8 +31,7 @@ inline constexpr int kStandInLongMs = 20000;
 
 class InhibitStandIns {
  public:
-  // python runs script (the python3-dbus stand-in); dbusmock_python, which may be empty, runs
-  // python3-dbusmock.
+  // python runs script (the python3-dbus stand-in); dbusmock_python runs python3-dbusmock.
   InhibitStandIns(const char* python, const char* script, const char* dbusmock_python)
       : python_(QString::fromUtf8(python)),
         script_(QString::fromUtf8(script)),
@@ -86,7 +85,6 @@ class InhibitStandIns {
 
   QDBusConnection& session() { return session_; }
   QDBusConnection& system() { return system_; }
-  bool HasDbusmock() const { return !dbusmock_python_.isEmpty(); }
 
   // The stand-in portal on the session bus, or logind on the system bus; mode is "ok",
   // "refuse", "fail" or "stall", delay the seconds before each answer.
