@@ -11,16 +11,14 @@
 #include <chrono>
 #include <climits>
 #include <string>
+#include <string_view>
 
 #include "app/mpris.h"
 #include "catalogue/program_state.h"
+#include "platform/file_uri.h"
 #include "platform/paths.h"
 
 namespace veldan {
-
-QString FileUriOf(const QByteArray& host_path) {
-  return QStringLiteral("file://") + QString::fromLatin1(host_path.toPercentEncoding("/"));
-}
 
 QString HandOverUri(const char* argument) {
   if (argument == nullptr || argument[0] == '\0') return {};
@@ -42,7 +40,8 @@ QString HandOverUri(const char* argument) {
     if (getcwd(folder, sizeof folder) == nullptr) return {};
     host = QByteArray(folder) + '/' + host;
   }
-  return FileUriOf(host);
+  // The way back is ArgumentOfFileUri (playback/uri_argument.h).
+  return QString::fromStdString(HostPathToFileUri(std::string_view(host.constData(), host.size())));
 }
 
 bool HandOverToRunningPlayer(const QDBusConnection& connection, const char* argument,

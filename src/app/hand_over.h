@@ -21,9 +21,6 @@ inline constexpr int kHandOverTimeoutMs = 5000;
 // is (a file name need not be UTF-8); empty when it names nothing that exists here.
 QString HandOverUri(const char* argument);
 
-// A host path's bytes as a file URI; the way back is ArgumentOfFileUri (playback/uri_argument.h).
-QString FileUriOf(const QByteArray& host_path);
-
 // Asks the player that holds the remote control's main bus name on connection to play argument
 // (null: only to come to the front). True when that player answered that it will; false without
 // a connection, without such a player, for an argument that names nothing here, on a refusal
